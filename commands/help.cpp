@@ -1,0 +1,7 @@
+#include "host/bot_instance.h"
+
+namespace kadrel {
+
+void BotInstance::showHelp(const HostPlayer*, const ChatCommand*) {}
+
+}  // namespace kadrel

@@ -1,0 +1,82 @@
+// The state of one bot of the host and every operation on it. The operations
+// are defined in the subsystem that owns them: host/, accounts/, shop/ and
+// commands/.
+#pragma once
+
+#include <cstdint>
+
+#include "accounts/ledger.h"
+#include "accounts/reward_table.h"
+#include "core/chain_list.h"
+#include "core/char_string.h"
+#include "host/host_contract.h"
+#include "shop/shop_item.h"
+
+namespace kadrel {
+
+constexpr int32_t saveInterval = 300;
+
+class BotInstance {
+public:
+    explicit BotInstance(uint32_t handle);
+    ~BotInstance();
+    BotInstance(const BotInstance&) = delete;
+    BotInstance& operator=(const BotInstance&) = delete;
+
+    bool disabled = false;
+    uint32_t handle;
+    HostCallback callback = nullptr;
+    const HostList* playerList = nullptr;
+    const HostList* flagList = nullptr;
+    const char* arenaName = "<Unknown>";
+    const void* arenaData = nullptr;
+    const void* arenaContext = nullptr;
+    int32_t saveCountdown = saveInterval;
+    ChainList<ShopItem> shopItems;
+    Ledger accounts;
+    bool canGoNegative = false;
+    RewardTable rewards;
+
+    // Event dispatch (host/).
+    void dispatch(const BotEvent& event);
+
+    // Requests to the host (host/).
+    void sendRequest(BotEvent& request) const;
+    void echo(const char* text) const;
+    void sayPrivate(const HostPlayer& player, const char* text) const;
+    void sayTeam(uint16_t team, const char* text) const;
+    void sayPublic(const char* text) const;
+
+    // Ledger (accounts/).
+    CreditAccount* findAccount(const char* name) const;
+    static int32_t accountCredits(const CreditAccount* account);
+    void awardCredits(int32_t amount, const char* name);
+    void clearAccounts();
+
+    // Bank file (accounts/).
+    void loadBank();
+    void saveBank();
+
+    // Reward settings and rules (accounts/).
+    void loadRewards();
+    void rewardDeath(const HostPlayer& died, const HostPlayer& killer);
+    void rewardPrize(const HostPlayer& player, int32_t prizeType);
+    void rewardFlagVictory(uint32_t team);
+    void rewardSoccerGoal(uint32_t team);
+
+    // Shop (shop/).
+    void loadShopItems();
+    void clearShopItems();
+    const ShopItem* findShopItem(const char* word) const;
+    void buyItem(const HostPlayer& buyer, const ChatCommand& command);
+
+    // Chat commands (commands/).
+    void handleCommand(const HostPlayer* sender, const ChatCommand* command);
+    void showHelp(const HostPlayer* asker, const ChatCommand* command);
+
+private:
+    void handshake(const BotEvent& event);
+    void countDownToSave();
+};
+
+}  // namespace kadrel

@@ -1,0 +1,31 @@
+// The few services of the operating system that the plug-in uses. The
+// Windows half calls the system's own functions; the POSIX half stands in for
+// them so that the plug-in can be built and tested on Linux.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/char_string.h"
+
+namespace kadrel::platform {
+
+// The file of that name in the process's current directory, or "" when the
+// path cannot be had (the file then reads as missing).
+CharString configFilePath(const char* fileName);
+
+// One key of one section of an INI file, as the system's profile reader gives
+// it: the empty text for a missing file, section or key, and at most
+// bufferSize - 1 characters.
+CharString readProfileString(const CharString& path, const char* section, const char* key, uint32_t bufferSize);
+
+// Puts `size` bytes in place of the file at `path` in one atomic step: the
+// bytes go to a temporary file beside it, reach the disk, and then replace
+// the old file. On failure the old file is left as it was.
+bool replaceFile(const char* path, const void* bytes, size_t size);
+
+// Renames a file to a name that must not exist yet; false when it does or the
+// rename fails.
+bool renameNoReplace(const char* from, const char* to);
+
+}  // namespace kadrel::platform

@@ -1,0 +1,146 @@
+// The host link as the host sees it: events through the exported talk,
+// requests collected from the callback.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scratch_dir.h"
+#include "test_host.h"
+
+namespace kadrel::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+const std::string refusedOld = "DLL plugin cannot connect.  This plugin requires the latest version of Quorlen.";
+const std::string refusedNew = "DLL plugin cannot connect.  This plugin is out of date.";
+const Texts greeting = {"DLL plugin connected.", "Loading data...", "Data loaded"};
+
+class Talk : public ::testing::Test {
+protected:
+    ScratchDir scratch;
+    TestHost host;
+};
+
+struct VersionCase {
+    uint32_t version;
+    Texts expected;
+};
+
+class Handshake : public Talk, public ::testing::WithParamInterface<VersionCase> {};
+
+TEST_P(Handshake, AnswersWithTheExactMessagesInOrder) {
+    host.init(7, GetParam().version);
+    EXPECT_EQ(host.texts(), GetParam().expected);
+    for (const Request& request : host.requests) {
+        EXPECT_EQ(request.handle, 7u);
+        EXPECT_TRUE(request.isEcho());
+        EXPECT_EQ(request.p[1], 0u);
+        EXPECT_EQ(request.p[4], 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, Handshake,
+                         ::testing::Values(VersionCase{0x00060003, greeting}, VersionCase{0x00060000, greeting},
+                                           VersionCase{0x0006FFFF, greeting}, VersionCase{0x00050009, {refusedOld}},
+                                           VersionCase{0x00000000, {refusedOld}},
+                                           VersionCase{0x00070000, {refusedNew}},
+                                           VersionCase{0xFFFF0000, {refusedNew}}));
+
+TEST_F(Talk, RefusedBotStaysSilentForGood) {
+    host.init(7, 0x00050009);
+    host.clearRequests();
+    const PlayerRecord alice("Alice");
+    host.tick(7, 300);
+    host.term(7);
+    host.command(7, alice, "creds");
+    host.help(7, alice);
+    host.init(7);
+    EXPECT_TRUE(host.requests.empty());
+    EXPECT_FALSE(scratch.exists("Quorlen.bank")) << "a refused bot never saves";
+}
+
+TEST_F(Talk, TwoBotsAreKeptApart) {
+    host.init(7);
+    host.init(9, 0x00070000);
+    host.clearRequests();
+    host.term(7);
+    host.init(9);  // refused for good: nothing
+    host.term(9);
+    ASSERT_EQ(host.texts(), (Texts{"DLL plugin disconnected."}));
+    EXPECT_EQ(host.requests[0].handle, 7u);
+}
+
+TEST_F(Talk, HandleZeroHandlesEventsButNeverSends) {
+    host.init(0);
+    host.term(0);
+    EXPECT_TRUE(host.requests.empty());
+    EXPECT_TRUE(scratch.exists("Quorlen.bank")) << "the term event still saved";
+}
+
+TEST_F(Talk, EventsBeforeInitCreateTheInstanceSilently) {
+    host.term(5);
+    EXPECT_TRUE(host.requests.empty());
+    host.init(5);
+    EXPECT_EQ(host.texts(), greeting);
+}
+
+TEST_F(Talk, TermThenInitKeepsOneInstance) {
+    host.init(7);
+    host.term(7);
+    host.init(7);
+    host.term(7);
+    EXPECT_EQ(host.texts(), (Texts{"DLL plugin connected.", "Loading data...", "Data loaded",
+                                   "DLL plugin disconnected.", "DLL plugin connected.", "Loading data...",
+                                   "Data loaded", "DLL plugin disconnected."}));
+}
+
+TEST_F(Talk, TimedSavesComeAtThe300thAnd600thTick) {
+    host.init(7);
+    host.tick(7, 299);
+    EXPECT_FALSE(scratch.exists("Quorlen.bank"));
+    host.tick(7);
+    EXPECT_TRUE(scratch.exists("Quorlen.bank"));
+    std::filesystem::remove(scratch.path() / "Quorlen.bank");
+    host.tick(7, 150);
+    host.term(7);  // saves at once and does not move the next timed save
+    ASSERT_TRUE(scratch.exists("Quorlen.bank"));
+    std::filesystem::remove(scratch.path() / "Quorlen.bank");
+    host.tick(7, 149);
+    EXPECT_FALSE(scratch.exists("Quorlen.bank"));
+    host.tick(7);
+    EXPECT_TRUE(scratch.exists("Quorlen.bank"));
+}
+
+TEST_F(Talk, TicksBeforeInitCountToo) {
+    host.tick(7, 300);
+    EXPECT_TRUE(scratch.exists("Quorlen.bank"));
+    EXPECT_TRUE(host.requests.empty());
+}
+
+TEST_F(Talk, UnknownAndNegativeCodesChangeNothing) {
+    host.init(7);
+    host.clearRequests();
+    std::vector<int32_t> ignored = {35, 36, 1000, -1, -2147483647 - 1};
+    for (int32_t code = 6; code <= 34; ++code) {
+        if (code != 12 && code != 14 && code != 20 && code != 21 && code != 27 && code != 30) ignored.push_back(code);
+    }
+    for (int32_t code : ignored) host.send(7, code, 1, 2, 3, 4, 5);
+    EXPECT_TRUE(host.requests.empty());
+    EXPECT_FALSE(scratch.exists("Quorlen.bank"));
+}
+
+TEST(TalkUnload, ANewLoadStartsWithoutTheOldInstances) {
+    ScratchDir scratch;
+    std::optional<TestHost> host(std::in_place);
+    host->init(7, 0x00050000);
+    host.reset();  // unloading frees every instance, the refused one included
+    host.emplace();
+    host->init(7);
+    EXPECT_EQ(host->texts(), greeting);
+}
+
+}  // namespace
+}  // namespace kadrel::testing
