@@ -26,6 +26,9 @@ public:
     // compared ignoring ASCII case; nullptr when there is none.
     const std::string* find(std::string_view section, std::string_view key) const;
 
+    // Every section and key in file order, duplicates included.
+    const std::vector<ProfileSection>& allSections() const { return sections; }
+
 private:
     std::vector<ProfileSection> sections;
 };

@@ -1,0 +1,289 @@
+// kadrel bank: looks into the bank file and changes it, reading and writing
+// it exactly as the plug-in does. A damaged file is only ever changed by
+// check --repair, which first keeps a copy of it.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <memory>
+
+#include "core/text.h"
+#include "tools/bank/bank_image.h"
+#include "tools/bank/bank_text.h"
+#include "tools/commands.h"
+
+namespace kadrel::tools {
+
+namespace {
+
+struct BankOptions {
+    std::string file = "Quorlen.bank";
+    size_t topCount = 10;
+    std::string name;
+    std::string amount;
+    bool csv = false;
+    bool json = false;
+    std::string output;
+    std::string input;
+    bool repair = false;
+};
+
+void reportDamage(const std::string& path, const std::vector<std::string>& problems) {
+    std::cerr << path << " is damaged:\n";
+    for (const std::string& problem : problems) std::cerr << "  " << problem << '\n';
+    std::cerr << "It was left as it is. 'kadrel bank " << path
+              << " check --repair' keeps its whole records and sets the damaged file aside.\n";
+}
+
+// The file, when it can be read and is sound; otherwise says why not.
+std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty) {
+    std::optional<BankImage> image = BankImage::read(path);
+    if (!image) {
+        // The plug-in starts with no accounts when there is no file.
+        if (missingIsEmpty && !std::filesystem::exists(path)) return BankImage();
+        std::cerr << "kadrel bank: cannot read " << path << '\n';
+        return std::nullopt;
+    }
+    const std::vector<std::string> problems = image->damage();
+    if (!problems.empty()) {
+        reportDamage(path, problems);
+        return std::nullopt;
+    }
+    return image;
+}
+
+std::string paddedName(const std::string& name) {
+    std::string shown = escapeName(name);
+    if (shown.size() < 20) shown.resize(20, ' ');
+    return shown;
+}
+
+int list(const BankOptions& options) {
+    const std::optional<BankImage> image = soundBank(options.file, false);
+    if (!image) return 1;
+    if (image->records().empty()) {
+        std::cout << "no accounts\n";
+        return 0;
+    }
+    std::cout << "record  name                     credits\n";
+    for (size_t index = 0; index < image->records().size(); ++index) {
+        const BankRecord& record = image->records()[index];
+        std::cout << std::setw(6) << index << "  " << paddedName(record.name()) << std::setw(13) << record.credits;
+        if (const auto first = image->shadowedBy(index)) {
+            std::cout << "  (never found: record " << *first << " has the same name)";
+        }
+        std::cout << '\n';
+    }
+    return 0;
+}
+
+int top(const BankOptions& options) {
+    const std::optional<BankImage> image = soundBank(options.file, false);
+    if (!image) return 1;
+    std::vector<size_t> reachable;
+    for (size_t index = 0; index < image->records().size(); ++index) {
+        if (!image->shadowedBy(index)) reachable.push_back(index);
+    }
+    std::stable_sort(reachable.begin(), reachable.end(), [&image](size_t a, size_t b) {
+        return image->records()[a].credits > image->records()[b].credits;
+    });
+    if (reachable.size() > options.topCount) reachable.resize(options.topCount);
+    for (size_t rank = 0; rank < reachable.size(); ++rank) {
+        const BankRecord& record = image->records()[reachable[rank]];
+        std::cout << std::setw(4) << rank + 1 << "  " << paddedName(record.name()) << std::setw(13)
+                  << record.credits << '\n';
+    }
+    return 0;
+}
+
+int get(const BankOptions& options) {
+    const std::optional<BankImage> image = soundBank(options.file, false);
+    if (!image) return 1;
+    const std::optional<size_t> index = image->find(options.name);
+    if (!index) {
+        std::cerr << "no account matches " << escapeName(options.name) << '\n';
+        return 1;
+    }
+    const BankRecord& record = image->records()[*index];
+    std::cout << escapeName(record.name()) << " has " << record.credits << " credits\n";
+    return 0;
+}
+
+int set(const BankOptions& options) {
+    if (options.name.size() > longestAccountName) {
+        std::cerr << "kadrel bank: an account name holds at most 19 bytes\n";
+        return 1;
+    }
+    if (!isNumericInRange(options.amount.c_str())) {
+        std::cerr << "kadrel bank: the amount must be a whole number from -2147483648 to 2147483647\n";
+        return 1;
+    }
+    std::optional<BankImage> image = soundBank(options.file, true);
+    if (!image) return 1;
+    const int32_t amount = parseInteger(options.amount.c_str(), 10);
+    const std::optional<size_t> index = image->find(options.name);
+    if (index) {
+        const BankRecord& record = image->records()[*index];
+        std::cout << escapeName(record.name()) << ": " << record.credits << " -> " << amount << " credits\n";
+        image->setCredits(*index, amount);
+    } else {
+        std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
+        image->append(BankRecord::make(options.name, amount));
+    }
+    if (!image->write(options.file)) {
+        std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
+        return 1;
+    }
+    return 0;
+}
+
+int exportRecords(const BankOptions& options) {
+    const std::optional<BankImage> image = soundBank(options.file, false);
+    if (!image) return 1;
+    std::ofstream file;
+    if (!options.output.empty()) {
+        file.open(options.output, std::ios::binary);
+        if (!file) {
+            std::cerr << "kadrel bank: cannot write " << options.output << '\n';
+            return 1;
+        }
+    }
+    std::ostream& out = options.output.empty() ? std::cout : file;
+    if (options.json) {
+        writeJson(out, image->records());
+    } else {
+        writeCsv(out, image->records());
+    }
+    out.flush();
+    return out ? 0 : 1;
+}
+
+int importRecords(const BankOptions& options) {
+    std::optional<BankImage> image = soundBank(options.file, true);
+    if (!image) return 1;
+    std::ifstream file;
+    if (options.input != "-") {
+        file.open(options.input, std::ios::binary);
+        if (!file) {
+            std::cerr << "kadrel bank: cannot read " << options.input << '\n';
+            return 1;
+        }
+    }
+    try {
+        image->replaceAll(readCsv(options.input == "-" ? std::cin : file));
+    } catch (const std::exception& error) {
+        std::cerr << options.input << ": " << error.what() << "\nNothing was changed.\n";
+        return 1;
+    }
+    if (!image->write(options.file)) {
+        std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
+        return 1;
+    }
+    std::cout << options.file << ": " << image->records().size() << " accounts imported\n";
+    return 0;
+}
+
+// Keeps the damaged bytes under a new name that must not exist yet.
+bool keepCopy(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wbx");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+int check(const BankOptions& options) {
+    std::ifstream file(options.file, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (!file.is_open() || file.bad()) {
+        std::cerr << "kadrel bank: cannot read " << options.file << '\n';
+        return 1;
+    }
+    const BankImage image = BankImage::fromBytes(bytes);
+    for (size_t index = 0; index < image.records().size(); ++index) {
+        if (const auto first = image.shadowedBy(index)) {
+            std::cout << "record " << index << " (" << escapeName(image.records()[index].name())
+                      << ") is never found: record " << *first << " ("
+                      << escapeName(image.records()[*first].name()) << ") has the same name\n";
+        }
+    }
+    const std::vector<std::string> problems = image.damage();
+    if (problems.empty()) {
+        std::cout << options.file << ": " << image.records().size() << " accounts in " << bytes.size()
+                  << " bytes, sound\n";
+        return 0;
+    }
+    if (!options.repair) {
+        reportDamage(options.file, problems);
+        return 1;
+    }
+    const std::string copy = options.file + ".damaged";
+    if (!keepCopy(copy, bytes)) {
+        std::cerr << "kadrel bank: cannot keep the damaged file as " << copy
+                  << " (does it exist already?); nothing was changed\n";
+        return 1;
+    }
+    const BankImage repaired = image.repaired();
+    if (!repaired.write(options.file)) {
+        std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
+        return 1;
+    }
+    for (const std::string& problem : problems) std::cout << "repaired: " << problem << '\n';
+    std::cout << options.file << ": " << repaired.records().size() << " accounts kept; the damaged file is "
+              << copy << '\n';
+    return 0;
+}
+
+}  // namespace
+
+void addBankCommand(CLI::App& program, int& status) {
+    auto options = std::make_shared<BankOptions>();
+    CLI::App* bank = program.add_subcommand(
+        "bank",
+        "Looks into the bank file and changes it. Stop the bot first: it rewrites the file every 300 ticks "
+        "and when it disconnects. Names match as the plug-in matches them: same length, ASCII capitals folded.");
+    bank->add_option("file", options->file, "The bank file")->capture_default_str();
+    bank->require_subcommand(1);
+
+    const auto run = [options, &status](int (*action)(const BankOptions&)) {
+        return [options, &status, action] { status = action(*options); };
+    };
+
+    bank->add_subcommand("list", "Lists every record in file order")->callback(run(list));
+
+    CLI::App* topCommand = bank->add_subcommand("top", "Lists the N richest accounts that the plug-in can find");
+    topCommand->add_option("count", options->topCount, "How many")->capture_default_str();
+    topCommand->callback(run(top));
+
+    CLI::App* getCommand = bank->add_subcommand("get", "Shows the balance the plug-in finds for a name");
+    getCommand->add_option("name", options->name, "Account name")->required();
+    getCommand->callback(run(get));
+
+    CLI::App* setCommand = bank->add_subcommand(
+        "set", "Sets the balance of the account the plug-in finds for a name, or opens it at the end");
+    setCommand->add_option("name", options->name, "Account name, at most 19 bytes")->required();
+    setCommand->add_option("amount", options->amount, "New balance, from -2147483648 to 2147483647")->required();
+    setCommand->callback(run(set));
+
+    CLI::App* exportCommand = bank->add_subcommand(
+        "export", "Writes every record as CSV (name,credits,tail) or JSON; import reads the CSV back byte for byte");
+    CLI::Option* csvFlag = exportCommand->add_flag("--csv", options->csv, "CSV, the default");
+    exportCommand->add_flag("--json", options->json, "JSON")->excludes(csvFlag);
+    exportCommand->add_option("-o,--output", options->output, "File to write instead of the standard output");
+    exportCommand->callback(run(exportRecords));
+
+    CLI::App* importCommand =
+        bank->add_subcommand("import", "Replaces every record with those of a CSV file as export writes it");
+    importCommand->add_option("csv", options->input, "CSV file ('-' reads the standard input)")->required();
+    importCommand->callback(run(importRecords));
+
+    CLI::App* checkCommand =
+        bank->add_subcommand("check", "Tells whether the plug-in can load the file, and what it would never find");
+    checkCommand->add_flag("--repair", options->repair,
+                           "Keep the whole records of a damaged file and cut names to 19 bytes; the damaged "
+                           "file is kept beside it as FILE.damaged");
+    checkCommand->callback(run(check));
+}
+
+}  // namespace kadrel::tools

@@ -1,0 +1,31 @@
+// The bank's records as text, for people and spreadsheets. Export and import
+// round-trip byte for byte: a name is written with its bytes outside
+// printable ASCII (and the backslash) as \xNN escapes, and the bytes after its
+// NUL, which the plug-in carries along unread, as hexadecimal.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/bank/bank_image.h"
+
+namespace kadrel::tools {
+
+// Printable ASCII as it is; a backslash as \\; every other byte as \xNN.
+std::string escapeName(std::string_view name);
+
+// The CSV file: a header line "name,credits,tail", then one line per record.
+void writeCsv(std::ostream& out, const std::vector<BankRecord>& records);
+
+// Reads what writeCsv writes (quoted fields as in RFC 4180, CRLF or LF line
+// ends). Throws std::runtime_error naming the line of the first mistake.
+std::vector<BankRecord> readCsv(std::istream& in);
+
+// A JSON array of {"name", "credits", "tail"} objects; name bytes from 0x80 up
+// are taken as Latin-1, so that every name is valid text.
+void writeJson(std::ostream& out, const std::vector<BankRecord>& records);
+
+}  // namespace kadrel::tools

@@ -1,0 +1,97 @@
+// credits.ini: section Credits, the rewards for game events.
+#include <algorithm>
+#include <set>
+
+#include "core/text.h"
+#include "tools/lint/ini_files.h"
+#include "tools/lint/lint.h"
+
+namespace kadrel::tools {
+
+namespace {
+
+constexpr const char* rewardSection = "Credits";
+constexpr size_t longestValue = 191;
+
+std::vector<std::string> rewardKeys() {
+    std::vector<std::string> keys{"SoccerGoalEnemy", "SoccerGoalTeam", "FlagVictoryTeam", "FlagVictoryEnemy",
+                                  "Kill",            "TeamKill",       "Killed",          "TeamKilled",
+                                  "AnyPrize"};
+    for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) keys.push_back("Prize" + std::to_string(type));
+    return keys;
+}
+
+// Read along with the bank file; nothing in the plug-in consults it.
+constexpr const char* canGoNegativeKey = "CanGoNegative";
+
+bool isPrizeKey(const std::string& key) { return key.size() > 5 && sameName(key.substr(0, 5), "Prize"); }
+
+std::string unreadKeyMessage(const std::string& key, const std::vector<std::string>& known) {
+    std::string message = "the plug-in never reads this key";
+    if (isPrizeKey(key)) {
+        return message + ": prize keys run from Prize-28 to Prize28, written without leading zeros or a plus";
+    }
+    std::vector<std::string> candidates = known;
+    candidates.emplace_back(canGoNegativeKey);
+    const std::string closest = closestWord(key, candidates);
+    if (!closest.empty()) return message + "; did you mean " + closest + "?";
+    return message;
+}
+
+}  // namespace
+
+void lintCreditsIni(const BotInstance&, const std::vector<std::string>& echoes, Findings& findings) {
+    const IniFile file("credits.ini");
+    for (const std::string& echo : echoes) findings.error(file.name, "", "", "the plug-in says \"" + echo + "\"");
+    if (!file.text) {
+        findings.warning(file.name, "", "", "cannot be read: every reward is 0");
+        return;
+    }
+    static const std::vector<std::string> known = rewardKeys();
+    bool rewardsSeen = false;
+    for (const platform::ProfileSection& section : file.text->allSections()) {
+        if (!sameName(section.name, rewardSection)) {
+            std::string message = "never read: the plug-in reads only the section Credits";
+            findings.warning(file.name, section.name, "", message);
+            continue;
+        }
+        if (rewardsSeen) {
+            findings.warning(file.name, section.name, "", "never read: an earlier [Credits] is the one read");
+            continue;
+        }
+        rewardsSeen = true;
+        std::set<std::string> seen;
+        for (const platform::ProfileEntry& entry : section.entries) {
+            std::string lowered = entry.key;
+            for (char& byte : lowered) byte = toLowerAscii(byte);
+            if (!seen.insert(lowered).second) {
+                findings.warning(file.name, section.name, entry.key,
+                                 "never read: an earlier " + entry.key + " in this section is the one read");
+                continue;
+            }
+            if (sameName(entry.key, canGoNegativeKey)) continue;
+            if (std::none_of(known.begin(), known.end(), [&](const std::string& key) { return sameName(key, entry.key); })) {
+                findings.warning(file.name, section.name, entry.key, unreadKeyMessage(entry.key, known));
+                continue;
+            }
+            if (file.fullValue(rewardSection, entry.key).size() > longestValue) {
+                findings.warning(file.name, section.name, entry.key, "the value is cut to its first 191 characters");
+            }
+            const std::string value = file.value(rewardSection, entry.key);
+            if (value.empty()) continue;
+            if (!isNumeric(value.c_str())) {
+                std::string message = "\"" + value + "\" is not a whole number (an optional - and digits only): the "
+                                      "plug-in takes 0";
+                if (isPrizeKey(entry.key)) message += "; leave the value empty to keep the AnyPrize amount";
+                findings.warning(file.name, section.name, entry.key, message);
+            } else if (!isNumericInRange(value.c_str())) {
+                findings.warning(file.name, section.name, entry.key,
+                                 value + " does not fit 32 bits: the plug-in takes " +
+                                     std::to_string(parseInteger(value.c_str(), 10)));
+            }
+        }
+    }
+    if (!rewardsSeen) findings.warning(file.name, "", "", "no [Credits] section: every reward is 0");
+}
+
+}  // namespace kadrel::tools

@@ -1,0 +1,65 @@
+#include "tools/lint/ini_files.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "core/text.h"
+#include "platform/platform.h"
+
+namespace kadrel::tools {
+
+namespace {
+
+// What the plug-in reads into its 192-byte buffers.
+constexpr uint32_t pluginBuffer = 192;
+constexpr uint32_t wholeValue = 1u << 20;
+
+bool placeholderByte(char byte) {
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+           byte == '_';
+}
+
+}  // namespace
+
+IniFile::IniFile(const char* fileName) : name(fileName), path(platform::configFilePath(fileName)) {
+    std::ifstream file(path.text(), std::ios::binary);
+    if (!file) return;
+    const std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    text.emplace(contents);
+}
+
+std::string IniFile::value(const std::string& section, const std::string& key) const {
+    return platform::readProfileString(path, section.c_str(), key.c_str(), pluginBuffer).text();
+}
+
+std::string IniFile::fullValue(const std::string& section, const std::string& key) const {
+    return platform::readProfileString(path, section.c_str(), key.c_str(), wholeValue).text();
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return equalsNoCase(std::string(a).c_str(), std::string(b).c_str());
+}
+
+std::vector<std::string> unknownPlaceholders(const std::string& text) {
+    std::vector<std::string> unknown;
+    size_t open = text.find('%');
+    while (open != std::string::npos) {
+        const size_t close = text.find('%', open + 1);
+        if (close == std::string::npos) break;
+        const std::string candidate = text.substr(open, close - open + 1);
+        bool word = close > open + 1;
+        for (size_t at = open + 1; at < close; ++at) word = word && placeholderByte(text[at]);
+        if (!word) {
+            // The closing sign may open a real placeholder.
+            open = close;
+            continue;
+        }
+        bool known = false;
+        for (const char* placeholder : knownPlaceholders) known = known || candidate == placeholder;
+        if (!known) unknown.push_back(candidate);
+        open = text.find('%', close + 1);
+    }
+    return unknown;
+}
+
+}  // namespace kadrel::tools

@@ -1,0 +1,37 @@
+// What the profile reader sees in an INI file of the current directory, with
+// every section and key listed, so that lint can name those that the plug-in
+// never asks for.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/char_string.h"
+#include "platform/profile_parser.h"
+
+namespace kadrel::tools {
+
+struct IniFile {
+    std::string name;
+    CharString path;  // as the plug-in builds it
+    std::optional<platform::ProfileText> text;  // none when the file cannot be read
+
+    explicit IniFile(const char* fileName);
+
+    // The value as the plug-in reads it: at most 191 characters.
+    std::string value(const std::string& section, const std::string& key) const;
+    // The whole value, to tell whether the plug-in cuts it.
+    std::string fullValue(const std::string& section, const std::string& key) const;
+};
+
+bool sameName(std::string_view a, std::string_view b);
+
+// Placeholders are lower-case words between percent signs.
+constexpr const char* knownPlaceholders[] = {"%name%", "%points%", "%squad%", "%freq1%", "%freq2%", "%param%"};
+
+// The texts between percent signs that look like placeholders (letters,
+// digits and underscores only) and are none of the known ones.
+std::vector<std::string> unknownPlaceholders(const std::string& text);
+
+}  // namespace kadrel::tools

@@ -1,0 +1,32 @@
+// kadrel: the operators' companion to the plug-in. It plays an arena against
+// the built plug-in, inspects and edits the bank file, and checks the two INI
+// files the way the plug-in reads them.
+#include <filesystem>
+#include <iostream>
+
+#include "tools/commands.h"
+
+namespace kadrel::tools {
+
+std::string libraryBesideProgram() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (error ? std::filesystem::path("libkadrel.so") : program.parent_path() / "libkadrel.so").string();
+}
+
+}  // namespace kadrel::tools
+
+int main(int argc, char** argv) {
+    CLI::App program("Companion of the Kadrel plug-in: a stand-in arena, the bank file and the INI files.", "kadrel");
+    program.require_subcommand(1);
+    int status = 0;
+    kadrel::tools::addArenaCommand(program, status);
+    kadrel::tools::addBankCommand(program, status);
+    kadrel::tools::addLintCommand(program, status);
+    try {
+        program.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return program.exit(error);
+    }
+    return status;
+}
