@@ -90,6 +90,7 @@ int top(const BankOptions& options) {
         return image->records()[a].credits > image->records()[b].credits;
     });
     if (reachable.size() > options.topCount) reachable.resize(options.topCount);
+    if (reachable.empty()) std::cout << "no accounts\n";
     for (size_t rank = 0; rank < reachable.size(); ++rank) {
         const BankRecord& record = image->records()[reachable[rank]];
         std::cout << std::setw(4) << rank + 1 << "  " << paddedName(record.name()) << std::setw(13)
