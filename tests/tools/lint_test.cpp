@@ -1,0 +1,125 @@
+// kadrel lint on INI files with one kind of mistake each.
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+#include "run_program.h"
+#include "scratch_dir.h"
+
+namespace kadrel::testing {
+namespace {
+
+struct LintCase {
+    const char* what;
+    const char* buyIni;
+    const char* creditsIni;
+    int status;
+    const char* report;
+};
+
+class Lint : public ::testing::TestWithParam<LintCase> {};
+
+TEST_P(Lint, Reports) {
+    const LintCase& example = GetParam();
+    ScratchDir scratch;
+    scratch.write("buy.ini", example.buyIni);
+    scratch.write("credits.ini", example.creditsIni);
+    const ProgramRun run = runKadrel("lint");
+    EXPECT_EQ(run.status, example.status) << run.err;
+    EXPECT_EQ(run.out, example.report);
+}
+
+constexpr const char* soundCredits = "[Credits]\nKill=10\n";
+constexpr const char* soundShop = "[Item0]\nName=Shield\nValue=10\n";
+
+const LintCase cases[] = {
+    {"sound files", soundShop, soundCredits, 0, "0 errors, 0 warnings\n"},
+    {"names the plug-in cuts",
+     "[Item0]\nName=Super Shield\n[Item1]\nName=ABCDEFGHIJKLMNOPQRSTUVWXYZ\n", soundCredits, 0,
+     "buy.ini [Item0] Name: warning: the item is called \"Super\": the plug-in keeps the first 20 characters and, "
+     "of those, the first word\n"
+     "buy.ini [Item1] Name: warning: the item is called \"ABCDEFGHIJKLMNOPQRST\": the plug-in keeps the first 20 "
+     "characters and, of those, the first word\n"
+     "0 errors, 2 warnings\n"},
+    {"values the plug-in cuts",
+     "[Item0]\nName=Shield\nDescription="
+     "0123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789"
+     "0123456789012345678901234567890123456789012345678901234567890123456789012345678901234567890123456789\n",
+     soundCredits, 0,
+     "buy.ini [Item0] Description: warning: the value is cut to its first 191 characters\n0 errors, 1 warning\n"},
+    {"unknown placeholders",
+     "[Item0]\nName=Shout\nPubAction0=%Name% shouts 100% of %param% to %team%\nDescription=For %name%\n",
+     soundCredits, 0,
+     "buy.ini [Item0] PubAction0: warning: unknown placeholder %Name%, sent as written (the plug-in replaces "
+     "%name% %points% %squad% %freq1% %freq2% %param%, in lower case)\n"
+     "buy.ini [Item0] PubAction0: warning: unknown placeholder %team%, sent as written (the plug-in replaces "
+     "%name% %points% %squad% %freq1% %freq2% %param%, in lower case)\n"
+     "buy.ini [Item0] Description: warning: the listing shows the description as written: placeholders are "
+     "replaced only in the actions\n"
+     "0 errors, 3 warnings\n"},
+    {"keys and sections the plug-in never reads",
+     "[Item0]\nName=Shield\nPrivAction10=hi\nDecsription=x\nPubAction=y\nName=Again\n[Item007]\nName=A\n"
+     "[Item256]\nName=B\n[Shop]\nName=C\n[item0]\nName=D\n",
+     "[Credits]\nKills=5\nPrize29=1\nPrize07=1\nPrize+3=1\nKill=1\nkill=2\n[Credit]\nKill=3\n", 0,
+     "buy.ini [Item0] PrivAction10: warning: the plug-in never reads this key; did you mean PrivAction0?\n"
+     "buy.ini [Item0] Decsription: warning: the plug-in never reads this key; did you mean Description?\n"
+     "buy.ini [Item0] PubAction: warning: the plug-in never reads this key; did you mean PubAction0?\n"
+     "buy.ini [Item0] Name: warning: never read: an earlier Name in this section is the one read\n"
+     "buy.ini [Item007]: warning: never read: item numbers are written without leading zeros (Item7)\n"
+     "buy.ini [Item256]: warning: never read: item numbers run from 0 to 255\n"
+     "buy.ini [Shop]: warning: never read: the plug-in reads only the sections Item0 to Item255\n"
+     "buy.ini [item0]: warning: never read: an earlier [item0] is the one read\n"
+     "credits.ini [Credits] Kills: warning: the plug-in never reads this key; did you mean Kill?\n"
+     "credits.ini [Credits] Prize29: warning: the plug-in never reads this key: prize keys run from Prize-28 to "
+     "Prize28, written without leading zeros or a plus\n"
+     "credits.ini [Credits] Prize07: warning: the plug-in never reads this key: prize keys run from Prize-28 to "
+     "Prize28, written without leading zeros or a plus\n"
+     "credits.ini [Credits] Prize+3: warning: the plug-in never reads this key: prize keys run from Prize-28 to "
+     "Prize28, written without leading zeros or a plus\n"
+     "credits.ini [Credits] kill: warning: never read: an earlier kill in this section is the one read\n"
+     "credits.ini [Credit]: warning: never read: the plug-in reads only the section Credits\n"
+     "0 errors, 14 warnings\n"},
+    {"reward values that pay 0 or wrap",
+     soundShop, "[Credits]\nKill=+10\nPrize3=abc\nKilled=4294967306\nPrize4=\n", 0,
+     "credits.ini [Credits] Kill: warning: \"+10\" is not a whole number (an optional - and digits only): the "
+     "plug-in takes 0\n"
+     "credits.ini [Credits] Prize3: warning: \"abc\" is not a whole number (an optional - and digits only): the "
+     "plug-in takes 0; leave the value empty to keep the AnyPrize amount\n"
+     "credits.ini [Credits] Killed: warning: 4294967306 does not fit 32 bits: the plug-in takes 10\n"
+     "0 errors, 3 warnings\n"},
+    {"empty files", "", "", 0, "credits.ini: warning: no [Credits] section: every reward is 0\n0 errors, 1 warning\n"},
+    {"a section without a name", "[Item0]\nValue=5\n", soundCredits, 0,
+     "buy.ini [Item0]: warning: no Name, so the plug-in skips this section\n0 errors, 1 warning\n"},
+};
+
+std::string caseName(const ::testing::TestParamInfo<LintCase>& info) {
+    std::string name;
+    for (const char* at = info.param.what; *at != '\0'; ++at) name += std::isalnum(static_cast<unsigned char>(*at)) ? *at : '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Mistakes, Lint, ::testing::ValuesIn(cases), caseName);
+
+TEST(LintFiles, MissingFilesAreReported) {
+    ScratchDir scratch;
+    const ProgramRun run = runKadrel("lint");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "buy.ini: warning: cannot be read: the shop has nothing to buy\n"
+              "credits.ini: warning: cannot be read: every reward is 0\n"
+              "0 errors, 2 warnings\n");
+}
+
+TEST(LintFiles, AnotherDirectory) {
+    ScratchDir scratch;
+    std::filesystem::create_directory("bot");
+    scratch.write("bot/buy.ini", "[Item0]\nName=Super Shield\n");
+    scratch.write("bot/credits.ini", soundCredits);
+    const ProgramRun run = runKadrel("lint bot");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, 31), "buy.ini [Item0] Name: warning: ");
+    EXPECT_EQ(runKadrel("lint nowhere").status, 2);
+}
+
+}  // namespace
+}  // namespace kadrel::testing

@@ -1,0 +1,19 @@
+// Runs the built kadrel program in the current directory and collects what
+// it printed.
+#pragma once
+
+#include <string>
+
+namespace kadrel::testing {
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// `arguments` is shell text after the program's name; `input` goes to its
+// standard input.
+ProgramRun runKadrel(const std::string& arguments, const std::string& input = "");
+
+}  // namespace kadrel::testing
