@@ -47,6 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TemplateCase{"%Name% %unknown% 100%", "shield", "%Name% %unknown% 100%"},
                       TemplateCase{"%%name%%", "shield", "%Bob%"},
                       TemplateCase{"%squad%name%", "shield", "%squadBob"},
+                      TemplateCase{"%name%freq1%freq1%", "shield", "Bobfreq17"},
                       TemplateCase{"*scorereset", "shield", "*scorereset"}));
 
 struct TeamCase {
