@@ -27,9 +27,7 @@ CharString splitAt(CharString& text, char separator) {
 // Computed exactly, so that a balance far below zero never passes; at most
 // 2^32 - 1. A negative price gives credits and never falls short, whatever
 // the balance.
-int64_t shortfall(int32_t price, int32_t balance) {
-    return price < 0 ? 0 : static_cast<int64_t>(price) - balance;
-}
+int64_t shortfall(int32_t price, int32_t balance) { return price < 0 ? 0 : static_cast<int64_t>(price) - balance; }
 
 // Taking the lowest price adds 2^31 credits, one more than a single award
 // can carry; two awards of the same sign saturate like one.

@@ -8,6 +8,8 @@
 
 namespace kadrel {
 
+constexpr int32_t pixelsPerTile = 16;
+
 // The sector of a position in pixels. Nothing is clamped: positions off the
 // map give later letters and higher numbers, wrapping in 32 bits, and the
 // letter is the low byte of its code.

@@ -32,32 +32,32 @@ struct ActionEntry {
 
 // Indexed by code; codes outside the table are invalid too.
 constexpr ActionEntry actionTable[] = {
-    {Action::None, Channel::Private},                  // 0
-    {Action::CarriedFlags, Channel::Private},          // 1
-    {Action::UncarriedFlags, Channel::Private},        // 2
-    {Action::AllFlags, Channel::Private},              // 3
-    {Action::CarriedFlags, Channel::Public},           // 4
-    {Action::UncarriedFlags, Channel::Public},         // 5
-    {Action::AllFlags, Channel::Public},               // 6
-    {Action::CarriedFlags, Channel::Team},             // 7
-    {Action::UncarriedFlags, Channel::Team},           // 8
-    {Action::AllFlags, Channel::Team},                 // 9
-    {Action::OwnTeamPositions, Channel::Private},      // 10
-    {Action::OtherTeamPositions, Channel::Private},    // 11
-    {Action::AllPositions, Channel::Private},          // 12
-    {Action::OwnTeamPositions, Channel::Public},       // 13
-    {Action::OtherTeamPositions, Channel::Public},     // 14
-    {Action::AllPositions, Channel::Public},           // 15
-    {Action::OwnTeamPositions, Channel::Team},         // 16
-    {Action::OtherTeamPositions, Channel::Team},       // 17
-    {Action::AllPositions, Channel::Team},             // 18
-    {Action::Invalid, Channel::Private},               // 19
-    {Action::TeamScoreReset, Channel::Team},           // 20
-    {Action::OthersScoreReset, Channel::Private},      // 21
-    {Action::Invalid, Channel::Private},               // 22
-    {Action::Invalid, Channel::Private},               // 23
-    {Action::TeamShipReset, Channel::Team},            // 24
-    {Action::OthersShipReset, Channel::Private},       // 25
+    {Action::None, Channel::Private},                // 0
+    {Action::CarriedFlags, Channel::Private},        // 1
+    {Action::UncarriedFlags, Channel::Private},      // 2
+    {Action::AllFlags, Channel::Private},            // 3
+    {Action::CarriedFlags, Channel::Public},         // 4
+    {Action::UncarriedFlags, Channel::Public},       // 5
+    {Action::AllFlags, Channel::Public},             // 6
+    {Action::CarriedFlags, Channel::Team},           // 7
+    {Action::UncarriedFlags, Channel::Team},         // 8
+    {Action::AllFlags, Channel::Team},               // 9
+    {Action::OwnTeamPositions, Channel::Private},    // 10
+    {Action::OtherTeamPositions, Channel::Private},  // 11
+    {Action::AllPositions, Channel::Private},        // 12
+    {Action::OwnTeamPositions, Channel::Public},     // 13
+    {Action::OtherTeamPositions, Channel::Public},   // 14
+    {Action::AllPositions, Channel::Public},         // 15
+    {Action::OwnTeamPositions, Channel::Team},       // 16
+    {Action::OtherTeamPositions, Channel::Team},     // 17
+    {Action::AllPositions, Channel::Team},           // 18
+    {Action::Invalid, Channel::Private},             // 19
+    {Action::TeamScoreReset, Channel::Team},         // 20
+    {Action::OthersScoreReset, Channel::Private},    // 21
+    {Action::Invalid, Channel::Private},             // 22
+    {Action::Invalid, Channel::Private},             // 23
+    {Action::TeamShipReset, Channel::Team},          // 24
+    {Action::OthersShipReset, Channel::Private},     // 25
 };
 
 constexpr int32_t codeCount = static_cast<int32_t>(sizeof actionTable / sizeof actionTable[0]);
@@ -66,10 +66,10 @@ constexpr int32_t codeCount = static_cast<int32_t>(sizeof actionTable / sizeof a
 constexpr uint32_t reportLineLimit = 160;
 
 // Where the lines of one report go.
-class Report {
-public:
-    Report(const BotInstance& bot, const HostPlayer& buyer, Channel channel)
-        : bot(bot), buyer(buyer), channel(channel) {}
+struct Report {
+    const BotInstance& bot;
+    const HostPlayer& buyer;
+    Channel channel;
 
     void say(const char* text) const {
         switch (channel) {
@@ -86,12 +86,6 @@ public:
         line.append(playerName(buyer));
         say(line.text());
     }
-
-    const BotInstance& bot;
-    const HostPlayer& buyer;
-
-private:
-    Channel channel;
 };
 
 CharString playerAt(const HostPlayer& player) {
@@ -124,7 +118,7 @@ void reportUncarriedFlags(const Report& report) {
     CharString line;
     for (const HostFlag& flag : flags) {
         if (!line.empty()) line.append(" ");
-        line.append(sectorName(flag.tileX * 16, flag.tileY * 16));
+        line.append(sectorName(flag.tileX * pixelsPerTile, flag.tileY * pixelsPerTile));
     }
     report.say(line.text());
 }
@@ -158,8 +152,9 @@ void sayToOtherTeams(const BotInstance& bot, const HostPlayer& buyer, const char
 }  // namespace
 
 void BotInstance::runSpecialAction(int32_t code, const HostPlayer& buyer) const {
-    const ActionEntry entry = code >= 0 && code < codeCount ? actionTable[code] : ActionEntry{Action::Invalid, Channel::Private};
-    const Report report(*this, buyer, entry.channel);
+    const ActionEntry entry =
+        code >= 0 && code < codeCount ? actionTable[code] : ActionEntry{Action::Invalid, Channel::Private};
+    const Report report{*this, buyer, entry.channel};
     switch (entry.action) {
         case Action::None: break;
         case Action::Invalid: sayPrivate(buyer, "The specified item has invalid data"); break;

@@ -76,8 +76,8 @@ struct ValueCase {
 class Values : public Catalogue, public ::testing::WithParamInterface<ValueCase> {};
 
 TEST_P(Values, NumbersAreDecimalsThatFit32Bits) {
-    const Texts messages = initMessages(std::string("[Item6]\nName=Before\n[Item7]\nName=Tested\n") +
-                                        GetParam().line + "\n[Item8]\nName=After\n");
+    const Texts messages = initMessages(std::string("[Item6]\nName=Before\n[Item7]\nName=Tested\n") + GetParam().line +
+                                        "\n[Item8]\nName=After\n");
     if (GetParam().price == nullptr) {
         EXPECT_EQ(messages, Texts{"Invalid buy.ini entry: 7"});
         EXPECT_EQ(listed(), (Items{{"Before", "0"}, {"After", "0"}}));
@@ -91,16 +91,16 @@ INSTANTIATE_TEST_SUITE_P(
     Entries, Values,
     ::testing::Values(ValueCase{"Value=250", "250"}, ValueCase{"Value=", "0"}, ValueCase{"Value=007", "7"},
                       ValueCase{"Value=-5", "-5"}, ValueCase{"Value=2147483647", "2147483647"},
-                      ValueCase{"Value=-2147483648", "-2147483648"}, ValueCase{"Value=-000000000002147483648", "-2147483648"},
-                      ValueCase{"SpecialAction4=99", "0"}, ValueCase{"SpecialAction9=-2147483648", "0"},
-                      ValueCase{"SpecialPoints=2147483647", "0"}, ValueCase{"Value=+5", nullptr},
-                      ValueCase{"Value=5x", nullptr}, ValueCase{"Value=-", nullptr}, ValueCase{"Value=1.5", nullptr},
-                      ValueCase{"Value=0x10", nullptr}, ValueCase{"Value=--5", nullptr},
-                      ValueCase{"Value=2147483648", nullptr}, ValueCase{"Value=-2147483649", nullptr},
-                      ValueCase{"Value=4294967546", nullptr}, ValueCase{"SpecialAction0=x", nullptr},
-                      ValueCase{"SpecialAction4=abc", nullptr}, ValueCase{"SpecialAction9=1 2", nullptr},
-                      ValueCase{"SpecialAction3=2147483648", nullptr}, ValueCase{"SpecialPoints=x", nullptr},
-                      ValueCase{"SpecialPoints=-2147483649", nullptr}));
+                      ValueCase{"Value=-2147483648", "-2147483648"},
+                      ValueCase{"Value=-000000000002147483648", "-2147483648"}, ValueCase{"SpecialAction4=99", "0"},
+                      ValueCase{"SpecialAction9=-2147483648", "0"}, ValueCase{"SpecialPoints=2147483647", "0"},
+                      ValueCase{"Value=+5", nullptr}, ValueCase{"Value=5x", nullptr}, ValueCase{"Value=-", nullptr},
+                      ValueCase{"Value=1.5", nullptr}, ValueCase{"Value=0x10", nullptr},
+                      ValueCase{"Value=--5", nullptr}, ValueCase{"Value=2147483648", nullptr},
+                      ValueCase{"Value=-2147483649", nullptr}, ValueCase{"Value=4294967546", nullptr},
+                      ValueCase{"SpecialAction0=x", nullptr}, ValueCase{"SpecialAction4=abc", nullptr},
+                      ValueCase{"SpecialAction9=1 2", nullptr}, ValueCase{"SpecialAction3=2147483648", nullptr},
+                      ValueCase{"SpecialPoints=x", nullptr}, ValueCase{"SpecialPoints=-2147483649", nullptr}));
 
 TEST_F(Catalogue, OneMessagePerInvalidSection) {
     EXPECT_EQ(initMessages("[Item7]\nName=Bad\nValue=x\nSpecialAction0=y\nSpecialPoints=z\n"

@@ -7,16 +7,15 @@ namespace {
 class Listing : public ShopTest {};
 
 TEST_F(Listing, ColumnsStartAt21And36) {
-    load("[Item4]\nName=Shield extra text\nDescription=Gives you a shield\nValue=250\n"
-         "[Item5]\nName=ABCDEFGHIJKLMNOPQRST\nDescription=spaced\nValue=-2147483648\n"
-         "[Item6]\nName=Free\n");
+    load(
+        "[Item4]\nName=Shield extra text\nDescription=Gives you a shield\nValue=250\n"
+        "[Item5]\nName=ABCDEFGHIJKLMNOPQRST\nDescription=spaced\nValue=-2147483648\n"
+        "[Item6]\nName=Free\n");
     const PlayerRecord asker("Alice", 77);
     const Texts lines = buy(asker, "");
     const Texts expected = {
-        "Item name            Price          Description",
-        "Shield               250            Gives you a shield",
-        "ABCDEFGHIJKLMNOPQRST -2147483648    spaced",
-        "Free                 0              ",
+        "Item name            Price          Description", "Shield               250            Gives you a shield",
+        "ABCDEFGHIJKLMNOPQRST -2147483648    spaced",      "Free                 0              ",
         "Type !buy <item name> to buy something",
     };
     EXPECT_EQ(lines, expected);

@@ -67,14 +67,15 @@ TEST_P(Credits, ShortfallNeverWraps) {
 
 INSTANTIATE_TEST_SUITE_P(
     Balances, Credits,
-    ::testing::Values(
-        CreditCase{-2147483648, 2147483647, "You need 4294967295 more credits to buy that item", -2147483648},
-        CreditCase{-2147483648, 1, "You need 2147483649 more credits to buy that item", -2147483648},
-        CreditCase{-10, 0, "You need 10 more credits to buy that item", -10},
-        CreditCase{2147483647, 2147483647, nullptr, 0}, CreditCase{100, -5, nullptr, 105},
-        CreditCase{-10, -5, nullptr, -5}, CreditCase{-2147483648, -1, nullptr, -2147483647},
-        CreditCase{1, -2147483648, nullptr, 2147483647}, CreditCase{-5, -2147483648, nullptr, 2147483643},
-        CreditCase{-2147483648, -2147483648, nullptr, 0}, CreditCase{2147483000, -1000, nullptr, 2147483647}));
+    ::testing::Values(CreditCase{-2147483648, 2147483647, "You need 4294967295 more credits to buy that item",
+                                 -2147483648},
+                      CreditCase{-2147483648, 1, "You need 2147483649 more credits to buy that item", -2147483648},
+                      CreditCase{-10, 0, "You need 10 more credits to buy that item", -10},
+                      CreditCase{2147483647, 2147483647, nullptr, 0}, CreditCase{100, -5, nullptr, 105},
+                      CreditCase{-10, -5, nullptr, -5}, CreditCase{-2147483648, -1, nullptr, -2147483647},
+                      CreditCase{1, -2147483648, nullptr, 2147483647}, CreditCase{-5, -2147483648, nullptr, 2147483643},
+                      CreditCase{-2147483648, -2147483648, nullptr, 0},
+                      CreditCase{2147483000, -1000, nullptr, 2147483647}));
 
 TEST_F(Purchase, PointsBelowTheRequirementRefuse) {
     stock(10, "[Item1]\nName=Thing\nValue=10\nSpecialPoints=500\nPrivAction0=bought\n");
@@ -109,19 +110,21 @@ TEST_P(Points, ComparedAsSigned32Bit) {
     const PointsCase& c = GetParam();
     stock(0, "[Item1]\nName=Thing\nSpecialPoints=" + std::to_string(c.required) + "\n");
     alice.scores(c.score1, c.score2);
-    EXPECT_EQ(buy(alice, "thing"), c.enough ? Texts{"*points " + std::to_string(c.required)}
-                                              : Texts{"You do not have enough points"});
+    EXPECT_EQ(buy(alice, "thing"),
+              c.enough ? Texts{"*points " + std::to_string(c.required)} : Texts{"You do not have enough points"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Requirements, Points,
                          ::testing::Values(PointsCase{-10, -20, 0, false}, PointsCase{-10, -5, -5, true},
-                                           PointsCase{1, 2147483647, 1, false}, PointsCase{2147483647, 2147483647, 0, true},
+                                           PointsCase{1, 2147483647, 1, false},
+                                           PointsCase{2147483647, 2147483647, 0, true},
                                            PointsCase{-2147483648, -2147483648, 0, true}));
 
 TEST_F(Purchase, RequestsFollowTheFixedOrder) {
-    stock(100, "[Item1]\nName=Kit\nValue=30\nSpecialPoints=1\n"
-               "PubAction9=pub9\nPrivAction3=priv3\nSpecialAction2=20\nPubAction1=pub1\nPrivAction0=priv0\n"
-               "SpecialAction0=1\nSpecialAction9=22\n");
+    stock(100,
+          "[Item1]\nName=Kit\nValue=30\nSpecialPoints=1\n"
+          "PubAction9=pub9\nPrivAction3=priv3\nSpecialAction2=20\nPubAction1=pub1\nPrivAction0=priv0\n"
+          "SpecialAction0=1\nSpecialAction9=22\n");
     alice.scores(1, 0);
     buy(alice, "kit");
     struct Expected {
@@ -130,9 +133,10 @@ TEST_F(Purchase, RequestsFollowTheFixedOrder) {
         const char* text;
     };
     const Expected expected[] = {
-        {5, 4, "*points 1"},       {5, 4, "priv0"},       {5, 4, "priv3"},
-        {2, 0, "pub1"},            {2, 0, "pub9"},        {5, 4, "There are no carried flags"},
-        {4, 1, "*scorereset"},     {5, 4, "The specified item has invalid data"},
+        {5, 4, "*points 1"},   {5, 4, "priv0"},
+        {5, 4, "priv3"},       {2, 0, "pub1"},
+        {2, 0, "pub9"},        {5, 4, "There are no carried flags"},
+        {4, 1, "*scorereset"}, {5, 4, "The specified item has invalid data"},
     };
     ASSERT_EQ(host.requests.size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {

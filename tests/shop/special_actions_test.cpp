@@ -48,7 +48,8 @@ protected:
         load(ini);
         buy(alice, "kit");
         Lines lines;
-        for (const Request& request : host.requests) lines.push_back({request.mode(), request.addressee(), request.text});
+        for (const Request& request : host.requests)
+            lines.push_back({request.mode(), request.addressee(), request.text});
         return lines;
     }
 
@@ -87,8 +88,7 @@ const std::string invalid = "The specified item has invalid data";
 INSTANTIATE_TEST_SUITE_P(
     Table, Codes,
     ::testing::Values(
-        CodeCase{0, {}}, CodeCase{1, {toAlice(bobCarries), toAlice(carlCarries)}},
-        CodeCase{2, {toAlice(flagSectors)}},
+        CodeCase{0, {}}, CodeCase{1, {toAlice(bobCarries), toAlice(carlCarries)}}, CodeCase{2, {toAlice(flagSectors)}},
         CodeCase{3, {toAlice(bobCarries), toAlice(carlCarries), toAlice(flagSectors)}},
         CodeCase{4, {toArena(header), toArena(bobCarries), toArena(carlCarries)}},
         CodeCase{5, {toArena(header), toArena(flagSectors)}},
@@ -109,15 +109,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SpecialActions, InvalidCodesDoNotStopTheOthers) {
     arena();
-    EXPECT_EQ(run({19, 11, 0, -1, 20}), (Lines{toAlice(invalid), toAlice(otherTeams), toAlice(invalid),
-                                              toTeam("*scorereset")}));
+    EXPECT_EQ(run({19, 11, 0, -1, 20}),
+              (Lines{toAlice(invalid), toAlice(otherTeams), toAlice(invalid), toTeam("*scorereset")}));
 }
 
 TEST_F(SpecialActions, EmptyListsGiveTheirMessagesAndNoPositions) {
     EXPECT_EQ(run({1, 7, 2, 8, 10, 13, 21, 25}),
               (Lines{toAlice("There are no carried flags"), toTeam(header), toTeam("There are no carried flags"),
-                     toAlice("There are no uncarried flags"), toTeam(header),
-                     toTeam("There are no uncarried flags"), toArena(header)}));
+                     toAlice("There are no uncarried flags"), toTeam(header), toTeam("There are no uncarried flags"),
+                     toArena(header)}));
 }
 
 TEST_F(SpecialActions, EveryoneOnTheBuyersTeam) {
@@ -158,15 +158,13 @@ TEST_P(Sectors, AreNamedOffTheMapToo) {
 constexpr int32_t lowest = std::numeric_limits<int32_t>::min();
 constexpr int32_t highest = std::numeric_limits<int32_t>::max();
 
-INSTANTIATE_TEST_SUITE_P(Positions, Sectors,
-                         ::testing::Values(SectorCase{0, 0, "A1"}, SectorCase{15, 15, "A1"},
-                                           SectorCase{816, 0, "A1"}, SectorCase{832, 832, "B2"},
-                                           SectorCase{8192, 8192, "K11"}, SectorCase{16383, 16383, "T20"},
-                                           SectorCase{16384, 16384, "U21"}, SectorCase{20480, 0, "Z1"},
-                                           SectorCase{-1, -1, "A1"}, SectorCase{-20480, -20480, "(-24"},
-                                           SectorCase{highest, highest, "A-1572863"},
-                                           SectorCase{lowest, lowest, "A1572865"},
-                                           SectorCase{20480, lowest, "Z1572865"}));
+INSTANTIATE_TEST_SUITE_P(
+    Positions, Sectors,
+    ::testing::Values(SectorCase{0, 0, "A1"}, SectorCase{15, 15, "A1"}, SectorCase{816, 0, "A1"},
+                      SectorCase{832, 832, "B2"}, SectorCase{8192, 8192, "K11"}, SectorCase{16383, 16383, "T20"},
+                      SectorCase{16384, 16384, "U21"}, SectorCase{20480, 0, "Z1"}, SectorCase{-1, -1, "A1"},
+                      SectorCase{-20480, -20480, "(-24"}, SectorCase{highest, highest, "A-1572863"},
+                      SectorCase{lowest, lowest, "A1572865"}, SectorCase{20480, lowest, "Z1572865"}));
 
 // Twelve players whose entries are 20 characters long, but for the first.
 class LineBreaks : public SpecialActions, public ::testing::WithParamInterface<size_t> {

@@ -39,14 +39,12 @@ INSTANTIATE_TEST_SUITE_P(
                       TemplateCase{"%name% of %squad% bought a shield", "shield", "Bob of Red Wing bought a shield"},
                       TemplateCase{"freq %freq1% / %freq2%", "shield", "freq 7 / 7"},
                       TemplateCase{"[%param%]", "shield red team", "[red team]"},
-                      TemplateCase{"[%param%]", "shield", "[shield]"},
-                      TemplateCase{"[%param%]", "SHIELD", "[SHIELD]"},
+                      TemplateCase{"[%param%]", "shield", "[shield]"}, TemplateCase{"[%param%]", "SHIELD", "[SHIELD]"},
                       TemplateCase{"[%param%]", "shield   red  team  ", "[red  team]"},
                       TemplateCase{"[%param%]", "shield ", "[]"},
                       TemplateCase{"no placeholders here", "shield", "no placeholders here"},
                       TemplateCase{"%Name% %unknown% 100%", "shield", "%Name% %unknown% 100%"},
-                      TemplateCase{"%%name%%", "shield", "%Bob%"},
-                      TemplateCase{"%squad%name%", "shield", "%squadBob"},
+                      TemplateCase{"%%name%%", "shield", "%Bob%"}, TemplateCase{"%squad%name%", "shield", "%squadBob"},
                       TemplateCase{"%name%freq1%freq1%", "shield", "Bobfreq17"},
                       TemplateCase{"*scorereset", "shield", "*scorereset"}));
 

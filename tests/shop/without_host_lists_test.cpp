@@ -36,9 +36,8 @@ TEST(WithoutHostLists, ReportsFindNothingAndResetsReachNobody) {
     bot.handleCommand(&buyer, &command);
 
     const std::vector<std::string> expected = {
-        "There are no carried flags",   "There are no uncarried flags",
-        "There are no carried flags",   "There are no uncarried flags",
-        "Display bought by Alice",      "Display bought by Alice",
+        "There are no carried flags",   "There are no uncarried flags", "There are no carried flags",
+        "There are no uncarried flags", "Display bought by Alice",      "Display bought by Alice",
         "There are no carried flags",   "There are no uncarried flags",
     };
     EXPECT_EQ(sent, expected);
