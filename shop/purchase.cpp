@@ -13,14 +13,17 @@ namespace kadrel {
 
 namespace {
 
-// The head before the first blank, trimmed; `text` keeps the trimmed rest,
-// or stays whole when it has no blank.
+constexpr uint32_t restLimit = 32000;
+
+// The trimmed text before the first separator; `text` becomes the trimmed
+// rest after it, at most restLimit characters, or stays whole when it holds
+// no separator.
 CharString splitAt(CharString& text, char separator) {
     const char pattern[2] = {separator, '\0'};
     const int32_t at = findText(text.text(), pattern);
     if (at < 0) return text.trim();
     CharString head = text.left(static_cast<uint32_t>(at)).trim();
-    text = text.mid(static_cast<uint32_t>(at) + 1, 32000).trim();
+    text = text.mid(static_cast<uint32_t>(at) + 1, restLimit).trim();
     return head;
 }
 
