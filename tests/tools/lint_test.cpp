@@ -87,6 +87,39 @@ const LintCase cases[] = {
      "plug-in takes 0; leave the value empty to keep the AnyPrize amount\n"
      "credits.ini [Credits] Killed: warning: 4294967306 does not fit 32 bits: the plug-in takes 10\n"
      "0 errors, 3 warnings\n"},
+    {"entries the plug-in rejects",
+     "[Item0]\nName=Shield\nValue=5x\n[Item1]\nName=Flags\nSpecialAction4=abc\nSpecialPoints=x\n"
+     "[Item2]\nName=Big\nValue=2147483648\n[Item3]\nName=Fine\nValue=-5\nSpecialPoints=007\n",
+     soundCredits, 1,
+     "buy.ini [Item0] Value: error: \"5x\" is not a whole number (an optional - and digits only): the plug-in "
+     "says \"Invalid buy.ini entry: 0\" and drops the item\n"
+     "buy.ini [Item1] SpecialAction4: error: \"abc\" is not a whole number (an optional - and digits only): the "
+     "plug-in says \"Invalid buy.ini entry: 1\" and drops the item\n"
+     "buy.ini [Item1] SpecialPoints: error: \"x\" is not a whole number (an optional - and digits only): the "
+     "plug-in says \"Invalid buy.ini entry: 1\" and drops the item\n"
+     "buy.ini [Item2] Value: error: 2147483648 does not fit 32 bits: the plug-in says \"Invalid buy.ini entry: 2\" "
+     "and drops the item\n"
+     "4 errors, 0 warnings\n"},
+    {"items never bought",
+     "[Item0]\nName=Shield\n[Item1]\nName=Radar\nValue=x\n[Item2]\nName=radar\n[Item3]\nName=SHIELD\n", soundCredits,
+     1,
+     "buy.ini [Item1] Value: error: \"x\" is not a whole number (an optional - and digits only): the plug-in says "
+     "\"Invalid buy.ini entry: 1\" and drops the item\n"
+     "buy.ini [Item3] Name: warning: never bought: [Item0] is also called \"Shield\" and !buy finds it first\n"
+     "1 error, 1 warning\n"},
+    {"unknown special action codes",
+     "[Item0]\nName=Odd\nSpecialAction0=19\nSpecialAction1=25\nSpecialAction2=0\nSpecialAction3=26\n"
+     "SpecialAction9=-1\nSpecialAction4=18\nSpecialAction5=22\n",
+     soundCredits, 0,
+     "buy.ini [Item0] SpecialAction0: warning: no special action has the code 19: buying the item answers \"The "
+     "specified item has invalid data\" (codes are 0-18, 20, 21, 24 and 25)\n"
+     "buy.ini [Item0] SpecialAction3: warning: no special action has the code 26: buying the item answers \"The "
+     "specified item has invalid data\" (codes are 0-18, 20, 21, 24 and 25)\n"
+     "buy.ini [Item0] SpecialAction5: warning: no special action has the code 22: buying the item answers \"The "
+     "specified item has invalid data\" (codes are 0-18, 20, 21, 24 and 25)\n"
+     "buy.ini [Item0] SpecialAction9: warning: no special action has the code -1: buying the item answers \"The "
+     "specified item has invalid data\" (codes are 0-18, 20, 21, 24 and 25)\n"
+     "0 errors, 4 warnings\n"},
     {"empty files", "", "", 0, "credits.ini: warning: no [Credits] section: every reward is 0\n0 errors, 1 warning\n"},
     {"a section without a name", "[Item0]\nValue=5\n", soundCredits, 0,
      "buy.ini [Item0]: warning: no Name, so the plug-in skips this section\n0 errors, 1 warning\n"},
@@ -108,6 +141,26 @@ TEST(LintFiles, MissingFilesAreReported) {
               "buy.ini: warning: cannot be read: the shop has nothing to buy\n"
               "credits.ini: warning: cannot be read: every reward is 0\n"
               "0 errors, 2 warnings\n");
+}
+
+TEST(LintFiles, ShowsWhatThePluginLoaded) {
+    ScratchDir scratch;
+    scratch.write("buy.ini",
+                  "[Item0]\nName=Shield\nValue=250\nSpecialAction0=13\nSpecialAction4=3\nSpecialPoints=1000\n"
+                  "[Item7]\nName=Rules\n");
+    scratch.write("credits.ini", "[Credits]\nKill=10\nKilled=-2\nAnyPrize=1\nPrize3=20\nPrize-28=abc\n");
+    const ProgramRun run = runKadrel("lint --show");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "credits.ini [Credits] Prize-28: warning: \"abc\" is not a whole number (an optional - and digits only): "
+              "the plug-in takes 0; leave the value empty to keep the AnyPrize amount\n"
+              "The shop as the plug-in loaded it:\n"
+              "  Shield, 250 credits, special actions 13 3, needs 1000 points\n"
+              "  Rules, 0 credits\n"
+              "Rewards: Kill 10, Killed -2, TeamKill 0, TeamKilled 0, FlagVictoryTeam 0, FlagVictoryEnemy 0, "
+              "SoccerGoalTeam 0, SoccerGoalEnemy 0\n"
+              "Prizes: 1 for every type, 0 for type -28, 20 for type 3\n"
+              "0 errors, 1 warning\n");
 }
 
 TEST(LintFiles, AnotherDirectory) {

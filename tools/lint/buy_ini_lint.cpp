@@ -139,9 +139,17 @@ struct ItemCheck {
                 findings.error(file.name, name, key, message);
                 explained = true;
             } else if (!isNumericInRange(value.c_str())) {
-                findings.warning(file.name, name, key,
-                                 value + " does not fit 32 bits: the plug-in takes " +
-                                     std::to_string(parseInteger(value.c_str(), 10)));
+                // The loader may refuse a number beyond 32 bits, or wrap it.
+                if (rejected) {
+                    findings.error(file.name, name, key,
+                                   value + " does not fit 32 bits: the plug-in says \"" + invalidEntry(number) +
+                                       "\" and drops the item");
+                    explained = true;
+                } else {
+                    findings.warning(file.name, name, key,
+                                     value + " does not fit 32 bits: the plug-in takes " +
+                                         std::to_string(parseInteger(value.c_str(), 10)));
+                }
             }
         }
         if (rejected && !explained) {
