@@ -186,12 +186,21 @@ int importRecords(const BankOptions& options) {
     return 0;
 }
 
-// Keeps the damaged bytes under a new name that must not exist yet.
-bool keepCopy(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "wbx");
-    if (file == nullptr) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+// Keeps the damaged bytes under a name not yet taken, FILE.damaged, then
+// FILE.damaged.1 and on, the names the plug-in sets a damaged file aside
+// under; "" when none can be written.
+std::string keepCopy(const std::string& path, const std::vector<uint8_t>& bytes) {
+    constexpr int attempts = 1000;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        const std::string copy = path + ".damaged" + (attempt > 0 ? "." + std::to_string(attempt) : "");
+        std::FILE* file = std::fopen(copy.c_str(), "wbx");
+        if (file == nullptr) continue;
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        if (std::fclose(file) == 0 && written) return copy;
+        std::remove(copy.c_str());
+        return "";
+    }
+    return "";
 }
 
 int check(const BankOptions& options) {
@@ -219,10 +228,9 @@ int check(const BankOptions& options) {
         reportDamage(options.file, problems);
         return 1;
     }
-    const std::string copy = options.file + ".damaged";
-    if (!keepCopy(copy, bytes)) {
-        std::cerr << "kadrel bank: cannot keep the damaged file as " << copy
-                  << " (does it exist already?); nothing was changed\n";
+    const std::string copy = keepCopy(options.file, bytes);
+    if (copy.empty()) {
+        std::cerr << "kadrel bank: cannot keep a copy of the damaged file; nothing was changed\n";
         return 1;
     }
     const BankImage repaired = image.repaired();
@@ -283,7 +291,7 @@ void addBankCommand(CLI::App& program, int& status) {
         bank->add_subcommand("check", "Tells whether the plug-in can load the file, and what it would never find");
     checkCommand->add_flag("--repair", options->repair,
                            "Keep the whole records of a damaged file and cut names to 19 bytes; the damaged "
-                           "file is kept beside it as FILE.damaged");
+                           "file is kept beside it as FILE.damaged (or FILE.damaged.1, ...)");
     checkCommand->callback(run(check));
 }
 
