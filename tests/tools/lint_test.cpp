@@ -79,13 +79,13 @@ const LintCase cases[] = {
      "credits.ini [Credits] kill: warning: never read: an earlier kill in this section is the one read\n"
      "credits.ini [Credit]: warning: never read: the plug-in reads only the section Credits\n"
      "0 errors, 14 warnings\n"},
-    {"reward values that pay 0 or wrap",
+    {"reward values that pay 0",
      soundShop, "[Credits]\nKill=+10\nPrize3=abc\nKilled=4294967306\nPrize4=\n", 0,
      "credits.ini [Credits] Kill: warning: \"+10\" is not a whole number (an optional - and digits only): the "
      "plug-in takes 0\n"
      "credits.ini [Credits] Prize3: warning: \"abc\" is not a whole number (an optional - and digits only): the "
      "plug-in takes 0; leave the value empty to keep the AnyPrize amount\n"
-     "credits.ini [Credits] Killed: warning: 4294967306 does not fit 32 bits: the plug-in takes 10\n"
+     "credits.ini [Credits] Killed: warning: \"4294967306\" does not fit 32 bits: the plug-in takes 0\n"
      "0 errors, 3 warnings\n"},
     {"entries the plug-in rejects",
      "[Item0]\nName=Shield\nValue=5x\n[Item1]\nName=Flags\nSpecialAction4=abc\nSpecialPoints=x\n"

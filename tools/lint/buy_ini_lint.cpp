@@ -72,6 +72,15 @@ std::string itemName(const std::string& value) {
     return word;
 }
 
+// What the loader stored for one of the integer keys.
+int32_t loadedNumber(const ShopItem& item, const std::string& key) {
+    if (sameName(key, "Value")) return item.value;
+    for (int slot = 0; slot < actionSlots; ++slot) {
+        if (sameName(key, "SpecialAction" + std::to_string(slot))) return item.specialActions[slot];
+    }
+    return item.specialPoints;
+}
+
 std::string invalidEntry(int number) { return "Invalid buy.ini entry: " + std::to_string(number); }
 
 struct ItemCheck {
@@ -80,6 +89,13 @@ struct ItemCheck {
     Findings& findings;
     // The loaded item of each section number, in catalogue order.
     std::vector<std::pair<int, const ShopItem*>> loaded;
+
+    const ShopItem* loadedItem(int number) const {
+        for (const auto& [sectionNumber, item] : loaded) {
+            if (sectionNumber == number) return item;
+        }
+        return nullptr;
+    }
 
     void unreadKeys(const platform::ProfileSection& section, bool isItem) const {
         static const std::vector<std::string> known = itemKeys();
@@ -146,9 +162,11 @@ struct ItemCheck {
                                        "\" and drops the item");
                     explained = true;
                 } else {
+                    const ShopItem* item = loadedItem(number);
                     findings.warning(file.name, name, key,
-                                     value + " does not fit 32 bits: the plug-in takes " +
-                                         std::to_string(parseInteger(value.c_str(), 10)));
+                                     value + " does not fit 32 bits" +
+                                         (item != nullptr ? ": the plug-in takes " + std::to_string(loadedNumber(*item, key))
+                                                          : std::string()));
                 }
             }
         }
@@ -174,7 +192,8 @@ struct ItemCheck {
                              "actions");
         }
 
-        const auto here = std::find_if(loaded.begin(), loaded.end(), [number](const auto& entry) { return entry.first == number; });
+        const auto here =
+            std::find_if(loaded.begin(), loaded.end(), [number](const auto& entry) { return entry.first == number; });
         if (here == loaded.end()) return;
         const ShopItem& item = *here->second;
         for (int slot = 0; slot < actionSlots; ++slot) {

@@ -1,5 +1,6 @@
 // credits.ini: section Credits, the rewards for game events.
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "core/text.h"
@@ -38,9 +39,36 @@ std::string unreadKeyMessage(const std::string& key, const std::vector<std::stri
     return message;
 }
 
+struct AmountField {
+    const char* key;
+    int32_t RewardTable::*field;
+};
+
+constexpr AmountField amountFields[] = {
+    {"SoccerGoalEnemy", &RewardTable::soccerGoalEnemy}, {"SoccerGoalTeam", &RewardTable::soccerGoalTeam},
+    {"FlagVictoryTeam", &RewardTable::flagVictoryTeam}, {"FlagVictoryEnemy", &RewardTable::flagVictoryEnemy},
+    {"Kill", &RewardTable::kill},                       {"TeamKill", &RewardTable::teamKill},
+    {"Killed", &RewardTable::killed},                   {"TeamKilled", &RewardTable::teamKilled},
+};
+
+// The amount the plug-in's loader made of a key, when the table shows it: the
+// AnyPrize amount is seen only in a prize type without a PrizeN of its own.
+std::optional<int32_t> loadedAmount(const RewardTable& rewards, const IniFile& file, const std::string& key) {
+    for (const AmountField& amount : amountFields) {
+        if (sameName(key, amount.key)) return rewards.*amount.field;
+    }
+    for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) {
+        const std::string prizeKey = "Prize" + std::to_string(type);
+        const int32_t amount = rewards.prize[type - lowestPrizeType];
+        if (sameName(key, prizeKey)) return amount;
+        if (sameName(key, "AnyPrize") && file.value(rewardSection, prizeKey).empty()) return amount;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-void lintCreditsIni(const BotInstance&, const std::vector<std::string>& echoes, Findings& findings) {
+void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echoes, Findings& findings) {
     const IniFile file("credits.ini");
     for (const std::string& echo : echoes) findings.error(file.name, "", "", "the plug-in says \"" + echo + "\"");
     if (!file.text) {
@@ -79,16 +107,15 @@ void lintCreditsIni(const BotInstance&, const std::vector<std::string>& echoes, 
             }
             const std::string value = file.value(rewardSection, entry.key);
             if (value.empty()) continue;
-            if (!isNumeric(value.c_str())) {
-                std::string message = "\"" + value + "\" is not a whole number (an optional - and digits only): the "
-                                      "plug-in takes 0";
-                if (isPrizeKey(entry.key)) message += "; leave the value empty to keep the AnyPrize amount";
-                findings.warning(file.name, section.name, entry.key, message);
-            } else if (!isNumericInRange(value.c_str())) {
-                findings.warning(file.name, section.name, entry.key,
-                                 value + " does not fit 32 bits: the plug-in takes " +
-                                     std::to_string(parseInteger(value.c_str(), 10)));
+            if (isNumericInRange(value.c_str())) continue;
+            std::string message = "\"" + value + "\"" +
+                                  (isNumeric(value.c_str()) ? " does not fit 32 bits"
+                                                            : " is not a whole number (an optional - and digits only)");
+            if (const std::optional<int32_t> taken = loadedAmount(bot.rewards, file, entry.key)) {
+                message += ": the plug-in takes " + std::to_string(*taken);
             }
+            if (isPrizeKey(entry.key)) message += "; leave the value empty to keep the AnyPrize amount";
+            findings.warning(file.name, section.name, entry.key, message);
         }
     }
     if (!rewardsSeen) findings.warning(file.name, "", "", "no [Credits] section: every reward is 0");
