@@ -59,7 +59,7 @@ const LintCase cases[] = {
      "0 errors, 3 warnings\n"},
     {"keys and sections the plug-in never reads",
      "[Item0]\nName=Shield\nPrivAction10=hi\nDecsription=x\nPubAction=y\nName=Again\n[Item007]\nName=A\n"
-     "[Item256]\nName=B\n[Shop]\nName=C\n[item0]\nName=D\n",
+     "[Item256]\nName=B\n[Item00000000000000000000001]\nName=E\n[Shop]\nName=C\n[item0]\nName=D\n",
      "[Credits]\nKills=5\nPrize29=1\nPrize07=1\nPrize+3=1\nKill=1\nkill=2\n[Credit]\nKill=3\n", 0,
      "buy.ini [Item0] PrivAction10: warning: the plug-in never reads this key; did you mean PrivAction0?\n"
      "buy.ini [Item0] Decsription: warning: the plug-in never reads this key; did you mean Description?\n"
@@ -67,6 +67,8 @@ const LintCase cases[] = {
      "buy.ini [Item0] Name: warning: never read: an earlier Name in this section is the one read\n"
      "buy.ini [Item007]: warning: never read: item numbers are written without leading zeros (Item7)\n"
      "buy.ini [Item256]: warning: never read: item numbers run from 0 to 255\n"
+     "buy.ini [Item00000000000000000000001]: warning: never read: item numbers are written without leading zeros "
+     "(Item1)\n"
      "buy.ini [Shop]: warning: never read: the plug-in reads only the sections Item0 to Item255\n"
      "buy.ini [item0]: warning: never read: an earlier [item0] is the one read\n"
      "credits.ini [Credits] Kills: warning: the plug-in never reads this key; did you mean Kill?\n"
@@ -78,7 +80,7 @@ const LintCase cases[] = {
      "Prize28, written without leading zeros or a plus\n"
      "credits.ini [Credits] kill: warning: never read: an earlier kill in this section is the one read\n"
      "credits.ini [Credit]: warning: never read: the plug-in reads only the section Credits\n"
-     "0 errors, 14 warnings\n"},
+     "0 errors, 15 warnings\n"},
     {"reward values that pay 0",
      soundShop, "[Credits]\nKill=+10\nPrize3=abc\nKilled=4294967306\nPrize4=\n", 0,
      "credits.ini [Credits] Kill: warning: \"+10\" is not a whole number (an optional - and digits only): the "

@@ -52,15 +52,17 @@ std::optional<int> itemNumber(const std::string& section, std::string& why) {
         why = "the plug-in reads only the sections Item0 to Item255";
         return std::nullopt;
     }
-    if (digits.size() > 1 && digits[0] == '0') {
-        why = "item numbers are written without leading zeros (Item" + std::to_string(std::stoi(digits)) + ")";
-        return std::nullopt;
-    }
-    if (digits.size() > 3 || std::stoi(digits) > highestItem) {
+    const size_t significant = digits.find_first_not_of('0');
+    const std::string number = significant == std::string::npos ? "0" : digits.substr(significant);
+    if (number.size() > 3 || std::stoi(number) > highestItem) {
         why = "item numbers run from 0 to 255";
         return std::nullopt;
     }
-    return std::stoi(digits);
+    if (number != digits) {
+        why = "item numbers are written without leading zeros (Item" + number + ")";
+        return std::nullopt;
+    }
+    return std::stoi(number);
 }
 
 // The item name as the loader makes it: the first 20 characters, then the
