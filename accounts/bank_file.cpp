@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <string>
 #include <vector>
 
 #include "host/bot_instance.h"
@@ -22,7 +21,7 @@ namespace {
 constexpr const char* bankFileName = "Quorlen.bank";
 constexpr size_t recordSize = sizeof(CreditAccount);
 // Names tried for a damaged file before giving up: .damaged, .damaged.1, ...
-constexpr int damagedNameAttempts = 1000;
+constexpr int32_t damagedNameAttempts = 1000;
 
 enum class FileRead { Missing, Read, Failed };
 
@@ -47,17 +46,13 @@ FileRead readWholeFile(const char* path, std::vector<unsigned char>& bytes) {
 // characters, so that every loaded name ends inside its field.
 void terminateNames(std::vector<unsigned char>& bytes) {
     for (size_t offset = 0; offset < bytes.size(); offset += recordSize) {
-        if (std::memchr(bytes.data() + offset, '\0', longestName + 1) == nullptr) bytes[offset + longestName] = '\0';
+        unsigned char* name = bytes.data() + offset;
+        if (name[longestName] != '\0' && std::memchr(name, '\0', longestName) == nullptr) name[longestName] = '\0';
     }
 }
 
 void loadRecords(Ledger& ledger, const std::vector<unsigned char>& bytes) {
-    const size_t total = bytes.size() / recordSize;
-    for (size_t i = 0; i < total; ++i) {
-        CreditAccount account;
-        std::memcpy(&account, bytes.data() + i * recordSize, recordSize);
-        ledger.appendLoaded(account);
-    }
+    ledger.appendLoaded(bytes.data(), bytes.size() / recordSize);
 }
 
 void serialise(const Ledger& ledger, std::vector<unsigned char>& bytes) {
@@ -110,18 +105,27 @@ void mergeInto(Ledger& merged, const Ledger& own) {
 // Moves a bank file that cannot be read aside, under a name not yet taken,
 // and tells the host where it went. False when it stays in place.
 bool setDamagedBankAside(const BotInstance& instance) {
-    for (int attempt = 0; attempt < damagedNameAttempts; ++attempt) {
-        std::string target = std::string(bankFileName) + ".damaged";
-        if (attempt > 0) target += "." + std::to_string(attempt);
-        if (platform::renameNoReplace(bankFileName, target.c_str())) {
-            instance.echo((std::string(bankFileName) + " is damaged; it was moved to " + target).c_str());
+    for (int32_t attempt = 0; attempt < damagedNameAttempts; ++attempt) {
+        CharString target(bankFileName);
+        target.append(".damaged");
+        if (attempt > 0) {
+            target.append(".");
+            target.appendNumber(attempt);
+        }
+        if (platform::renameNoReplace(bankFileName, target.text())) {
+            CharString message(bankFileName);
+            message.append(" is damaged; it was moved to ");
+            message.append(target);
+            instance.echo(message.text());
             return true;
         }
-        std::FILE* taken = std::fopen(target.c_str(), "rb");
+        std::FILE* taken = std::fopen(target.text(), "rb");
         if (taken == nullptr) break;  // the name is free, so the rename itself failed
         std::fclose(taken);
     }
-    instance.echo((std::string(bankFileName) + " is damaged and could not be moved aside; it is not saved over").c_str());
+    CharString message(bankFileName);
+    message.append(" is damaged and could not be moved aside; it is not saved over");
+    instance.echo(message.text());
     return false;
 }
 

@@ -35,6 +35,9 @@ public:
     // of a matching name keeps answering look-ups.
     void appendLoaded(const CreditAccount& account);
 
+    // The same for many 24-byte records at once, as a bank file holds them.
+    void appendLoaded(const void* records, size_t total);
+
     // Frees every account. The next save writes the ledger as it is instead
     // of merging it into the file.
     void clear();
@@ -77,16 +80,25 @@ public:
 
 private:
     static constexpr uint32_t blockSize = 1024;
-    static constexpr uint32_t emptySlot = 0;  // slots hold account index + 1
 
-    uint32_t slotOf(const NameKey& key) const;
+    // One place of the index: the account's position + 1 (0 when the place is
+    // free) and the high half of its name's hash, which also gives the home
+    // place, so that most probes and every regrowth leave the accounts alone.
+    struct Slot {
+        uint32_t entry;
+        uint32_t tag;
+    };
+
+    static uint32_t tagOf(const NameKey& key) { return static_cast<uint32_t>(key.hash() >> 32); }
+    uint32_t slotOf(const NameKey& key, uint32_t tag) const;
     void indexAccount(uint32_t index, const NameKey& key);
-    void growIndex();
+    void reserveIndex(uint32_t accounts);
+    void buildIndex();
     CreditAccount& appendBlank();
 
     std::vector<std::unique_ptr<CreditAccount[]>> blocks;
     uint32_t count = 0;
-    std::vector<uint32_t> slots;  // power-of-two size, at most half full
+    std::vector<Slot> slots;  // power-of-two size, at most half full
     std::vector<int32_t> fileCredits;
     bool cleared = false;
 };

@@ -18,10 +18,15 @@ struct NameKey {
         return words[0] == other.words[0] && words[1] == other.words[1] && words[2] == other.words[2];
     }
 
+    // Every input bit reaches every output bit: names often differ only in
+    // their last characters (Pilot1, Pilot2, ...).
     uint64_t hash() const {
-        const uint64_t mixed = (words[0] * 0x9E3779B97F4A7C15ull) ^ (words[1] * 0xC2B2AE3D27D4EB4Full) ^
-                               (words[2] * 0x165667B19E3779F9ull);
-        return mixed ^ (mixed >> 29);
+        uint64_t mixed = words[0] ^ (words[1] * 0x9E3779B97F4A7C15ull) ^ (words[2] * 0xC2B2AE3D27D4EB4Full);
+        mixed ^= mixed >> 33;
+        mixed *= 0xFF51AFD7ED558CCDull;
+        mixed ^= mixed >> 33;
+        mixed *= 0xC4CEB9FE1A85EC53ull;
+        return mixed ^ (mixed >> 33);
     }
 };
 
@@ -48,20 +53,24 @@ constexpr uint64_t foldCapitals(uint64_t word) {
 // every stored account name has; what follows the terminator is ignored.
 inline NameKey nameKeyOfField(const char* field) {
     using namespace nameKeyDetail;
-    NameKey key{};
-    std::memcpy(&key.words[0], field, 8);
-    std::memcpy(&key.words[1], field + 8, 8);
-    std::memcpy(&key.words[2], field + 16, 4);
-    for (uint64_t& word : key.words) {
-        const uint64_t zeros = zeroBytes(word);
-        if (zeros != 0) {
-            word &= ((zeros & (~zeros + 1)) >> 7) - 1;  // keep the bytes below the terminator
-            for (uint64_t* rest = &word + 1; rest != key.words + 3; ++rest) *rest = 0;
-            break;
-        }
+    uint64_t first, second;
+    uint32_t third;
+    std::memcpy(&first, field, 8);
+    std::memcpy(&second, field + 8, 8);
+    std::memcpy(&third, field + 16, 4);
+    uint64_t last = third;  // the four high bytes are zero, so a terminator is always found
+    // Bits 0 .. 8k-1 set, k being the position of the lowest zero byte.
+    auto below = [](uint64_t zeros) { return ((zeros & (~zeros + 1)) >> 7) - 1; };
+    if (const uint64_t zeros = zeroBytes(first); zeros != 0) {
+        first &= below(zeros);
+        second = last = 0;
+    } else if (const uint64_t zeros2 = zeroBytes(second); zeros2 != 0) {
+        second &= below(zeros2);
+        last = 0;
+    } else {
+        last &= below(zeroBytes(last));
     }
-    for (uint64_t& word : key.words) word = foldCapitals(word);
-    return key;
+    return NameKey{{foldCapitals(first), foldCapitals(second), foldCapitals(last)}};
 }
 
 // Any NUL-terminated name; a longer one is cut to 19 characters first.

@@ -136,7 +136,7 @@ TEST(Ledger, IndexAgreesWithAWalkFromTheHead) {
     Ledger ledger;
     std::vector<std::string> names;
     std::vector<std::pair<uint32_t, const CreditAccount*>> addresses;
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 6000; ++i) {
         names.push_back(randomName());
         if (i % 3 == 0) {
             CreditAccount loaded{};
@@ -146,11 +146,36 @@ TEST(Ledger, IndexAgreesWithAWalkFromTheHead) {
         } else {
             ledger.award(1, names.back().c_str());
         }
-        if (i % 1000 == 0) addresses.emplace_back(ledger.size() - 1, &ledger.at(ledger.size() - 1));
+        if (i % 500 == 0) addresses.emplace_back(ledger.size() - 1, &ledger.at(ledger.size() - 1));
     }
-    for (int i = 0; i < 5000; ++i) names.push_back(randomName());
+    for (int i = 0; i < 2000; ++i) names.push_back(randomName());
     for (const std::string& name : names) ASSERT_EQ(ledger.find(name.c_str()), walk(ledger, name.c_str())) << name;
     for (const auto& [index, address] : addresses) EXPECT_EQ(address, &ledger.at(index)) << "accounts never move";
+}
+
+TEST(Ledger, ABankLoadedAtOnceAgreesWithAWalkFromTheHead) {
+    std::mt19937 random(99);
+    const std::string alphabet = "aAbB_\xC1";
+    for (uint32_t size : {1u, 31u, 32u, 33u, 5000u, 40000u}) {
+        std::vector<CreditAccount> records(size);
+        std::vector<std::string> names;
+        for (CreditAccount& record : records) {
+            std::string name(1 + random() % 8, ' ');
+            for (char& byte : name) byte = alphabet[random() % alphabet.size()];
+            std::memset(&record, 0x5A, sizeof record);  // bytes after the terminator are noise
+            std::memcpy(record.name, name.c_str(), name.size() + 1);
+            names.push_back(name);
+        }
+        Ledger ledger;
+        ledger.appendLoaded(records.data(), records.size());
+        ASSERT_EQ(ledger.size(), size);
+        names.push_back("absent");
+        for (const std::string& name : names) {
+            ASSERT_EQ(ledger.find(name.c_str()), walk(ledger, name.c_str())) << size << " " << name;
+        }
+        ledger.award(1, "brand new");
+        EXPECT_EQ(ledger.find("BRAND NEW"), &ledger.at(size));
+    }
 }
 
 }  // namespace
