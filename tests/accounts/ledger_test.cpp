@@ -156,11 +156,11 @@ TEST(Ledger, IndexAgreesWithAWalkFromTheHead) {
 TEST(Ledger, ABankLoadedAtOnceAgreesWithAWalkFromTheHead) {
     std::mt19937 random(99);
     const std::string alphabet = "aAbB_\xC1";
-    for (uint32_t size : {1u, 31u, 32u, 33u, 5000u, 40000u}) {
+    for (uint32_t size : {1u, 31u, 32u, 33u, 5000u, 12000u}) {
         std::vector<CreditAccount> records(size);
         std::vector<std::string> names;
         for (CreditAccount& record : records) {
-            std::string name(1 + random() % 8, ' ');
+            std::string name(1 + random() % 5, ' ');
             for (char& byte : name) byte = alphabet[random() % alphabet.size()];
             std::memset(&record, 0x5A, sizeof record);  // bytes after the terminator are noise
             std::memcpy(record.name, name.c_str(), name.size() + 1);
@@ -176,6 +176,34 @@ TEST(Ledger, ABankLoadedAtOnceAgreesWithAWalkFromTheHead) {
         ledger.award(1, "brand new");
         EXPECT_EQ(ledger.find("BRAND NEW"), &ledger.at(size));
     }
+}
+
+// Names whose hashes all fall on the last places of a small index, and some on
+// the first: their probe runs wrap around the table's end.
+TEST(Ledger, ABankLoadedAtOnceWrapsRoundTheIndex) {
+    std::vector<std::string> lastPlace, firstPlace;
+    for (uint32_t i = 0; lastPlace.size() < 6 || firstPlace.size() < 3; ++i) {
+        const std::string name = "W" + std::to_string(i);
+        const uint32_t home = static_cast<uint32_t>(nameKeyOfText(name.c_str()).hash() >> 32) % 64;
+        if (home == 63 && lastPlace.size() < 6) lastPlace.push_back(name);
+        if (home == 0 && firstPlace.size() < 3) firstPlace.push_back(name);
+    }
+    std::vector<std::string> names = firstPlace;
+    names.insert(names.end(), lastPlace.begin(), lastPlace.end());
+    names.push_back(lastPlace[2]);  // a duplicate that must stay unfound
+    std::vector<CreditAccount> records(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        records[i] = CreditAccount{};
+        std::memcpy(records[i].name, names[i].c_str(), names[i].size());
+        records[i].credits = static_cast<int32_t>(i);
+    }
+    Ledger ledger;
+    ledger.appendLoaded(records.data(), records.size());
+    for (size_t i = 0; i + 1 < names.size(); ++i) {
+        ASSERT_EQ(ledger.find(names[i].c_str()), &ledger.at(static_cast<uint32_t>(i))) << names[i];
+    }
+    ledger.award(1, "fresh");
+    EXPECT_EQ(ledger.find("fresh"), &ledger.at(static_cast<uint32_t>(names.size())));
 }
 
 }  // namespace
