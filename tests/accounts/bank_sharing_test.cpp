@@ -2,6 +2,8 @@
 // changes to what the file holds now, so no bot's credits are lost.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
