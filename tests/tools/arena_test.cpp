@@ -2,6 +2,10 @@
 // line for line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "run_program.h"
 #include "scratch_dir.h"
 
@@ -245,6 +249,24 @@ TEST_F(Arena, ShopPurchasesReadTheArenasRecords) {
               "[private to Alice] Welcome\n"
               "> Alice: !buy Fre\n"
               "[private to Alice] Unknown item\n");
+}
+
+// The match that scripts/demo plays, with the example files an operator
+// starts from; its transcript is kept beside this test.
+TEST_F(Arena, TheDemoMatch) {
+    const std::filesystem::path source = KADREL_SOURCE_DIR;
+    for (const char* name : {"credits.ini", "buy.ini"}) std::filesystem::copy(source / "examples" / name, name);
+    const ProgramRun run = runKadrel("arena '" + (source / "examples/demo.arena").string() + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::ifstream expected(source / "tests/tools/demo.transcript", std::ios::binary);
+    EXPECT_EQ(run.out, std::string(std::istreambuf_iterator<char>(expected), std::istreambuf_iterator<char>()));
+}
+
+TEST_F(Arena, TheExampleFilesAreClean) {
+    const std::filesystem::path examples = std::filesystem::path(KADREL_SOURCE_DIR) / "examples";
+    const ProgramRun run = runKadrel("lint '" + examples.string() + "'");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "0 errors, 0 warnings\n");
 }
 
 TEST_F(Arena, AMissingLibraryIsReported) {
