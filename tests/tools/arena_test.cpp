@@ -150,6 +150,35 @@ TEST_F(Arena, HelpListsEveryStep) {
     }
 }
 
+// Kills, prizes, flag games and goals reach the right players' accounts, and
+// the bank file that term writes holds them.
+TEST_F(Arena, GameEventsPayIntoTheBankFile) {
+    scratch.write("credits.ini",
+                  "[Credits]\nKill=10\nKilled=-1\nTeamKill=-20\nTeamKilled=2\nFlagVictoryTeam=100\n"
+                  "FlagVictoryEnemy=7\nSoccerGoalTeam=30\nSoccerGoalEnemy=3\nAnyPrize=1\nPrize5=50\nPrize-5=-4\n");
+    const ProgramRun run = play(
+        "init\n"
+        "join Alice team 1\n"
+        "join Bob team 2\n"
+        "join Carol team 2\n"
+        "Alice kills Bob\n"
+        "Carol kills Bob\n"
+        "prize Alice 5\n"
+        "prize Bob -5\n"
+        "prize Carol 28\n"
+        "flagwin 2\n"
+        "goal 1\n"
+        "team Carol 1\n"
+        "goal 1\n"
+        "term\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(runKadrel("bank list").out,
+              "record  name                     credits\n"
+              "     0  Alice                         127\n"     // 10 + 50 + 7 + 30 + 30
+              "     1  Bob                           103\n"     // -1 + 2 - 4 + 100 + 3 + 3
+              "     2  Carol                         114\n");  // -20 + 1 + 100 + 3 + 30
+}
+
 // Every field of the host's player record that the shop reads (ident, squad,
 // team, scores, ship, position, flags carried) and both host lists, as the
 // arena builds them, through purchases that need no credits.

@@ -250,8 +250,9 @@ void addBankCommand(CLI::App& program, int& status) {
     auto options = std::make_shared<BankOptions>();
     CLI::App* bank = program.add_subcommand(
         "bank",
-        "Looks into the bank file and changes it. Stop the bot first: it rewrites the file every 300 ticks "
-        "and when it disconnects. Names match as the plug-in matches them: same length, ASCII capitals folded.");
+        "Looks into the bank file and changes it, best while the bot is stopped: a running bot saves every 300 "
+        "ticks and when it disconnects. Names match as the plug-in matches them: same length, ASCII capitals "
+        "folded.");
     bank->add_option("file", options->file, "The bank file")->capture_default_str();
     bank->require_subcommand(1);
 
