@@ -179,6 +179,20 @@ TEST_F(Arena, GameEventsPayIntoTheBankFile) {
               "     2  Carol                         114\n");  // -20 + 1 + 100 + 3 + 30
 }
 
+// The plug-in sets a damaged bank aside; the bank tool mends the copy.
+TEST_F(Arena, ADamagedBankSetAsideByThePluginCanBeRepaired) {
+    scratch.write("Quorlen.bank", std::string("Alice\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\xfa\0\0\0xx", 26));
+    EXPECT_EQ(play("init\n").out,
+              "> init\n"
+              "[echo] DLL plugin connected.\n"
+              "[echo] Loading data...\n"
+              "[echo] Quorlen.bank is damaged; it was moved to Quorlen.bank.damaged\n"
+              "[echo] Data loaded\n");
+    const ProgramRun repair = runKadrel("bank Quorlen.bank.damaged check --repair");
+    EXPECT_EQ(repair.status, 0) << repair.err;
+    EXPECT_EQ(runKadrel("bank Quorlen.bank.damaged get alice").out, "Alice has 250 credits\n");
+}
+
 // Every field of the host's player record that the shop reads (ident, squad,
 // team, scores, ship, position, flags carried) and both host lists, as the
 // arena builds them, through purchases that need no credits.

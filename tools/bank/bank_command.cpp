@@ -54,6 +54,8 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
     return image;
 }
 
+std::string accountCount(size_t count) { return std::to_string(count) + (count == 1 ? " account" : " accounts"); }
+
 std::string paddedName(const std::string& name) {
     std::string shown = escapeName(name);
     if (shown.size() < 20) shown.resize(20, ' ');
@@ -182,7 +184,7 @@ int importRecords(const BankOptions& options) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
-    std::cout << options.file << ": " << image->records().size() << " accounts imported\n";
+    std::cout << options.file << ": " << accountCount(image->records().size()) << " imported\n";
     return 0;
 }
 
@@ -220,7 +222,7 @@ int check(const BankOptions& options) {
     }
     const std::vector<std::string> problems = image.damage();
     if (problems.empty()) {
-        std::cout << options.file << ": " << image.records().size() << " accounts in " << bytes.size()
+        std::cout << options.file << ": " << accountCount(image.records().size()) << " in " << bytes.size()
                   << " bytes, sound\n";
         return 0;
     }
@@ -239,7 +241,7 @@ int check(const BankOptions& options) {
         return 1;
     }
     for (const std::string& problem : problems) std::cout << "repaired: " << problem << '\n';
-    std::cout << options.file << ": " << repaired.records().size() << " accounts kept; the damaged file is "
+    std::cout << options.file << ": " << accountCount(repaired.records().size()) << " kept; the damaged file is "
               << copy << '\n';
     return 0;
 }
