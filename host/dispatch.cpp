@@ -41,10 +41,17 @@ void BotInstance::dispatch(const BotEvent& event) {
             arenaContext = nullptr;
             break;
         case EventPlayerDeath:
-            rewardDeath(*pointerParameter<HostPlayer>(event.p[0]), *pointerParameter<HostPlayer>(event.p[1]));
+            // A host that sends no player record gets nothing paid rather
+            // than a crash in its own process.
+            if (event.p[0] != 0 && event.p[1] != 0) {
+                rewardDeath(*pointerParameter<HostPlayer>(event.p[0]), *pointerParameter<HostPlayer>(event.p[1]));
+            }
             break;
         case EventPlayerPrize:
-            rewardPrize(*pointerParameter<HostPlayer>(event.p[0]), static_cast<int32_t>(numberParameter(event.p[1])));
+            if (event.p[0] != 0) {
+                rewardPrize(*pointerParameter<HostPlayer>(event.p[0]),
+                            static_cast<int32_t>(numberParameter(event.p[1])));
+            }
             break;
         case EventCommand:
             handleCommand(pointerParameter<HostPlayer>(event.p[0]), pointerParameter<ChatCommand>(event.p[1]));

@@ -132,6 +132,20 @@ TEST_F(Talk, UnknownAndNegativeCodesChangeNothing) {
     EXPECT_FALSE(scratch.exists("Quorlen.bank"));
 }
 
+TEST_F(Talk, EventsWithoutTheirRecordsAreDroppedQuietly) {
+    host.init(7);
+    host.clearRequests();
+    const PlayerRecord alice("Alice");
+    host.send(7, 12, 0, 0);
+    host.send(7, 12, reinterpret_cast<uintptr_t>(alice.record()), 0);
+    host.send(7, 14, 0, 3);
+    host.send(7, 20, 0, 0);
+    host.send(7, 21, reinterpret_cast<uintptr_t>(alice.record()), 0);
+    EXPECT_TRUE(host.requests.empty());
+    host.term(7);
+    EXPECT_EQ(host.texts(), (Texts{"DLL plugin disconnected."})) << "the bot still works";
+}
+
 TEST(TalkUnload, ANewLoadStartsWithoutTheOldInstances) {
     ScratchDir scratch;
     std::optional<TestHost> host(std::in_place);
