@@ -69,6 +69,8 @@ public:
     void clearShopItems();
     const ShopItem* findShopItem(const char* word) const;
     void buyItem(const HostPlayer& buyer, const ChatCommand& command);
+    void listShopItems(const HostPlayer& buyer) const;
+    void runSpecialAction(int32_t code, const HostPlayer& buyer) const;
 
     // Chat commands (commands/).
     void handleCommand(const HostPlayer* sender, const ChatCommand* command);
