@@ -10,7 +10,8 @@ struct Use {
     std::string parameters;
 };
 
-const std::vector<Use> playerCommands = {{"about", ""}, {"creds", ""}, {"donate", "Bob:0"}};
+// "buy" with an empty catalogue answers "There is nothing to buy".
+const std::vector<Use> playerCommands = {{"about", ""}, {"creds", ""}, {"donate", "Bob:0"}, {"buy", ""}};
 const std::vector<Use> operatorCommands = {{"cgive", "Bob:5"}, {"ctake", "Bob:5"}, {"cget", "Bob"}, {"creset", ""}};
 
 class Level : public CommandTest, public ::testing::WithParamInterface<uint32_t> {};
@@ -58,8 +59,13 @@ TEST_P(UnknownWord, GetsNoReplyAndChangesNothing) {
 
 // Command words are matched exactly, in lower case, the whole word.
 INSTANTIATE_TEST_SUITE_P(Words, UnknownWord,
-                         ::testing::Values("CGIVE", "Creds", "CREDS", "About", "cGet", "Creset", "!creds", "creds ",
+                         ::testing::Values("CGIVE", "Creds", "CREDS", "About", "Buy", "BUY", "cGet", "Creset", "!creds", "creds ",
                                            " creds", "cred", "credss", "c", "", "help", "owner", "give", "credits"));
+
+TEST_F(CommandTest, BuyIsHandedToThePurchase) {
+    EXPECT_EQ(command(PlayerRecord("Buyer", 21, 0), "buy"), Texts{"There is nothing to buy"});
+    EXPECT_EQ(command(PlayerRecord("Buyer", 21, 12), "buy", "rocket"), Texts{"Unknown item"});
+}
 
 }  // namespace
 }  // namespace kadrel::testing
