@@ -1,5 +1,6 @@
 #include "commands/credit_argument.h"
 #include "core/char_string.h"
+#include "core/text.h"
 #include "host/bot_instance.h"
 #include "host/player_fields.h"
 
@@ -23,10 +24,13 @@ void BotInstance::showCredits(const HostPlayer& sender, const ChatCommand& comma
         return;
     }
     // The name is the parameter text exactly as it came, blanks included; a
-    // look-up opens no account.
-    CharString reply(command.parameterText);
+    // look-up opens no account. A name too long for any account has none: the
+    // ledger would cut it and find somebody else's.
+    const char* name = command.parameterText;
+    const CreditAccount* account = textLength(name) <= longestAccountName ? findAccount(name) : nullptr;
+    CharString reply(name);
     reply.append(" has ");
-    reply.appendNumber(accountCredits(findAccount(command.parameterText)));
+    reply.appendNumber(accountCredits(account));
     reply.append(" credits");
     sayPrivate(sender, reply.text());
 }

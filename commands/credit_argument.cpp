@@ -1,16 +1,9 @@
 #include "commands/credit_argument.h"
 
-#include "accounts/credit_account.h"
 #include "commands/split_at.h"
 #include "core/text.h"
 
 namespace kadrel {
-
-namespace {
-
-constexpr uint32_t longestAccountName = sizeof(CreditAccount::name) - 1;
-
-}  // namespace
 
 std::optional<CreditArgument> readCreditArgument(const char* parameterText) {
     if (parameterText[0] == '\0') return std::nullopt;

@@ -4,12 +4,16 @@
 #include <cstdint>
 #include <optional>
 
+#include "accounts/credit_account.h"
 #include "core/char_string.h"
 
 namespace kadrel {
 
 // The reply to a parameter text that a command cannot read.
 inline constexpr char invalidSyntax[] = "Invalid syntax";
+
+// The longest name an account holds; no player has a longer one.
+constexpr uint32_t longestAccountName = sizeof(CreditAccount::name) - 1;
 
 struct CreditArgument {
     CharString name;  // blanks cut from both ends
