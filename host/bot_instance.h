@@ -75,6 +75,13 @@ public:
     // Chat commands (commands/).
     void handleCommand(const HostPlayer* sender, const ChatCommand* command);
     void showHelp(const HostPlayer* asker, const ChatCommand* command);
+    void showAbout(const HostPlayer& sender, const ChatCommand& command);
+    void showOwnCredits(const HostPlayer& sender, const ChatCommand& command);
+    void donateCredits(const HostPlayer& sender, const ChatCommand& command);
+    void giveCredits(const HostPlayer& sender, const ChatCommand& command);
+    void takeCredits(const HostPlayer& sender, const ChatCommand& command);
+    void showCredits(const HostPlayer& sender, const ChatCommand& command);
+    void resetCredits(const HostPlayer& sender, const ChatCommand& command);
 
 private:
     void handshake(const BotEvent& event);
