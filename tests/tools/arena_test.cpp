@@ -150,6 +150,71 @@ TEST_F(Arena, HelpListsEveryStep) {
     }
 }
 
+// Command words and parameter texts reach the plug-in exactly as typed, blanks
+// included, with each player's access level.
+TEST_F(Arena, CommandsReachThePluginAsTyped) {
+    const ProgramRun run = play(
+        "init\n"
+        "join Op level 1\n"
+        "join Ann\n"
+        "join Zed level 13\n"
+        "Op: !help\n"
+        "Ann: !help\n"
+        "Zed: !help\n"
+        "Ann: !help CREDS\n"
+        "Ann: !help cget\n"
+        "Op: !cgive Ann:100\n"
+        "Ann: !cgive Ann:100\n"
+        "Op: !cget Ann\n"
+        "Op: !cget Ann \n"
+        "Ann: !donate  Op : 25 \n"
+        "Ann: !donate Op\n"
+        "Ann: !creds\n"
+        "Zed: !creds\n"
+        "Ann: !Creds\n"
+        "Op: !creset\n"
+        "Ann: !creds\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "> init\n"
+              "[echo] DLL plugin connected.\n"
+              "[echo] Loading data...\n"
+              "[echo] Data loaded\n"
+              "> join Op level 1\n"
+              "> join Ann\n"
+              "> join Zed level 13\n"
+              "> Op: !help\n"
+              "[private to Op] !cgive, !ctake !cget !creset\n"
+              "[private to Op] !about !creds !buy !donate\n"
+              "> Ann: !help\n"
+              "[private to Ann] !about !creds !buy !donate\n"
+              "> Zed: !help\n"
+              "> Ann: !help CREDS\n"
+              "[private to Ann] !creds\n"
+              "[private to Ann] Syntax: !creds\n"
+              "[private to Ann] Displays how many credits you have\n"
+              "> Ann: !help cget\n"
+              "> Op: !cgive Ann:100\n"
+              "[private to Op] Credits added\n"
+              "> Ann: !cgive Ann:100\n"
+              "> Op: !cget Ann\n"
+              "[private to Op] Ann has 100 credits\n"
+              "> Op: !cget Ann \n"
+              "[private to Op] Ann  has 0 credits\n"
+              "> Ann: !donate  Op : 25 \n"
+              "[private to Ann] 25 credits donated to Op\n"
+              "> Ann: !donate Op\n"
+              "[private to Ann] Invalid syntax\n"
+              "> Ann: !creds\n"
+              "[private to Ann] You have 75 credits\n"
+              "> Zed: !creds\n"
+              "> Ann: !Creds\n"
+              "> Op: !creset\n"
+              "[private to Op] All credits have been cleared\n"
+              "> Ann: !creds\n"
+              "[private to Ann] You have never had any credits\n");
+}
+
 // Kills, prizes, flag games and goals reach the right players' accounts, and
 // the bank file that term writes holds them.
 TEST_F(Arena, GameEventsPayIntoTheBankFile) {
