@@ -64,18 +64,25 @@ CreditAccount& Ledger::appendBlank() {
     return at(count++);
 }
 
-void Ledger::award(int32_t amount, const char* name) {
+CreditAccount& Ledger::findOrOpen(const char* name) {
     // A name too long for the field is cut before the look-up, so that every
     // award to it reaches the one account that holds the cut name.
-    CreditAccount* account = find(name);
-    if (account == nullptr) {
-        CreditAccount& opened = appendBlank();
-        std::memset(&opened, 0, sizeof opened);
-        std::strncpy(opened.name, name, longestName);
-        indexAccount(count - 1, nameKeyOfField(opened.name));
-        account = &opened;
-    }
-    account->credits = saturatingAdd(account->credits, amount);
+    if (CreditAccount* account = find(name)) return *account;
+    CreditAccount& opened = appendBlank();
+    std::memset(&opened, 0, sizeof opened);
+    std::strncpy(opened.name, name, longestName);
+    indexAccount(count - 1, nameKeyOfField(opened.name));
+    return opened;
+}
+
+void Ledger::award(int32_t amount, const char* name) {
+    CreditAccount& account = findOrOpen(name);
+    account.credits = saturatingAdd(account.credits, amount);
+}
+
+void Ledger::deduct(int32_t amount, const char* name) {
+    CreditAccount& account = findOrOpen(name);
+    account.credits = saturatingSub(account.credits, amount);
 }
 
 void Ledger::appendLoaded(const CreditAccount& loaded) {
@@ -189,6 +196,8 @@ CreditAccount* BotInstance::findAccount(const char* name) const { return account
 int32_t BotInstance::accountCredits(const CreditAccount* account) { return account != nullptr ? account->credits : 0; }
 
 void BotInstance::awardCredits(int32_t amount, const char* name) { accounts.award(amount, name); }
+
+void BotInstance::deductCredits(int32_t amount, const char* name) { accounts.deduct(amount, name); }
 
 void BotInstance::clearAccounts() { accounts.clear(); }
 

@@ -31,6 +31,9 @@ public:
     // Opens the account if there is none and adds with saturation.
     void award(int32_t amount, const char* name);
 
+    // Opens the account if there is none and subtracts with saturation.
+    void deduct(int32_t amount, const char* name);
+
     // Appends a record as it stands, without any look-up; an earlier account
     // of a matching name keeps answering look-ups.
     void appendLoaded(const CreditAccount& account);
@@ -95,6 +98,7 @@ private:
     void reserveIndex(uint32_t accounts);
     void buildIndex();
     CreditAccount& appendBlank();
+    CreditAccount& findOrOpen(const char* name);
 
     std::vector<std::unique_ptr<CreditAccount[]>> blocks;
     uint32_t count = 0;

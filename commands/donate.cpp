@@ -29,7 +29,7 @@ void BotInstance::donateCredits(const HostPlayer& sender, const ChatCommand& com
     const int32_t before = accountCredits(findAccount(recipient));
     const int32_t moved = wrappingSub(saturatingAdd(before, amount), before);
     awardCredits(moved, recipient);
-    awardCredits(wrappingNeg(moved), senderName.text());
+    deductCredits(moved, senderName.text());
 
     CharString reply(moved);
     reply.append(" credits donated to ");

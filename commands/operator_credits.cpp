@@ -1,7 +1,4 @@
-#include <limits>
-
 #include "commands/credit_argument.h"
-#include "core/arithmetic.h"
 #include "host/bot_instance.h"
 
 namespace kadrel {
@@ -22,16 +19,7 @@ void BotInstance::takeCredits(const HostPlayer& sender, const ChatCommand& comma
         sayPrivate(sender, invalidSyntax);
         return;
     }
-    const char* name = argument->name.text();
-    constexpr int32_t lowest = std::numeric_limits<int32_t>::min();
-    if (argument->amount == lowest) {
-        // Taking the lowest amount gives 2147483648, one more than an award
-        // can carry; two awards of the same sign saturate like one.
-        awardCredits(std::numeric_limits<int32_t>::max(), name);
-        awardCredits(1, name);
-    } else {
-        awardCredits(wrappingNeg(argument->amount), name);
-    }
+    deductCredits(argument->amount, argument->name.text());
     sayPrivate(sender, "Credits removed");
 }
 

@@ -51,6 +51,7 @@ public:
     CreditAccount* findAccount(const char* name) const;
     static int32_t accountCredits(const CreditAccount* account);
     void awardCredits(int32_t amount, const char* name);
+    void deductCredits(int32_t amount, const char* name);
     void clearAccounts();
 
     // Bank file (accounts/).

@@ -1,9 +1,8 @@
 // !buy with an argument: the checks, the points line, the payment, then the
 // item's private lines, public lines and special actions, in that order.
 #include <cstdint>
-#include <limits>
 
-#include "core/arithmetic.h"
+#include "commands/split_at.h"
 #include "core/text.h"
 #include "host/bot_instance.h"
 #include "host/player_fields.h"
@@ -13,35 +12,10 @@ namespace kadrel {
 
 namespace {
 
-constexpr uint32_t restLimit = 32000;
-
-// The trimmed text before the first separator; `text` becomes the trimmed
-// rest after it, at most restLimit characters, or stays whole when it holds
-// no separator.
-CharString splitAt(CharString& text, char separator) {
-    const char pattern[2] = {separator, '\0'};
-    const int32_t at = findText(text.text(), pattern);
-    if (at < 0) return text.trim();
-    CharString head = text.left(static_cast<uint32_t>(at)).trim();
-    text = text.mid(static_cast<uint32_t>(at) + 1, restLimit).trim();
-    return head;
-}
-
 // Computed exactly, so that a balance far below zero never passes; at most
 // 2^32 - 1. A negative price gives credits and never falls short, whatever
 // the balance.
 int64_t shortfall(int32_t price, int32_t balance) { return price < 0 ? 0 : static_cast<int64_t>(price) - balance; }
-
-// Taking the lowest price adds 2^31 credits, one more than a single award
-// can carry; two awards of the same sign saturate like one.
-void payPrice(BotInstance& bot, int32_t price, const char* name) {
-    if (price == std::numeric_limits<int32_t>::min()) {
-        bot.awardCredits(std::numeric_limits<int32_t>::max(), name);
-        bot.awardCredits(1, name);
-        return;
-    }
-    bot.awardCredits(wrappingNeg(price), name);
-}
 
 }  // namespace
 
@@ -76,7 +50,7 @@ void BotInstance::buyItem(const HostPlayer& buyer, const ChatCommand& command) {
         line.appendNumber(item->specialPoints);
         sayPrivate(buyer, line.text());
     }
-    payPrice(*this, item->value, name.text());
+    deductCredits(item->value, name.text());
     for (const CharString& action : item->privActions) {
         if (!action.empty()) sayPrivate(buyer, substituteTemplate(action.text(), buyer, param).text());
     }
