@@ -25,7 +25,9 @@ std::string sectorOf(int32_t x, int32_t y) {
     const int64_t column = (int64_t{x} >> 4) * 20 / 1024;
     const int64_t row = (int64_t{y} >> 4) * 20 / 1024;
     if (column < 0 || column >= 26 || row < 0) return "off the map";
-    return std::string(1, static_cast<char>('A' + column)) + std::to_string(1 + row);
+    std::string sector(1, static_cast<char>('A' + column));
+    sector += std::to_string(1 + row);
+    return sector;
 }
 
 }  // namespace
