@@ -63,13 +63,16 @@ void checkSavedBank() {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     enterScratchFolder(argc, argv);
+    const ScratchScope scratch;
     writeFile("buy.ini", fixture("buy.ini"));
     writeFile("credits.ini", fixture("credits.ini"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const ScratchScope scratch;
     FuzzedDataProvider input(data, size);
+    removeFilesExcept({"buy.ini", "credits.ini"});
     writeFile("Quorlen.bank", fixtureBank());
     Host host;
     Arena arena(host);

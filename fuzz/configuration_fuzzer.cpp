@@ -105,7 +105,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const ScratchScope scratch;
     FuzzedDataProvider input(data, size);
+    removeFilesExcept({});
     std::vector<std::string> itemNames;
     if (input.ConsumeBool()) {
         writeFile("buy.ini", builtBuyIni(input, itemNames));

@@ -12,7 +12,7 @@ using namespace kadrel::fuzzing;
 
 namespace {
 
-constexpr int maxEvents = 96;
+constexpr int maxEvents = 48;
 
 const uint32_t interestingHandles[] = {0, 1, 2, 7, 9, 0xFFFFFFFF};
 const char* const arenaNames[] = {"", "0", "Public 1", "Team vs Team"};
@@ -40,13 +40,16 @@ int32_t randomCode(FuzzedDataProvider& input) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     enterScratchFolder(argc, argv);
+    const ScratchScope scratch;
     writeFile("buy.ini", fixture("buy.ini"));
     writeFile("credits.ini", fixture("credits.ini"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const ScratchScope scratch;
     FuzzedDataProvider input(data, size);
+    removeFilesExcept({"buy.ini", "credits.ini"});
     writeFile("Quorlen.bank", fixtureBank());
     Host host;
     Arena arena(host);
@@ -96,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case kadrel::EventTick: {
-                const int ticks = input.ConsumeIntegralInRange(1, 320);
+                // Now and then enough ticks for a timed save.
+                const int ticks = input.ConsumeIntegralInRange(0, 7) == 0 ? input.ConsumeIntegralInRange(1, 320) : 1;
                 for (int t = 0; t < ticks; ++t) host.send(handle, code);
                 break;
             }

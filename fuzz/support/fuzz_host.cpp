@@ -58,30 +58,28 @@ const FixtureAccount fixtureAccounts[] = {
 
 namespace {
 
-const char* const pathOptions[] = {"-artifact_prefix=", "-exact_artifact_path=", "-dict=", "-merge_control_file="};
+fs::path startFolder;
 
-// The arguments with every path made absolute, and an artifact prefix added
-// when none was given.
-void anchorPaths(int* argc, char*** argv) {
+// libFuzzer writes crash inputs relative to the current directory, which is
+// the scratch folder while an input runs: they go where the fuzzer was
+// started instead, unless the command line says where.
+void anchorArtifacts(int* argc, char*** argv) {
     static std::vector<std::string> arguments;
     static std::vector<char*> pointers;
     bool hasArtifactPrefix = false;
     for (int i = 0; i < *argc; ++i) {
         std::string argument = (*argv)[i];
-        if (i > 0 && !argument.empty() && argument[0] != '-') {
-            argument = fs::absolute(argument).string();
-        }
-        for (const char* option : pathOptions) {
-            const std::string_view name(option);
-            if (argument.compare(0, name.size(), name) == 0 && argument.size() > name.size()) {
-                argument = std::string(name) + fs::absolute(argument.substr(name.size())).string();
-                hasArtifactPrefix = hasArtifactPrefix || name == "-artifact_prefix=";
-            }
+        const std::string_view option = "-artifact_prefix=";
+        if (argument.compare(0, option.size(), option) == 0) {
+            hasArtifactPrefix = true;
+            argument = std::string(option) + fs::absolute(argument.substr(option.size())).string();
         }
         arguments.push_back(argument);
     }
-    if (!hasArtifactPrefix) arguments.push_back("-artifact_prefix=" + fs::current_path().string() + "/");
-    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    if (!hasArtifactPrefix) arguments.push_back("-artifact_prefix=" + startFolder.string() + "/");
+    // argv[0] must stay the very pointer libFuzzer passed.
+    pointers.push_back((*argv)[0]);
+    for (size_t i = 1; i < arguments.size(); ++i) pointers.push_back(arguments[i].data());
     pointers.push_back(nullptr);
     *argc = static_cast<int>(arguments.size());
     *argv = pointers.data();
@@ -90,16 +88,20 @@ void anchorPaths(int* argc, char*** argv) {
 }  // namespace
 
 void enterScratchFolder(int* argc, char*** argv) {
-    anchorPaths(argc, argv);
+    startFolder = fs::current_path();
+    anchorArtifacts(argc, argv);
     std::error_code error;
     fs::path base = "/dev/shm";
     if (!fs::is_directory(base, error) || access(base.c_str(), W_OK) != 0) base = fs::temp_directory_path();
     std::string pattern = (base / "kadrel-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) fail("cannot make a scratch folder", pattern);
     scratchFolder = pattern;
-    fs::current_path(scratchFolder);
     std::atexit(removeScratchFolder);
 }
+
+ScratchScope::ScratchScope() { fs::current_path(scratchFolder); }
+
+ScratchScope::~ScratchScope() { fs::current_path(startFolder); }
 
 const std::string& fixture(const char* name) {
     static std::map<std::string, std::string> loaded;
@@ -146,6 +148,15 @@ void writeFile(const char* name, std::string_view contents) {
 }
 
 std::string readFile(const char* name) { return slurp(name); }
+
+void removeFilesExcept(std::initializer_list<std::string_view> kept) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path())) {
+        const std::string name = entry.path().filename().string();
+        bool keep = false;
+        for (std::string_view candidate : kept) keep = keep || candidate == name;
+        if (!keep) fs::remove_all(entry.path());
+    }
+}
 
 bool fileExists(const char* name) { return fs::exists(name); }
 

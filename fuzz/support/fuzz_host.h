@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,12 +28,22 @@ constexpr size_t nameFieldSize = 20;
 constexpr size_t squadFieldSize = 116;
 constexpr size_t bankRecordSize = 24;
 
-// Makes a fresh folder the current directory for the rest of the process and
-// removes it at exit. A tmpfs is preferred: the bank file is synced to disk at
-// every save. Called from LLVMFuzzerInitialize with libFuzzer's arguments:
-// the paths among them are made absolute first, so that corpora, dictionaries
-// and crash inputs stay where the fuzzer was started.
+// Makes a fresh scratch folder, removed at exit, for the inputs to run in. A
+// tmpfs is preferred: the bank file is synced to disk at every save. Called
+// from LLVMFuzzerInitialize with libFuzzer's arguments, to which it adds an
+// absolute artifact prefix, so that crash inputs stay where the fuzzer was
+// started.
 void enterScratchFolder(int* argc, char*** argv);
+
+// The scratch folder is the current directory while one of these lives; the
+// fuzzer reads and writes its corpora outside of it, where it was started.
+class ScratchScope {
+public:
+    ScratchScope();
+    ~ScratchScope();
+    ScratchScope(const ScratchScope&) = delete;
+    ScratchScope& operator=(const ScratchScope&) = delete;
+};
 
 // The content of fuzz/fixtures/<name>.
 const std::string& fixture(const char* name);
@@ -47,6 +58,10 @@ const std::vector<std::string>& fixtureNames();
 // renamed into place, so that it never keeps the inode of the one it replaces.
 void writeFile(const char* name, std::string_view contents);
 std::string readFile(const char* name);
+
+// Removes every file of the current directory but the named ones: what an
+// input leaves behind (a bank file set aside, say) must not reach the next.
+void removeFilesExcept(std::initializer_list<std::string_view> kept);
 bool fileExists(const char* name);
 
 // Stops the run with a message: a finding.
