@@ -14,7 +14,7 @@ case "$mode" in
     seeds=$3 work=$4 runs=$5 dictionary=${6:-}
     rm -rf "$work"
     mkdir -p "$work/corpus"
-    options=(-runs="$runs" -seed=1 -max_len=4096 -timeout=10 -artifact_prefix="$work/" -print_final_stats=1)
+    options=(-runs="$runs" -seed=1 -max_len=2048 -len_control=0 -timeout=10 -artifact_prefix="$work/" -print_final_stats=1)
     [ -n "$dictionary" ] && options+=(-dict="$dictionary")
     corpora=("$work/corpus")
     [ -d "$seeds" ] && corpora+=("$seeds")
