@@ -21,4 +21,7 @@ struct RewardTable {
     int32_t prize[prizeTypeCount] = {};  // prize type t at index t + 28
 };
 
+// The CanGoNegative key of credits.ini, read when the bank file is loaded.
+bool readCanGoNegative();
+
 }  // namespace kadrel

@@ -1,15 +1,97 @@
+// The credits that game events pay, read from the section "Credits" of
+// credits.ini, and the four rules that pay them.
+#include "core/text.h"
 #include "host/bot_instance.h"
+#include "host/player_fields.h"
+#include "platform/platform.h"
 
 namespace kadrel {
 
-void BotInstance::loadRewards() {}
+namespace {
 
-void BotInstance::rewardDeath(const HostPlayer&, const HostPlayer&) {}
+constexpr const char* settingsFile = "credits.ini";
+constexpr const char* section = "Credits";
+constexpr uint32_t valueBufferSize = 192;
 
-void BotInstance::rewardPrize(const HostPlayer&, int32_t) {}
+struct AmountKey {
+    const char* key;
+    int32_t RewardTable::*field;
+};
 
-void BotInstance::rewardFlagVictory(uint32_t) {}
+// In the order the keys are read.
+constexpr AmountKey amountKeys[] = {
+    {"SoccerGoalEnemy", &RewardTable::soccerGoalEnemy}, {"SoccerGoalTeam", &RewardTable::soccerGoalTeam},
+    {"FlagVictoryTeam", &RewardTable::flagVictoryTeam}, {"FlagVictoryEnemy", &RewardTable::flagVictoryEnemy},
+    {"Kill", &RewardTable::kill},                       {"TeamKill", &RewardTable::teamKill},
+    {"Killed", &RewardTable::killed},                   {"TeamKilled", &RewardTable::teamKilled},
+};
 
-void BotInstance::rewardSoccerGoal(uint32_t) {}
+// A value beyond the signed 32-bit range is no number: it would wrap into
+// some other amount.
+int32_t amountOf(const CharString& value) {
+    return isNumericInRange(value.text()) ? parseInteger(value.text(), 10) : 0;
+}
+
+bool isTrueText(const CharString& value) {
+    const char first = toLowerAscii(value[0]);
+    if (first == '1' || first == 'y' || first == 't') return true;
+    return first == 'o' && value.size() >= 2 && toLowerAscii(value[1]) == 'n';
+}
+
+}  // namespace
+
+bool readCanGoNegative() {
+    // Room for two characters, as the key has always been read.
+    return isTrueText(platform::readProfileString(platform::configFilePath(settingsFile), section, "CanGoNegative", 3));
+}
+
+void BotInstance::loadRewards() {
+    const CharString path = platform::configFilePath(settingsFile);
+    auto read = [&](const char* key) { return platform::readProfileString(path, section, key, valueBufferSize); };
+
+    for (const AmountKey& amount : amountKeys) rewards.*amount.field = amountOf(read(amount.key));
+
+    const int32_t anyPrize = amountOf(read("AnyPrize"));
+    for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) {
+        CharString key("Prize");
+        key.appendNumber(type);
+        const CharString value = read(key.text());
+        rewards.prize[type - lowestPrizeType] = value.empty() ? anyPrize : amountOf(value);
+    }
+}
+
+void BotInstance::rewardDeath(const HostPlayer& died, const HostPlayer& killer) {
+    const bool sameTeam = died.team == killer.team;
+    awardCredits(sameTeam ? rewards.teamKill : rewards.kill, playerName(killer).text());
+    awardCredits(sameTeam ? rewards.teamKilled : rewards.killed, playerName(died).text());
+}
+
+void BotInstance::rewardPrize(const HostPlayer& player, int32_t prizeType) {
+    // The table covers the host's prize types only; anything else pays nothing.
+    if (prizeType < lowestPrizeType || prizeType > highestPrizeType) return;
+    awardCredits(rewards.prize[prizeType - lowestPrizeType], playerName(player).text());
+}
+
+namespace {
+
+// Every player the host lists, from the head: one amount for the given team,
+// the other for everybody else. The event's team is a 32-bit number, the
+// player's an unsigned 16-bit one widened without sign.
+void payTeams(BotInstance& bot, uint32_t team, int32_t teamAmount, int32_t otherAmount) {
+    for (const HostPlayer& player : HostListView<HostPlayer>(bot.playerList)) {
+        bot.awardCredits(static_cast<uint32_t>(player.team) == team ? teamAmount : otherAmount,
+                         playerName(player).text());
+    }
+}
+
+}  // namespace
+
+void BotInstance::rewardFlagVictory(uint32_t team) {
+    payTeams(*this, team, rewards.flagVictoryTeam, rewards.flagVictoryEnemy);
+}
+
+void BotInstance::rewardSoccerGoal(uint32_t team) {
+    payTeams(*this, team, rewards.soccerGoalTeam, rewards.soccerGoalEnemy);
+}
 
 }  // namespace kadrel

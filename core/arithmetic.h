@@ -32,6 +32,15 @@ constexpr int32_t saturatingAdd(int32_t a, int32_t b) {
     return static_cast<int32_t>(sum);
 }
 
+// The exact difference limited to the signed 32-bit range: taking
+// -2147483648 adds 2147483648, where a wrapped negation would take it.
+constexpr int32_t saturatingSub(int32_t a, int32_t b) {
+    const int64_t difference = static_cast<int64_t>(a) - b;
+    if (difference > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (difference < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(difference);
+}
+
 // Arithmetic shift right, defined for negative values on every compiler.
 constexpr int32_t floorShiftRight(int32_t value, unsigned bits) {
     return value >= 0 ? value >> bits : -1 - ((-1 - value) >> bits);

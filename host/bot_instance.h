@@ -51,6 +51,7 @@ public:
     CreditAccount* findAccount(const char* name) const;
     static int32_t accountCredits(const CreditAccount* account);
     void awardCredits(int32_t amount, const char* name);
+    void deductCredits(int32_t amount, const char* name);
     void clearAccounts();
 
     // Bank file (accounts/).
@@ -69,10 +70,19 @@ public:
     void clearShopItems();
     const ShopItem* findShopItem(const char* word) const;
     void buyItem(const HostPlayer& buyer, const ChatCommand& command);
+    void listShopItems(const HostPlayer& buyer) const;
+    void runSpecialAction(int32_t code, const HostPlayer& buyer) const;
 
     // Chat commands (commands/).
     void handleCommand(const HostPlayer* sender, const ChatCommand* command);
     void showHelp(const HostPlayer* asker, const ChatCommand* command);
+    void showAbout(const HostPlayer& sender, const ChatCommand& command);
+    void showOwnCredits(const HostPlayer& sender, const ChatCommand& command);
+    void donateCredits(const HostPlayer& sender, const ChatCommand& command);
+    void giveCredits(const HostPlayer& sender, const ChatCommand& command);
+    void takeCredits(const HostPlayer& sender, const ChatCommand& command);
+    void showCredits(const HostPlayer& sender, const ChatCommand& command);
+    void resetCredits(const HostPlayer& sender, const ChatCommand& command);
 
 private:
     void handshake(const BotEvent& event);

@@ -19,6 +19,14 @@ TEST(Arithmetic, SaturatingAddStopsAtTheLimits) {
     EXPECT_EQ(saturatingAdd(maxValue, minValue), -1);
 }
 
+TEST(Arithmetic, SaturatingSubTakesTheLowestAmountWithoutWrapping) {
+    EXPECT_EQ(saturatingSub(0, minValue), maxValue);
+    EXPECT_EQ(saturatingSub(-1, minValue), maxValue);
+    EXPECT_EQ(saturatingSub(-2, minValue), maxValue - 1);
+    EXPECT_EQ(saturatingSub(minValue, 1), minValue);
+    EXPECT_EQ(saturatingSub(200, 500), -300);
+}
+
 TEST(Arithmetic, WrappingOperationsAreTwosComplement) {
     EXPECT_EQ(wrappingNeg(minValue), minValue);
     EXPECT_EQ(wrappingNeg(5), -5);

@@ -1,0 +1,38 @@
+#include "commands/credit_argument.h"
+#include "core/char_string.h"
+#include "core/text.h"
+#include "host/bot_instance.h"
+#include "host/player_fields.h"
+
+namespace kadrel {
+
+void BotInstance::showOwnCredits(const HostPlayer& sender, const ChatCommand&) {
+    const CreditAccount* account = findAccount(playerName(sender).text());
+    if (account == nullptr) {
+        sayPrivate(sender, "You have never had any credits");
+        return;
+    }
+    CharString reply("You have ");
+    reply.appendNumber(account->credits);
+    reply.append(" credits");
+    sayPrivate(sender, reply.text());
+}
+
+void BotInstance::showCredits(const HostPlayer& sender, const ChatCommand& command) {
+    if (command.parameterText[0] == '\0') {
+        sayPrivate(sender, invalidSyntax);
+        return;
+    }
+    // The name is the parameter text exactly as it came, blanks included; a
+    // look-up opens no account. A name too long for any account has none: the
+    // ledger would cut it and find somebody else's.
+    const char* name = command.parameterText;
+    const CreditAccount* account = textLength(name) <= longestAccountName ? findAccount(name) : nullptr;
+    CharString reply(name);
+    reply.append(" has ");
+    reply.appendNumber(accountCredits(account));
+    reply.append(" credits");
+    sayPrivate(sender, reply.text());
+}
+
+}  // namespace kadrel

@@ -1,0 +1,40 @@
+#include "commands/credit_argument.h"
+#include "core/arithmetic.h"
+#include "core/char_string.h"
+#include "host/bot_instance.h"
+#include "host/player_fields.h"
+
+namespace kadrel {
+
+void BotInstance::donateCredits(const HostPlayer& sender, const ChatCommand& command) {
+    const std::optional<CreditArgument> argument = readCreditArgument(command.parameterText);
+    if (!argument) {
+        sayPrivate(sender, invalidSyntax);
+        return;
+    }
+    const int32_t amount = argument->amount;
+    if (amount < 0) {
+        sayPrivate(sender, "Ill donate you -$5000 first");
+        return;
+    }
+    const CharString senderName = playerName(sender);
+    if (accountCredits(findAccount(senderName.text())) < amount) {
+        sayPrivate(sender, "You do not have enough credits");
+        return;
+    }
+    // A donation moves credits, it never makes or destroys them: a recipient
+    // near the upper limit takes only what fits, and the sender pays only
+    // that. A donation to one's own account thus leaves it as it was.
+    const char* recipient = argument->name.text();
+    const int32_t before = accountCredits(findAccount(recipient));
+    const int32_t moved = wrappingSub(saturatingAdd(before, amount), before);
+    awardCredits(moved, recipient);
+    deductCredits(moved, senderName.text());
+
+    CharString reply(moved);
+    reply.append(" credits donated to ");
+    reply.append(argument->name);
+    sayPrivate(sender, reply.text());
+}
+
+}  // namespace kadrel

@@ -1,0 +1,47 @@
+// A purchase before the host has lent its player and flag lists: both read
+// as empty.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/bot_instance.h"
+
+namespace kadrel {
+namespace {
+
+std::vector<std::string> sent;
+
+void KADREL_CALL capture(BotEvent& request) {
+    sent.emplace_back(reinterpret_cast<const char*>(request.code == RequestEcho ? request.p[0] : request.p[3]));
+}
+
+TEST(WithoutHostLists, ReportsFindNothingAndResetsReachNobody) {
+    sent.clear();
+    BotInstance bot(1);
+    bot.callback = capture;
+    auto* item = new ShopItem;
+    item->name = "Kit";
+    const int32_t codes[actionSlots] = {1, 2, 3, 10, 11, 12, 16, 21, 25, 9};
+    std::memcpy(item->specialActions, codes, sizeof codes);
+    bot.shopItems.append(item);
+
+    HostPlayer buyer{};
+    std::strcpy(buyer.name, "Alice");
+    buyer.ident = 4;
+    ChatCommand command{};
+    command.commandName = "buy";
+    command.parameterText = "kit";
+    bot.handleCommand(&buyer, &command);
+
+    const std::vector<std::string> expected = {
+        "There are no carried flags",   "There are no uncarried flags", "There are no carried flags",
+        "There are no uncarried flags", "Display bought by Alice",      "Display bought by Alice",
+        "There are no carried flags",   "There are no uncarried flags",
+    };
+    EXPECT_EQ(sent, expected);
+}
+
+}  // namespace
+}  // namespace kadrel
