@@ -54,10 +54,6 @@ const FixtureAccount fixtureAccounts[] = {
     {"Zed", 1000000},
 };
 
-}  // namespace
-
-namespace {
-
 fs::path startFolder;
 
 // libFuzzer writes crash inputs relative to the current directory, which is
