@@ -3,6 +3,8 @@
 // destroyed, freeing every instance, when the library is unloaded.
 #include <new>
 
+#include "host/instances.h"
+
 #include "host/bot_instance.h"
 
 namespace kadrel {
@@ -19,6 +21,8 @@ BotInstance* findInstance(uint32_t handle) {
 }
 
 }  // namespace
+
+void destroyInstances() { instances.clear(); }
 
 }  // namespace kadrel
 

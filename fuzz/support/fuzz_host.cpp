@@ -1,0 +1,318 @@
+#include "fuzz_host.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "host/instances.h"
+
+namespace kadrel::fuzzing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Host* currentHost = nullptr;
+fs::path scratchFolder;
+
+void removeScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(scratchFolder, ignored);
+}
+
+std::string slurp(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+uintptr_t slot(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
+
+// The ledger fixture: ordinary names, names that differ only in case, the
+// longest name that fits, bytes above 0x7f, balances at both limits and a
+// record with meaningless bytes after its terminator.
+struct FixtureAccount {
+    std::string nameField;  // up to 20 bytes, written as they stand
+    int32_t credits;
+};
+
+const FixtureAccount fixtureAccounts[] = {
+    {"Alice", 5000},
+    {"bob", 120},
+    {"Carol Jones", 0},
+    {"Dave", -40},
+    {"BOB", 77},
+    {"Nineteen_Chars_Name", 2147483647},
+    {"Minnie", -2147483647 - 1},
+    {std::string("Caf\xe9", 4), 900},
+    {std::string("Eve\0garbage bytes!", 19), 333},
+    {"Zed", 1000000},
+};
+
+fs::path startFolder;
+
+// libFuzzer writes crash inputs relative to the current directory, which is
+// the scratch folder while an input runs: they go where the fuzzer was
+// started instead, unless the command line says where.
+void anchorArtifacts(int* argc, char*** argv) {
+    static std::vector<std::string> arguments;
+    static std::vector<char*> pointers;
+    bool hasArtifactPrefix = false;
+    for (int i = 0; i < *argc; ++i) {
+        std::string argument = (*argv)[i];
+        const std::string_view option = "-artifact_prefix=";
+        if (argument.compare(0, option.size(), option) == 0) {
+            hasArtifactPrefix = true;
+            argument = std::string(option) + fs::absolute(argument.substr(option.size())).string();
+        }
+        arguments.push_back(argument);
+    }
+    if (!hasArtifactPrefix) arguments.push_back("-artifact_prefix=" + startFolder.string() + "/");
+    // argv[0] must stay the very pointer libFuzzer passed.
+    pointers.push_back((*argv)[0]);
+    for (size_t i = 1; i < arguments.size(); ++i) pointers.push_back(arguments[i].data());
+    pointers.push_back(nullptr);
+    *argc = static_cast<int>(arguments.size());
+    *argv = pointers.data();
+}
+
+}  // namespace
+
+void enterScratchFolder(int* argc, char*** argv) {
+    startFolder = fs::current_path();
+    anchorArtifacts(argc, argv);
+    std::error_code error;
+    fs::path base = "/dev/shm";
+    if (!fs::is_directory(base, error) || access(base.c_str(), W_OK) != 0) base = fs::temp_directory_path();
+    std::string pattern = (base / "kadrel-fuzz-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) fail("cannot make a scratch folder", pattern);
+    scratchFolder = pattern;
+    std::atexit(removeScratchFolder);
+}
+
+ScratchScope::ScratchScope() { fs::current_path(scratchFolder); }
+
+ScratchScope::~ScratchScope() { fs::current_path(startFolder); }
+
+const std::string& fixture(const char* name) {
+    static std::map<std::string, std::string> loaded;
+    auto found = loaded.find(name);
+    if (found == loaded.end()) {
+        const fs::path path = fs::path(KADREL_FUZZ_FIXTURES) / name;
+        if (!fs::exists(path)) fail("missing fixture", path.string());
+        found = loaded.emplace(name, slurp(path)).first;
+    }
+    return found->second;
+}
+
+const std::string& fixtureBank() {
+    static const std::string bank = [] {
+        std::string bytes;
+        for (const FixtureAccount& account : fixtureAccounts) {
+            char record[bankRecordSize] = {};
+            std::memcpy(record, account.nameField.data(), account.nameField.size());
+            std::memcpy(record + nameFieldSize, &account.credits, sizeof account.credits);
+            bytes.append(record, sizeof record);
+        }
+        return bytes;
+    }();
+    return bank;
+}
+
+const std::vector<std::string>& fixtureNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> result;
+        for (const FixtureAccount& account : fixtureAccounts) result.push_back(accountName(account.nameField));
+        return result;
+    }();
+    return names;
+}
+
+void writeFile(const char* name, std::string_view contents) {
+    const std::string temporary = std::string(name) + ".new";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+        if (!file) fail("cannot write", temporary);
+    }
+    if (std::rename(temporary.c_str(), name) != 0) fail("cannot rename into place", name);
+}
+
+std::string readFile(const char* name) { return slurp(name); }
+
+void removeFilesExcept(std::initializer_list<std::string_view> kept) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path())) {
+        const std::string name = entry.path().filename().string();
+        bool keep = false;
+        for (std::string_view candidate : kept) keep = keep || candidate == name;
+        if (!keep) fs::remove_all(entry.path());
+    }
+}
+
+bool fileExists(const char* name) { return fs::exists(name); }
+
+void fail(const char* what, const std::string& detail) {
+    std::fprintf(stderr, "FINDING: %s%s%s\n", what, detail.empty() ? "" : ": ", detail.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+Host::Host() {
+    if (currentHost != nullptr) fail("two hosts at once");
+    currentHost = this;
+}
+
+Host::~Host() {
+    destroyInstances();
+    currentHost = nullptr;
+}
+
+uintptr_t Host::callbackSlot() { return reinterpret_cast<uintptr_t>(&Host::callback); }
+
+void Host::send(uint32_t handle, int32_t code, uintptr_t p0, uintptr_t p1, uintptr_t p2, uintptr_t p3, uintptr_t p4) {
+    BotEvent event{handle, code, {p0, p1, p2, p3, p4}};
+    deliveringHandle = handle;
+    delivering = true;
+    talk(event);
+    delivering = false;
+}
+
+void KADREL_CALL Host::callback(BotEvent& request) {
+    Host& host = *currentHost;
+    if (!host.delivering) fail("a request outside any event");
+    if (request.handle == 0) fail("a request from the bot of handle 0");
+    if (request.handle != host.deliveringHandle) {
+        fail("a request carries another bot's handle",
+             std::to_string(request.handle) + " during an event of " + std::to_string(host.deliveringHandle));
+    }
+    uintptr_t textSlot = 0;
+    if (request.code == RequestEcho) {
+        if (request.p[1] != 0 || request.p[2] != 0 || request.p[3] != 0 || request.p[4] != 0) {
+            fail("an echo with unused slots set");
+        }
+        textSlot = request.p[0];
+    } else if (request.code == RequestSay) {
+        const uintptr_t mode = request.p[0];
+        if (mode != SayPublic && mode != SayTeam && mode != SayPrivate) fail("unknown chat mode", std::to_string(mode));
+        if (request.p[1] != 0 || request.p[4] != 0) fail("a chat line with a sound or a fifth slot");
+        if (mode == SayPublic && request.p[2] != 0) fail("a public line with an addressee");
+        if (request.p[2] > 0xFFFF) fail("an addressee wider than 16 bits", std::to_string(request.p[2]));
+        textSlot = request.p[3];
+    } else {
+        fail("unknown request code", std::to_string(request.code));
+    }
+    if (textSlot == 0) fail("a request without its text");
+    // Reads the text up to its NUL, so that the sanitizer sees every byte.
+    const char* text = reinterpret_cast<const char*>(textSlot);
+    const size_t length = std::strlen(text);
+    ++host.requestCount;
+    if (host.keepTexts) host.texts.emplace_back(text, length);
+}
+
+void Host::init(uint32_t handle, uint32_t version) {
+    send(handle, EventInit, version, callbackSlot(), slot(players.record()), slot(flags.record()));
+}
+
+void Host::term(uint32_t handle) { send(handle, EventTerm); }
+
+void Host::tick(uint32_t handle) { send(handle, EventTick); }
+
+void Host::command(uint32_t handle, const PlayerRecord& sender, std::string_view word, std::string_view parameters) {
+    const CommandRecord record(word, parameters);
+    send(handle, EventCommand, slot(sender.record()), slot(record.record()));
+}
+
+void Host::help(uint32_t handle, const PlayerRecord& asker, std::string_view topic) {
+    const CommandRecord record("help", topic);
+    send(handle, EventHelp, slot(asker.record()), slot(record.record()));
+}
+
+void Host::death(uint32_t handle, const PlayerRecord& died, const PlayerRecord& killer) {
+    send(handle, EventPlayerDeath, slot(died.record()), slot(killer.record()));
+}
+
+void Host::prize(uint32_t handle, const PlayerRecord& player, int32_t prizeType) {
+    send(handle, EventPlayerPrize, slot(player.record()), static_cast<uint32_t>(prizeType));
+}
+
+void Host::flagVictory(uint32_t handle, uint32_t team) { send(handle, EventFlagVictory, team); }
+
+void Host::soccerGoal(uint32_t handle, uint32_t team) { send(handle, EventSoccerGoal, team); }
+
+std::string randomName(FuzzedDataProvider& input, const std::vector<std::string>& names) {
+    if (!names.empty() && input.ConsumeBool()) {
+        std::string name = names[input.ConsumeIntegralInRange<size_t>(0, names.size() - 1)];
+        const uint32_t flips = input.ConsumeIntegral<uint32_t>();
+        for (size_t i = 0; i < name.size() && i < 32; ++i) {
+            if ((flips >> i) & 1) name[i] = static_cast<char>(name[i] ^ 0x20);
+        }
+        return name;
+    }
+    return input.ConsumeBytesAsString(input.ConsumeIntegralInRange<size_t>(0, nameFieldSize));
+}
+
+std::string randomNumberText(FuzzedDataProvider& input) {
+    switch (input.ConsumeIntegralInRange(0, 5)) {
+        case 0:
+            return std::to_string(input.ConsumeIntegralInRange<int32_t>(-100, 10000));
+        case 1:
+            return std::to_string(input.ConsumeIntegral<int32_t>());
+        case 2:
+            return std::to_string(input.ConsumeIntegral<int64_t>());
+        case 3:
+            return input.PickValueInArray({"2147483647", "2147483648", "-2147483648", "-2147483649", "4294967296",
+                                           "4294967297", "-0", "0", "-", "", "+5", " 5", "5 ", "007",
+                                           "99999999999999999999"});
+        case 4:
+            return std::to_string(input.ConsumeIntegral<uint32_t>());
+        default:
+            return input.ConsumeRandomLengthString(24);
+    }
+}
+
+std::string accountName(std::string_view nameField) {
+    const size_t terminator = nameField.find('\0');
+    const size_t length = terminator == std::string_view::npos ? nameField.size() : terminator;
+    return std::string(nameField.substr(0, length < nameFieldSize - 1 ? length : nameFieldSize - 1));
+}
+
+PlayerRecord& Arena::randomPlayer(FuzzedDataProvider& input, const std::vector<std::string>& names) {
+    PlayerRecord& player = records.emplace_back(randomName(input, names));
+    player.ident(input.ConsumeIntegral<uint16_t>());
+    player.accessLevel(input.ConsumeBool() ? input.ConsumeIntegralInRange<uint32_t>(0, 13)
+                                           : input.ConsumeIntegral<uint32_t>());
+    player.team(input.ConsumeBool() ? input.ConsumeIntegralInRange<uint16_t>(0, 3) : input.ConsumeIntegral<uint16_t>());
+    player.flagCount(input.ConsumeBool() ? 0 : input.ConsumeIntegral<uint16_t>());
+    player.ship(input.ConsumeIntegralInRange<uint8_t>(0, 9));
+    player.squad(input.ConsumeRandomLengthString(squadFieldSize - 1).substr(0, squadFieldSize - 1));
+    player.position(input.ConsumeIntegral<int32_t>(), input.ConsumeIntegral<int32_t>());
+    player.scores(input.ConsumeIntegral<int32_t>(), input.ConsumeIntegral<int32_t>());
+    return player;
+}
+
+void Arena::populate(FuzzedDataProvider& input, const std::vector<std::string>& names, size_t maxPlayers,
+                     size_t maxFlags) {
+    const size_t playerCount = input.ConsumeIntegralInRange<size_t>(1, maxPlayers);
+    for (size_t i = 0; i < playerCount; ++i) {
+        PlayerRecord& player = randomPlayer(input, names);
+        players.push_back(&player);
+        host.players.add(player.record());
+    }
+    const size_t flagCount = input.ConsumeIntegralInRange<size_t>(0, maxFlags);
+    for (size_t i = 0; i < flagCount; ++i) {
+        const FlagRecord& flag =
+            flagRecords.emplace_back(input.ConsumeIntegral<uint16_t>(), input.ConsumeIntegral<uint16_t>());
+        host.flags.add(flag.record());
+    }
+}
+
+PlayerRecord& Arena::pick(FuzzedDataProvider& input) {
+    return *players[input.ConsumeIntegralInRange<size_t>(0, players.size() - 1)];
+}
+
+}  // namespace kadrel::fuzzing

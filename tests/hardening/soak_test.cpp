@@ -1,0 +1,348 @@
+// A long random run over several bots: game events, ticks and credit commands
+// by the million, followed by a model ledger kept by the test. At the end
+// every balance must equal what the events and commands paid (the rewards
+// come from the credits.ini that the test writes), the live memory must have
+// grown only with the number of accounts, and after each bot's term event the
+// bank file must hold exactly that bot's ledger.
+//
+// KADREL_SOAK_EVENTS sets the number of events (default two million);
+// KADREL_SOAK_SEED the random seed.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "allocation_counter.h"
+#include "scratch_dir.h"
+#include "test_host.h"
+
+namespace kadrel::testing {
+namespace {
+
+constexpr uint64_t defaultEvents = 2'000'000;
+const uint32_t bots[] = {21, 22, 23};
+constexpr int firstPoolSize = 40;
+constexpr int fullPoolSize = 80;
+constexpr int teams = 4;
+constexpr int32_t shieldPrice = 25;
+
+// credits.ini as the test writes it; the model reads its amounts from here.
+const std::map<std::string, int32_t> rewardSettings = {
+    {"Kill", 7},           {"TeamKill", -11},       {"Killed", -2},          {"TeamKilled", 1},
+    {"FlagVictoryTeam", 50}, {"FlagVictoryEnemy", -1}, {"SoccerGoalTeam", 30}, {"SoccerGoalEnemy", -3},
+    {"AnyPrize", 1},       {"Prize5", 9},           {"Prize-3", -4},         {"Prize28", 100},
+};
+
+int32_t setting(const std::string& key) {
+    const auto found = rewardSettings.find(key);
+    return found != rewardSettings.end() ? found->second : 0;
+}
+
+int32_t prizeAmount(int32_t type) {
+    const std::string key = "Prize" + std::to_string(type);
+    return rewardSettings.count(key) != 0 ? setting(key) : setting("AnyPrize");
+}
+
+std::string creditsIni() {
+    std::string text = "[Credits]\n";
+    for (const auto& [key, amount] : rewardSettings) text += key + "=" + std::to_string(amount) + "\n";
+    return text;
+}
+
+uint64_t environmentNumber(const char* name, uint64_t fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::strtoull(value, nullptr, 10) : fallback;
+}
+
+char folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool sameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (folded(a[i]) != folded(b[i])) return false;
+    }
+    return true;
+}
+
+int32_t saturated(int64_t sum) {
+    if (sum > INT32_MAX) return INT32_MAX;
+    if (sum < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(sum);
+}
+
+struct Account {
+    std::array<char, 20> name;
+    int32_t credits = 0;
+};
+
+// A ledger as the rules say it must be: accounts in the order they were
+// opened, found by name with ASCII capitals folded. Its storage is reserved up
+// front, so that the test's own allocations stay put while memory is measured.
+class ModelLedger {
+public:
+    ModelLedger() { accounts.reserve(capacity); }
+
+    Account* find(const std::string& name) {
+        for (Account& account : accounts) {
+            if (sameName(std::string(account.name.data(), strnlen(account.name.data(), 20)), name)) return &account;
+        }
+        return nullptr;
+    }
+
+    int32_t balance(const std::string& name) {
+        const Account* account = find(name);
+        return account != nullptr ? account->credits : 0;
+    }
+
+    Account& open(const std::string& name) {
+        if (accounts.size() == capacity) throw std::logic_error("model ledger full");
+        Account& account = accounts.emplace_back();
+        account.name.fill(0);
+        std::memcpy(account.name.data(), name.data(), name.size());
+        return account;
+    }
+
+    void award(int32_t amount, const std::string& name) {
+        Account* account = find(name);
+        if (account == nullptr) account = &open(name);
+        account->credits = saturated(static_cast<int64_t>(account->credits) + amount);
+    }
+
+    std::vector<Account> accounts;
+
+private:
+    static constexpr size_t capacity = 4 * fullPoolSize;
+};
+
+std::string bankBytes(const ModelLedger& ledger) {
+    std::string bytes;
+    for (const Account& account : ledger.accounts) {
+        bytes.append(account.name.data(), account.name.size());
+        bytes.append(reinterpret_cast<const char*>(&account.credits), sizeof account.credits);
+    }
+    return bytes;
+}
+
+// One bot: its ledger, what the file held at its last load or save, and the
+// ticks until its next timed save.
+struct ModelBot {
+    ModelLedger ledger;
+    ModelLedger synced;
+    int ticksToSave = 300;
+};
+
+// The save rule: the file gets the bot's changes since its last sync; then
+// ledger, file and memory of the file agree.
+void save(ModelBot& bot, ModelLedger& file) {
+    for (const Account& account : bot.ledger.accounts) {
+        const std::string name(account.name.data(), strnlen(account.name.data(), 20));
+        const int32_t change = account.credits - bot.synced.balance(name);
+        if (Account* target = file.find(name)) {
+            target->credits = saturated(static_cast<int64_t>(target->credits) + change);
+        } else {
+            file.open(name).credits = change;
+        }
+    }
+    bot.ledger.accounts = file.accounts;
+    bot.synced.accounts = file.accounts;
+}
+
+struct Player {
+    PlayerRecord record;
+    std::string name;  // the account the player's events reach
+    uint16_t team;
+    bool isOperator;
+};
+
+class Soak : public ::testing::Test {
+protected:
+    Soak() : random(static_cast<uint32_t>(environmentNumber("KADREL_SOAK_SEED", 20261206))) {
+        scratch.write("credits.ini", creditsIni());
+        scratch.write("buy.ini", "[Item0]\nName=Shield\nValue=" + std::to_string(shieldPrice) + "\n");
+        for (int i = 0; i < fullPoolSize; ++i) {
+            // Every seventh record spells the name of the one before it in
+            // capitals: the two players reach one account.
+            std::string name = "pilot" + std::to_string(i % 7 == 3 ? i - 1 : i);
+            if (i % 7 == 3) {
+                for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+            }
+            const uint16_t team = static_cast<uint16_t>(i % teams);
+            const bool isOperator = i % 10 == 0;
+            Player& player = pool.emplace_back(
+                Player{PlayerRecord(name, static_cast<uint16_t>(i + 1), isOperator ? 2 : 0, team), name, team, isOperator});
+            player.record.scores(i, i);
+        }
+        for (size_t i = 0; i < std::size(bots); ++i) models.emplace_back();
+    }
+
+    int draw(int below) { return std::uniform_int_distribution<int>(0, below - 1)(random); }
+
+    // Adds the players from `from` up to `to` to the host's arena list.
+    void listPlayers(int from, int to) {
+        for (int i = from; i < to; ++i) host.players.add(pool[i].record.record());
+        listed = to;
+    }
+
+    Player& somePlayer() { return pool[draw(listed)]; }
+
+    // One random event for one random bot, applied to the model as well.
+    void step() {
+        const size_t bot = draw(static_cast<int>(std::size(bots)));
+        const uint32_t handle = bots[bot];
+        ModelLedger& model = models[bot].ledger;
+        const int kind = draw(100);
+        if (kind < 40) {
+            Player& died = somePlayer();
+            Player& killer = somePlayer();
+            host.death(handle, died.record, killer.record);
+            const bool sameTeam = died.team == killer.team;
+            model.award(setting(sameTeam ? "TeamKill" : "Kill"), killer.name);
+            model.award(setting(sameTeam ? "TeamKilled" : "Killed"), died.name);
+        } else if (kind < 65) {
+            Player& player = somePlayer();
+            const int32_t type = draw(57) - 28;
+            host.prize(handle, player.record, type);
+            model.award(prizeAmount(type), player.name);
+        } else if (kind < 67) {
+            const uint32_t team = static_cast<uint32_t>(draw(teams + 1));
+            const bool flag = draw(2) == 0;
+            flag ? host.flagVictory(handle, team) : host.soccerGoal(handle, team);
+            for (int i = 0; i < listed; ++i) {
+                const bool winner = pool[i].team == team;
+                model.award(setting(flag ? (winner ? "FlagVictoryTeam" : "FlagVictoryEnemy")
+                                         : (winner ? "SoccerGoalTeam" : "SoccerGoalEnemy")),
+                            pool[i].name);
+            }
+        } else if (kind < 69) {
+            host.tick(handle);
+            if (--models[bot].ticksToSave == 0) {
+                save(models[bot], file);
+                models[bot].ticksToSave = 300;
+            }
+        } else {
+            command(handle, model);
+        }
+    }
+
+    void command(uint32_t handle, ModelLedger& model) {
+        Player& sender = somePlayer();
+        const std::string& target = somePlayer().name;
+        const int kind = draw(10);
+        if (kind < 4) {
+            const int32_t amount = draw(60);
+            host.command(handle, sender.record, "donate", target + ":" + std::to_string(amount));
+            if (model.balance(sender.name) >= amount) {
+                model.award(amount, target);
+                model.award(-amount, sender.name);
+            }
+        } else if (kind < 6 && sender.isOperator) {
+            const int32_t amount = draw(400) - 100;
+            const bool give = draw(2) == 0;
+            host.command(handle, sender.record, give ? "cgive" : "ctake", target + ":" + std::to_string(amount));
+            model.award(give ? amount : -amount, target);
+        } else if (kind < 8) {
+            host.command(handle, sender.record, "buy", "Shield");
+            const int32_t shortfall = static_cast<int32_t>(static_cast<uint32_t>(shieldPrice) -
+                                                           static_cast<uint32_t>(model.balance(sender.name)));
+            if (shortfall <= 0) model.award(-shieldPrice, sender.name);
+        } else {
+            // An operator's look-up, checked against the model on the spot.
+            host.clearRequests();
+            host.command(handle, pool[0].record, "cget", target);
+            const std::string expected = target + " has " + std::to_string(model.balance(target)) + " credits";
+            ASSERT_EQ(host.requests.size(), 1u);
+            ASSERT_EQ(host.requests[0].text, expected);
+        }
+        if (host.requests.size() > 4096) host.clearRequests();
+    }
+
+    void run(uint64_t events) {
+        for (uint64_t i = 0; i < events && !HasFatalFailure(); ++i) step();
+    }
+
+    size_t accountCount() const {
+        size_t count = 0;
+        for (const ModelBot& bot : models) count += bot.ledger.accounts.size();
+        return count;
+    }
+
+    struct Checkpoint {
+        size_t accounts;
+        LiveAllocations memory;
+    };
+
+    // The live memory with the test's own passing allocations released.
+    Checkpoint checkpoint() {
+        host.clearRequests();
+        host.requests.shrink_to_fit();
+        return {accountCount(), liveAllocations()};
+    }
+
+    ScratchDir scratch;
+    TestHost host;
+    std::mt19937 random;
+    std::deque<Player> pool;
+    std::deque<ModelBot> models;
+    ModelLedger file;
+    int listed = 0;
+};
+
+TEST_F(Soak, BalancesMemoryAndBankFollowMillionsOfEvents) {
+    const uint64_t events = environmentNumber("KADREL_SOAK_EVENTS", defaultEvents);
+    const uint64_t third = events / 3;
+    constexpr int lastPhaseCheckpoints = 4;
+
+    // Phase 1: the first half of the pool.
+    listPlayers(0, firstPoolSize);
+    for (uint32_t bot : bots) host.init(bot);
+    run(third);
+    const Checkpoint first = checkpoint();
+
+    // Phase 2: the whole pool, so new accounts open. The growth of the host's
+    // list is the test's own, measured and taken off.
+    const LiveAllocations beforeListing = liveAllocations();
+    listPlayers(firstPoolSize, fullPoolSize);
+    const long listingBytes = liveAllocations().bytes - beforeListing.bytes;
+    run(third);
+    const Checkpoint second = checkpoint();
+
+    // Phase 3: the same players. Saves spread every account to every bot; then
+    // no account is new, and nothing may grow.
+    std::array<Checkpoint, lastPhaseCheckpoints> last;  // not a growing vector: memory is being measured
+    const uint64_t rest = events - 2 * third;
+    for (int i = 0; i < lastPhaseCheckpoints; ++i) {
+        run(rest / lastPhaseCheckpoints);
+        last[i] = checkpoint();
+    }
+    ASSERT_FALSE(HasFatalFailure());
+
+    ASSERT_GT(second.accounts, first.accounts) << "the second phase must open accounts";
+    const long newAccounts = static_cast<long>(last.back().accounts - first.accounts);
+    const long grownBytes = last.back().memory.bytes - first.memory.bytes - listingBytes;
+    EXPECT_LE(grownBytes, newAccounts * 1024) << grownBytes << " bytes for " << newAccounts << " new accounts";
+    for (int i = 1; i < lastPhaseCheckpoints; ++i) {
+        ASSERT_EQ(last[i].accounts, last[0].accounts) << "accounts opened late in the run";
+        EXPECT_EQ(last[i].memory.blocks, last[0].memory.blocks) << "blocks grew without new accounts";
+        EXPECT_EQ(last[i].memory.bytes, last[0].memory.bytes) << "bytes grew without new accounts";
+    }
+
+    // The term events save every bot in turn; the file must end up holding
+    // every bot's changes, once each.
+    for (size_t bot = 0; bot < std::size(bots); ++bot) {
+        host.term(bots[bot]);
+        save(models[bot], file);
+        EXPECT_TRUE(scratch.read("Quorlen.bank") == bankBytes(file))
+            << "the bank after the term event of bot " << bots[bot] << " differs from the model";
+    }
+    RecordProperty("events", std::to_string(events));
+    RecordProperty("accounts", std::to_string(last.back().accounts));
+}
+
+}  // namespace
+}  // namespace kadrel::testing
