@@ -56,7 +56,7 @@ protected:
     PlayerRecord alice{"Alice", aliceIdent, 0, aliceTeam};
     PlayerRecord bob{"Bob", 5, 0, aliceTeam};
     PlayerRecord carl{"Carl", 6, 0, 2};
-    PlayerRecord spectator{"Spec", 7, 0, 2};
+    PlayerRecord spectator{"Watcher", 7, 0, 2};
     FlagRecord flag1{0, 0};
     FlagRecord flag2{512, 512};
     FlagRecord flag3{1023, 1023};
