@@ -139,11 +139,9 @@ uint16_t teamOf(const PlayerRecord& player) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    enterScratchFolder(argc, argv);
-    const ScratchScope scratch;
     // No buy.ini: the shop plays no part here, and an empty catalogue loads
     // fastest.
-    writeFile("credits.ini", fixture("credits.ini"));
+    enterScratchFolderWithFixtures(argc, argv, {"credits.ini"});
     return 0;
 }
 

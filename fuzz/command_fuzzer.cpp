@@ -62,10 +62,7 @@ void checkSavedBank() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    enterScratchFolder(argc, argv);
-    const ScratchScope scratch;
-    writeFile("buy.ini", fixture("buy.ini"));
-    writeFile("credits.ini", fixture("credits.ini"));
+    enterScratchFolderWithFixtures(argc, argv, {"buy.ini", "credits.ini"});
     return 0;
 }
 

@@ -39,10 +39,7 @@ int32_t randomCode(FuzzedDataProvider& input) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    enterScratchFolder(argc, argv);
-    const ScratchScope scratch;
-    writeFile("buy.ini", fixture("buy.ini"));
-    writeFile("credits.ini", fixture("credits.ini"));
+    enterScratchFolderWithFixtures(argc, argv, {"buy.ini", "credits.ini"});
     return 0;
 }
 

@@ -143,6 +143,12 @@ void writeFile(const char* name, std::string_view contents) {
     if (std::rename(temporary.c_str(), name) != 0) fail("cannot rename into place", name);
 }
 
+void enterScratchFolderWithFixtures(int* argc, char*** argv, std::initializer_list<const char*> fixtures) {
+    enterScratchFolder(argc, argv);
+    const ScratchScope scratch;
+    for (const char* name : fixtures) writeFile(name, fixture(name));
+}
+
 std::string readFile(const char* name) { return slurp(name); }
 
 void removeFilesExcept(std::initializer_list<std::string_view> kept) {

@@ -35,6 +35,10 @@ constexpr size_t bankRecordSize = 24;
 // started.
 void enterScratchFolder(int* argc, char*** argv);
 
+// enterScratchFolder, then the named fixtures copied into the scratch folder
+// for every input of the run to read.
+void enterScratchFolderWithFixtures(int* argc, char*** argv, std::initializer_list<const char*> fixtures);
+
 // The scratch folder is the current directory while one of these lives; the
 // fuzzer reads and writes its corpora outside of it, where it was started.
 class ScratchScope {

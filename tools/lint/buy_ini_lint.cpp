@@ -1,7 +1,6 @@
 // buy.ini: sections Item0 to Item255, each one shop item.
 #include <algorithm>
 #include <optional>
-#include <set>
 
 #include "core/text.h"
 #include "tools/lint/ini_files.h"
@@ -101,15 +100,9 @@ struct ItemCheck {
 
     void unreadKeys(const platform::ProfileSection& section, bool isItem) const {
         static const std::vector<std::string> known = itemKeys();
-        std::set<std::string> seen;
+        FirstKeys firstKeys;
         for (const platform::ProfileEntry& entry : section.entries) {
-            std::string lowered = entry.key;
-            for (char& byte : lowered) byte = toLowerAscii(byte);
-            if (!seen.insert(lowered).second) {
-                findings.warning(file.name, section.name, entry.key,
-                                 "never read: an earlier " + entry.key + " in this section is the one read");
-                continue;
-            }
+            if (!firstKeys.answered(file, section, entry, findings)) continue;
             if (!isItem) continue;
             if (std::any_of(known.begin(), known.end(), [&](const std::string& key) { return sameName(key, entry.key); })) {
                 continue;

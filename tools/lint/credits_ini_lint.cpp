@@ -1,7 +1,6 @@
 // credits.ini: section Credits, the rewards for game events.
 #include <algorithm>
 #include <optional>
-#include <set>
 
 #include "core/text.h"
 #include "tools/lint/ini_files.h"
@@ -88,15 +87,9 @@ void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echo
             continue;
         }
         rewardsSeen = true;
-        std::set<std::string> seen;
+        FirstKeys firstKeys;
         for (const platform::ProfileEntry& entry : section.entries) {
-            std::string lowered = entry.key;
-            for (char& byte : lowered) byte = toLowerAscii(byte);
-            if (!seen.insert(lowered).second) {
-                findings.warning(file.name, section.name, entry.key,
-                                 "never read: an earlier " + entry.key + " in this section is the one read");
-                continue;
-            }
+            if (!firstKeys.answered(file, section, entry, findings)) continue;
             if (sameName(entry.key, canGoNegativeKey)) continue;
             if (std::none_of(known.begin(), known.end(), [&](const std::string& key) { return sameName(key, entry.key); })) {
                 findings.warning(file.name, section.name, entry.key, unreadKeyMessage(entry.key, known));

@@ -62,4 +62,14 @@ std::vector<std::string> unknownPlaceholders(const std::string& text) {
     return unknown;
 }
 
+bool FirstKeys::answered(const IniFile& file, const platform::ProfileSection& section,
+                         const platform::ProfileEntry& entry, Findings& findings) {
+    std::string lowered = entry.key;
+    for (char& byte : lowered) byte = toLowerAscii(byte);
+    if (seen.insert(lowered).second) return true;
+    findings.warning(file.name, section.name, entry.key,
+                     "never read: an earlier " + entry.key + " in this section is the one read");
+    return false;
+}
+
 }  // namespace kadrel::tools

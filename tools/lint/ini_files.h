@@ -4,10 +4,13 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/char_string.h"
+#include "tools/lint/findings.h"
 #include "platform/profile_parser.h"
 
 namespace kadrel::tools {
@@ -26,6 +29,18 @@ struct IniFile {
 };
 
 bool sameName(std::string_view a, std::string_view b);
+
+// Tells, walking one section's entries in order, which of them the profile
+// reader answers: the first of each key, ASCII case ignored. A later repeat is
+// reported as never read.
+class FirstKeys {
+public:
+    bool answered(const IniFile& file, const platform::ProfileSection& section, const platform::ProfileEntry& entry,
+                  Findings& findings);
+
+private:
+    std::set<std::string> seen;
+};
 
 // Placeholders are lower-case words between percent signs.
 constexpr const char* knownPlaceholders[] = {"%name%", "%points%", "%squad%", "%freq1%", "%freq2%", "%param%"};
