@@ -42,12 +42,12 @@ bool isTrueText(const CharString& value) {
 
 bool readCanGoNegative() {
     // Room for two characters, as the key has always been read.
-    return isTrueText(platform::readProfileString(platform::configFilePath(settingsFile), section, "CanGoNegative", 3));
+    return isTrueText(platform::ProfileFile(settingsFile).read(section, "CanGoNegative", 3));
 }
 
 void BotInstance::loadRewards() {
-    const CharString path = platform::configFilePath(settingsFile);
-    auto read = [&](const char* key) { return platform::readProfileString(path, section, key, valueBufferSize); };
+    const platform::ProfileFile file(settingsFile);
+    auto read = [&](const char* key) { return file.read(section, key, valueBufferSize); };
 
     for (const AmountKey& amount : amountKeys) rewards.*amount.field = amountOf(read(amount.key));
 

@@ -9,11 +9,13 @@ namespace kadrel {
 
 namespace {
 
-// A moved-from string holds this shared empty buffer: a move may not allocate,
-// yet every live string must still read as "". It is never freed.
-char movedFromBuffer[1] = {'\0'};
+// Every empty string, moved-from ones included, shares this buffer: a move may
+// not allocate, and the many empty keys and actions of a catalogue should not
+// either. It is never written to nor freed.
+char emptyBuffer[1] = {'\0'};
 
 char* allocateBuffer(uint64_t length) {
+    if (length == 0) return emptyBuffer;
     // Lengths are 32-bit; a string that would outgrow them is refused as an
     // allocation failure rather than silently cut.
     if (length >= UINT32_MAX) throw std::bad_alloc();
@@ -23,7 +25,7 @@ char* allocateBuffer(uint64_t length) {
 }
 
 void freeBuffer(char* buffer) {
-    if (buffer != movedFromBuffer) delete[] buffer;
+    if (buffer != emptyBuffer) delete[] buffer;
 }
 
 }  // namespace
@@ -41,7 +43,7 @@ CharString::CharString(int32_t value) : CharString(formatNumber(static_cast<uint
 CharString::CharString(const CharString& other) : CharString(other.data, other.length) {}
 
 CharString::CharString(CharString&& other) noexcept : data(other.data), length(other.length) {
-    other.data = movedFromBuffer;
+    other.data = emptyBuffer;
     other.length = 0;
 }
 
@@ -57,7 +59,7 @@ CharString& CharString::operator=(CharString&& other) noexcept {
         freeBuffer(data);
         data = other.data;
         length = other.length;
-        other.data = movedFromBuffer;
+        other.data = emptyBuffer;
         other.length = 0;
     }
     return *this;

@@ -1,5 +1,6 @@
 // An owned byte string that always knows its length and always ends in a NUL.
-// Every change makes a new buffer of the exact new size; copies never share.
+// Every change makes a new buffer of the exact new size; copies never share
+// one, except that every empty string reads the same static "".
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "core/char_string.h"
 
@@ -14,10 +15,27 @@ namespace kadrel::platform {
 // path cannot be had (the file then reads as missing).
 CharString configFilePath(const char* fileName);
 
-// One key of one section of an INI file, as the system's profile reader gives
-// it: the empty text for a missing file, section or key, and at most
-// bufferSize - 1 characters.
-CharString readProfileString(const CharString& path, const char* section, const char* key, uint32_t bufferSize);
+class ProfileText;
+
+// An INI file of the current directory, read key by key as the system's
+// profile reader gives each key: the empty text for a missing file, section or
+// key, and at most bufferSize - 1 characters. A load reads all its keys
+// through one of these. The POSIX half reads and parses the file once, when
+// this is made, so that a load sees one version of it; the Windows half asks
+// the system for every key.
+class ProfileFile {
+public:
+    explicit ProfileFile(const char* fileName);
+    ~ProfileFile();
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
+
+    CharString read(const char* section, const char* key, uint32_t bufferSize) const;
+
+private:
+    CharString path;
+    std::unique_ptr<const ProfileText> parsed;  // POSIX only; none for a missing file
+};
 
 // Puts `size` bytes in place of the file at `path` in one atomic step: the
 // bytes go to a temporary file beside it, reach the disk, and then replace

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -24,38 +25,18 @@ CharString configFilePath(const char* fileName) {
 
 namespace {
 
-// The last file parsed, kept while it is unchanged on disk: loading a
-// catalogue reads thousands of keys from the same file.
-struct ParsedProfile {
-    std::string path;
+// The whole file, or nothing when it is not a readable regular file.
+std::optional<std::string> fileContents(const char* path) {
     struct stat status {};
-    std::unique_ptr<ProfileText> text;
-};
-
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
-const ProfileText* parsedProfile(const char* path) {
-    static ParsedProfile cache;
-    struct stat status {};
-    if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
-    if (cache.text != nullptr && cache.path == path && sameFile(cache.status, status)) return cache.text.get();
-
-    cache.text.reset();
+    if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
     std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return nullptr;
+    if (file == nullptr) return std::nullopt;
     std::string contents;
     char chunk[4096];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) != 0) contents.append(chunk, got);
     std::fclose(file);
-
-    cache.path = path;
-    cache.status = status;
-    cache.text = std::make_unique<ProfileText>(contents);
-    return cache.text.get();
+    return contents;
 }
 
 bool writeAll(int descriptor, const void* bytes, size_t size) {
@@ -80,10 +61,18 @@ std::string directoryOf(const std::string& path) {
 
 }  // namespace
 
-CharString readProfileString(const CharString& path, const char* section, const char* key, uint32_t bufferSize) {
-    if (path.empty() || bufferSize == 0) return CharString();
-    const ProfileText* text = parsedProfile(path.text());
-    const std::string* value = text != nullptr ? text->find(section, key) : nullptr;
+ProfileFile::ProfileFile(const char* fileName) : path(configFilePath(fileName)) {
+    if (path.empty()) return;
+    if (const std::optional<std::string> contents = fileContents(path.text())) {
+        parsed = std::make_unique<const ProfileText>(*contents);
+    }
+}
+
+ProfileFile::~ProfileFile() = default;
+
+CharString ProfileFile::read(const char* section, const char* key, uint32_t bufferSize) const {
+    if (parsed == nullptr || bufferSize == 0) return CharString();
+    const std::string* value = parsed->find(section, key);
     if (value == nullptr) return CharString();
     const size_t kept = value->size() < bufferSize - 1 ? value->size() : bufferSize - 1;
     return CharString(value->data(), static_cast<uint32_t>(kept));

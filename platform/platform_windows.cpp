@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/profile_parser.h"
 
 namespace kadrel::platform {
 
@@ -24,7 +25,11 @@ CharString configFilePath(const char* fileName) {
     return path;
 }
 
-CharString readProfileString(const CharString& path, const char* section, const char* key, uint32_t bufferSize) {
+ProfileFile::ProfileFile(const char* fileName) : path(configFilePath(fileName)) {}
+
+ProfileFile::~ProfileFile() = default;
+
+CharString ProfileFile::read(const char* section, const char* key, uint32_t bufferSize) const {
     if (path.empty() || bufferSize == 0) return CharString();
     std::string buffer(bufferSize, '\0');
     const DWORD length = GetPrivateProfileStringA(section, key, "", buffer.data(), bufferSize, path.text());

@@ -14,12 +14,10 @@ std::string_view trimBlanks(std::string_view text) {
     return text;
 }
 
-bool sameNameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (toLowerAscii(a[i]) != toLowerAscii(b[i])) return false;
-    }
-    return true;
+std::string foldCase(std::string_view name) {
+    std::string lower(name);
+    for (char& byte : lower) byte = toLowerAscii(byte);
+    return lower;
 }
 
 // A value wrapped in a matching pair of quotes is given without them.
@@ -44,6 +42,7 @@ ProfileText::ProfileText(std::string_view text) {
             const size_t close = line.rfind(']');
             if (close == std::string_view::npos) continue;
             sections.push_back({std::string(trimBlanks(line.substr(1, close - 1))), {}});
+            folded.push_back({foldCase(sections.back().name), {}});
             current = &sections.back();
             continue;
         }
@@ -52,16 +51,22 @@ ProfileText::ProfileText(std::string_view text) {
         if (equals == std::string_view::npos) continue;
         current->entries.push_back({std::string(trimBlanks(line.substr(0, equals))),
                                     std::string(unquote(trimBlanks(line.substr(equals + 1))))});
+        folded.back().keys.push_back(foldCase(current->entries.back().key));
     }
 }
 
 const std::string* ProfileText::find(std::string_view section, std::string_view key) const {
-    for (const ProfileSection& candidate : sections) {
-        if (!sameNameNoCase(candidate.name, section)) continue;
-        for (const ProfileEntry& entry : candidate.entries) {
-            if (sameNameNoCase(entry.key, key)) return &entry.value;
-        }
-        return nullptr;
+    if (!lastSection || lastSection->name != section) {
+        const std::string wanted = foldCase(section);
+        size_t index = 0;
+        while (index < folded.size() && folded[index].name != wanted) ++index;
+        lastSection = SectionAsked{std::string(section), index};
+    }
+    if (lastSection->index == folded.size()) return nullptr;
+    const std::string wantedKey = foldCase(key);
+    const std::vector<std::string>& keys = folded[lastSection->index].keys;
+    for (size_t k = 0; k < keys.size(); ++k) {
+        if (keys[k] == wantedKey) return &sections[lastSection->index].entries[k].value;
     }
     return nullptr;
 }

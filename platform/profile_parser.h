@@ -2,6 +2,7 @@
 // the system's reader treats the files that operators write.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +31,23 @@ public:
     const std::vector<ProfileSection>& allSections() const { return sections; }
 
 private:
+    // The names of `sections` and their keys in lower case, in the same order:
+    // a look-up compares whole names instead of folding every byte again.
+    struct FoldedSection {
+        std::string name;
+        std::vector<std::string> keys;
+    };
+
     std::vector<ProfileSection> sections;
+    std::vector<FoldedSection> folded;
+
+    // The section last looked up: readers ask for a section's keys one after
+    // another, so its name is folded and found once for all of them.
+    struct SectionAsked {
+        std::string name;  // as asked, before folding
+        size_t index;      // into `sections`; its size when there is none
+    };
+    mutable std::optional<SectionAsked> lastSection;
 };
 
 }  // namespace kadrel::platform

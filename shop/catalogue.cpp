@@ -1,5 +1,6 @@
 // The item catalogue, read from buy.ini at every accepted init: sections Item0
 // to Item255, one key at a time through the platform's profile reader.
+#include <cstdio>
 #include <memory>
 
 #include "core/text.h"
@@ -14,24 +15,25 @@ constexpr int32_t sectionCount = 256;
 constexpr uint32_t valueBufferSize = 192;
 constexpr uint32_t nameWidth = 20;
 
-// One section of buy.ini, read key by key.
+// One section of buy.ini, read key by key. Section and key names are built in
+// place: a load asks for thousands of them.
 class ItemSection {
 public:
-    ItemSection(const CharString& path, int32_t number) : path(path), section("Item") { section.appendNumber(number); }
-
-    CharString text(const char* key) const {
-        return platform::readProfileString(path, section.text(), key, valueBufferSize);
+    ItemSection(const platform::ProfileFile& file, int32_t number) : file(file) {
+        std::snprintf(section, sizeof section, "Item%d", static_cast<int>(number));
     }
 
+    CharString text(const char* key) const { return file.read(section, key, valueBufferSize); }
+
     CharString numberedText(const char* key, int index) const {
-        CharString numbered(key);
-        numbered.appendNumber(index);
-        return text(numbered.text());
+        char numbered[32];
+        std::snprintf(numbered, sizeof numbered, "%s%d", key, index);
+        return text(numbered);
     }
 
 private:
-    const CharString& path;
-    CharString section;
+    const platform::ProfileFile& file;
+    char section[16];
 };
 
 // An empty value is 0; anything but a decimal that fits 32 bits is refused,
@@ -52,43 +54,38 @@ CharString firstWord(const CharString& kept) {
     return (blank < 0 ? kept : kept.left(static_cast<uint32_t>(blank))).trim();
 }
 
-enum class Entry { Missing, Valid, Invalid };
-
-// Fills `item` from its section, in the order the keys are read; an invalid
-// number stops the reading.
-Entry readItem(const ItemSection& section, ShopItem& item) {
-    const CharString kept = section.text("Name").left(nameWidth);
-    if (kept.empty()) return Entry::Missing;
-    item.name = firstWord(kept);
+// Fills `item` from its section, whose name was read first, in the order the
+// keys are read; an invalid number stops the reading.
+bool readItem(const ItemSection& section, const CharString& keptName, ShopItem& item) {
+    item.name = firstWord(keptName);
     item.description = section.text("Description");
-    if (!readInteger(section.text("Value"), item.value)) return Entry::Invalid;
+    if (!readInteger(section.text("Value"), item.value)) return false;
     for (int index = 0; index < actionSlots; ++index)
         item.privActions[index] = section.numberedText("PrivAction", index);
     for (int index = 0; index < actionSlots; ++index) item.pubActions[index] = section.numberedText("PubAction", index);
     for (int index = 0; index < actionSlots; ++index) {
-        if (!readInteger(section.numberedText("SpecialAction", index), item.specialActions[index]))
-            return Entry::Invalid;
+        if (!readInteger(section.numberedText("SpecialAction", index), item.specialActions[index])) return false;
     }
-    if (!readInteger(section.text("SpecialPoints"), item.specialPoints)) return Entry::Invalid;
-    return Entry::Valid;
+    return readInteger(section.text("SpecialPoints"), item.specialPoints);
 }
 
 }  // namespace
 
 void BotInstance::loadShopItems() {
     clearShopItems();
-    const CharString path = platform::configFilePath("buy.ini");
+    const platform::ProfileFile file("buy.ini");
     for (int32_t number = 0; number < sectionCount; ++number) {
+        const ItemSection section(file, number);
+        // A section without a name is no item: most of the 256 are absent.
+        const CharString keptName = section.text("Name").left(nameWidth);
+        if (keptName.empty()) continue;
         auto item = std::make_unique<ShopItem>();
-        switch (readItem(ItemSection(path, number), *item)) {
-            case Entry::Missing: break;
-            case Entry::Valid: shopItems.append(item.release()); break;
-            case Entry::Invalid: {
-                CharString message("Invalid buy.ini entry: ");
-                message.appendNumber(number);
-                echo(message.text());
-                break;
-            }
+        if (readItem(section, keptName, *item)) {
+            shopItems.append(item.release());
+        } else {
+            CharString message("Invalid buy.ini entry: ");
+            message.appendNumber(number);
+            echo(message.text());
         }
     }
 }

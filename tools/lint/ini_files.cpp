@@ -21,19 +21,19 @@ bool placeholderByte(char byte) {
 
 }  // namespace
 
-IniFile::IniFile(const char* fileName) : name(fileName), path(platform::configFilePath(fileName)) {
-    std::ifstream file(path.text(), std::ios::binary);
+IniFile::IniFile(const char* fileName) : name(fileName), profile(fileName) {
+    std::ifstream file(platform::configFilePath(fileName).text(), std::ios::binary);
     if (!file) return;
     const std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     text.emplace(contents);
 }
 
 std::string IniFile::value(const std::string& section, const std::string& key) const {
-    return platform::readProfileString(path, section.c_str(), key.c_str(), pluginBuffer).text();
+    return profile.read(section.c_str(), key.c_str(), pluginBuffer).text();
 }
 
 std::string IniFile::fullValue(const std::string& section, const std::string& key) const {
-    return platform::readProfileString(path, section.c_str(), key.c_str(), wholeValue).text();
+    return profile.read(section.c_str(), key.c_str(), wholeValue).text();
 }
 
 bool sameName(std::string_view a, std::string_view b) {

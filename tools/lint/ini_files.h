@@ -9,15 +9,15 @@
 #include <string_view>
 #include <vector>
 
-#include "core/char_string.h"
-#include "tools/lint/findings.h"
+#include "platform/platform.h"
 #include "platform/profile_parser.h"
+#include "tools/lint/findings.h"
 
 namespace kadrel::tools {
 
 struct IniFile {
     std::string name;
-    CharString path;  // as the plug-in builds it
+    platform::ProfileFile profile;  // as the plug-in reads it
     std::optional<platform::ProfileText> text;  // none when the file cannot be read
 
     explicit IniFile(const char* fileName);
