@@ -62,15 +62,14 @@ void checkSavedBank() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    enterScratchFolderWithFixtures(argc, argv, {"buy.ini", "credits.ini"});
+    enterFixtureArena(argc, argv);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ScratchScope scratch;
     FuzzedDataProvider input(data, size);
-    removeFilesExcept({"buy.ini", "credits.ini"});
-    writeFile("Quorlen.bank", fixtureBank());
+    resetFixtureArena();
     Host host;
     Arena arena(host);
     arena.populate(input, fixtureNames(), 6, 4);

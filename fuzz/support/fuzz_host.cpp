@@ -31,8 +31,6 @@ std::string slurp(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-uintptr_t slot(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
-
 // The ledger fixture: ordinary names, names that differ only in case, the
 // longest name that fits, bytes above 0x7f, balances at both limits and a
 // record with meaningless bytes after its terminator.
@@ -149,6 +147,15 @@ void enterScratchFolderWithFixtures(int* argc, char*** argv, std::initializer_li
     for (const char* name : fixtures) writeFile(name, fixture(name));
 }
 
+void enterFixtureArena(int* argc, char*** argv) {
+    enterScratchFolderWithFixtures(argc, argv, {"buy.ini", "credits.ini"});
+}
+
+void resetFixtureArena() {
+    removeFilesExcept({"buy.ini", "credits.ini"});
+    writeFile("Quorlen.bank", fixtureBank());
+}
+
 std::string readFile(const char* name) { return slurp(name); }
 
 void removeFilesExcept(std::initializer_list<std::string_view> kept) {
@@ -180,9 +187,8 @@ Host::~Host() {
 
 uintptr_t Host::callbackSlot() { return reinterpret_cast<uintptr_t>(&Host::callback); }
 
-void Host::send(uint32_t handle, int32_t code, uintptr_t p0, uintptr_t p1, uintptr_t p2, uintptr_t p3, uintptr_t p4) {
-    BotEvent event{handle, code, {p0, p1, p2, p3, p4}};
-    deliveringHandle = handle;
+void Host::deliver(BotEvent& event) {
+    deliveringHandle = event.handle;
     delivering = true;
     talk(event);
     delivering = false;
@@ -219,36 +225,6 @@ void KADREL_CALL Host::callback(BotEvent& request) {
     ++host.requestCount;
     if (host.keepTexts) host.texts.emplace_back(text, length);
 }
-
-void Host::init(uint32_t handle, uint32_t version) {
-    send(handle, EventInit, version, callbackSlot(), slot(players.record()), slot(flags.record()));
-}
-
-void Host::term(uint32_t handle) { send(handle, EventTerm); }
-
-void Host::tick(uint32_t handle) { send(handle, EventTick); }
-
-void Host::command(uint32_t handle, const PlayerRecord& sender, std::string_view word, std::string_view parameters) {
-    const CommandRecord record(word, parameters);
-    send(handle, EventCommand, slot(sender.record()), slot(record.record()));
-}
-
-void Host::help(uint32_t handle, const PlayerRecord& asker, std::string_view topic) {
-    const CommandRecord record("help", topic);
-    send(handle, EventHelp, slot(asker.record()), slot(record.record()));
-}
-
-void Host::death(uint32_t handle, const PlayerRecord& died, const PlayerRecord& killer) {
-    send(handle, EventPlayerDeath, slot(died.record()), slot(killer.record()));
-}
-
-void Host::prize(uint32_t handle, const PlayerRecord& player, int32_t prizeType) {
-    send(handle, EventPlayerPrize, slot(player.record()), static_cast<uint32_t>(prizeType));
-}
-
-void Host::flagVictory(uint32_t handle, uint32_t team) { send(handle, EventFlagVictory, team); }
-
-void Host::soccerGoal(uint32_t handle, uint32_t team) { send(handle, EventSoccerGoal, team); }
 
 std::string randomName(FuzzedDataProvider& input, const std::vector<std::string>& names) {
     if (!names.empty() && input.ConsumeBool()) {

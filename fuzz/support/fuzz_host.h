@@ -14,14 +14,15 @@
 #include <vector>
 
 #include "host/host_contract.h"
-#include "test_host.h"
+#include "event_sender.h"
+#include "tools/stand_in/host_records.h"
 
 namespace kadrel::fuzzing {
 
-using testing::CommandRecord;
-using testing::FlagRecord;
-using testing::HostListRecord;
-using testing::PlayerRecord;
+using stand_in::CommandRecord;
+using stand_in::FlagRecord;
+using stand_in::HostListRecord;
+using stand_in::PlayerRecord;
 
 constexpr uint32_t currentVersion = testing::currentVersion;
 constexpr size_t nameFieldSize = 20;
@@ -38,6 +39,13 @@ void enterScratchFolder(int* argc, char*** argv);
 // enterScratchFolder, then the named fixtures copied into the scratch folder
 // for every input of the run to read.
 void enterScratchFolderWithFixtures(int* argc, char*** argv, std::initializer_list<const char*> fixtures);
+
+// The arena of the command and event targets: the shop and rewards fixtures,
+// copied once, and the ledger fixture as the bank file. The first is for
+// LLVMFuzzerInitialize; the second starts every input afresh, with what the
+// last one left removed.
+void enterFixtureArena(int* argc, char*** argv);
+void resetFixtureArena();
 
 // The scratch folder is the current directory while one of these lives; the
 // fuzzer reads and writes its corpora outside of it, where it was started.
@@ -76,29 +84,13 @@ bool fileExists(const char* name);
 // chat mode, zero in every slot its kind does not use, and a readable,
 // NUL-terminated text. Destroying the host frees every bot instance, as the
 // unload of the library does.
-class Host {
+class Host final : public testing::EventSender {
 public:
     Host();
     ~Host();
-    Host(const Host&) = delete;
-    Host& operator=(const Host&) = delete;
 
-    void send(uint32_t handle, int32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0, uintptr_t p3 = 0,
-              uintptr_t p4 = 0);
-    void init(uint32_t handle, uint32_t version = currentVersion);
-    void term(uint32_t handle);
-    void tick(uint32_t handle);
-    void command(uint32_t handle, const PlayerRecord& sender, std::string_view word, std::string_view parameters);
-    void help(uint32_t handle, const PlayerRecord& asker, std::string_view topic);
-    void death(uint32_t handle, const PlayerRecord& died, const PlayerRecord& killer);
-    void prize(uint32_t handle, const PlayerRecord& player, int32_t prizeType);
-    void flagVictory(uint32_t handle, uint32_t team);
-    void soccerGoal(uint32_t handle, uint32_t team);
-
+    // What an init event gives as the callback.
     static uintptr_t callbackSlot();
-
-    HostListRecord players;
-    HostListRecord flags;
 
     // Texts of the requests, kept only when asked for.
     bool keepTexts = false;
@@ -106,6 +98,8 @@ public:
     uint64_t requestCount = 0;
 
 private:
+    void deliver(BotEvent& event) override;
+    uintptr_t callbackAddress() const override { return callbackSlot(); }
     static void KADREL_CALL callback(BotEvent& request);
     uint32_t deliveringHandle = 0;
     bool delivering = false;

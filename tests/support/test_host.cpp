@@ -30,8 +30,6 @@ std::string claimHost() {
     return libraryPath();
 }
 
-uintptr_t slot(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
-
 }  // namespace
 
 TestHost::TestHost() : library(claimHost()) { current = this; }
@@ -48,45 +46,9 @@ void KADREL_CALL TestHost::callback(BotEvent& request) {
     current->requests.push_back(std::move(copy));
 }
 
-void TestHost::send(uint32_t handle, int32_t code, uintptr_t p0, uintptr_t p1, uintptr_t p2, uintptr_t p3,
-                    uintptr_t p4) {
-    BotEvent event{handle, code, {p0, p1, p2, p3, p4}};
-    library.talk(event);
-}
+void TestHost::deliver(BotEvent& event) { library.talk(event); }
 
-void TestHost::init(uint32_t handle, uint32_t version) {
-    send(handle, EventInit, version, reinterpret_cast<uintptr_t>(&TestHost::callback), slot(players.record()),
-         slot(flags.record()));
-}
-
-void TestHost::term(uint32_t handle) { send(handle, EventTerm); }
-
-void TestHost::tick(uint32_t handle, int count) {
-    for (int i = 0; i < count; ++i) send(handle, EventTick);
-}
-
-void TestHost::command(uint32_t handle, const PlayerRecord& sender, std::string_view word,
-                       std::string_view parameters) {
-    const CommandRecord record(word, parameters);
-    send(handle, EventCommand, slot(sender.record()), slot(record.record()));
-}
-
-void TestHost::help(uint32_t handle, const PlayerRecord& asker, std::string_view topic) {
-    const CommandRecord record("help", topic);
-    send(handle, EventHelp, slot(asker.record()), slot(record.record()));
-}
-
-void TestHost::death(uint32_t handle, const PlayerRecord& died, const PlayerRecord& killer) {
-    send(handle, EventPlayerDeath, slot(died.record()), slot(killer.record()));
-}
-
-void TestHost::prize(uint32_t handle, const PlayerRecord& player, int32_t prizeType) {
-    send(handle, EventPlayerPrize, slot(player.record()), static_cast<uint32_t>(prizeType));
-}
-
-void TestHost::flagVictory(uint32_t handle, uint32_t team) { send(handle, EventFlagVictory, team); }
-
-void TestHost::soccerGoal(uint32_t handle, uint32_t team) { send(handle, EventSoccerGoal, team); }
+uintptr_t TestHost::callbackAddress() const { return reinterpret_cast<uintptr_t>(&TestHost::callback); }
 
 std::vector<std::string> TestHost::texts() const {
     std::vector<std::string> result;

@@ -1,0 +1,50 @@
+#include "event_sender.h"
+
+namespace kadrel::testing {
+
+namespace {
+
+uintptr_t slot(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
+
+}  // namespace
+
+void EventSender::send(uint32_t handle, int32_t code, uintptr_t p0, uintptr_t p1, uintptr_t p2, uintptr_t p3,
+                       uintptr_t p4) {
+    BotEvent event{handle, code, {p0, p1, p2, p3, p4}};
+    deliver(event);
+}
+
+void EventSender::init(uint32_t handle, uint32_t version) {
+    send(handle, EventInit, version, callbackAddress(), slot(players.record()), slot(flags.record()));
+}
+
+void EventSender::term(uint32_t handle) { send(handle, EventTerm); }
+
+void EventSender::tick(uint32_t handle, int count) {
+    for (int i = 0; i < count; ++i) send(handle, EventTick);
+}
+
+void EventSender::command(uint32_t handle, const stand_in::PlayerRecord& sender, std::string_view word,
+                          std::string_view parameters) {
+    const stand_in::CommandRecord record(word, parameters);
+    send(handle, EventCommand, slot(sender.record()), slot(record.record()));
+}
+
+void EventSender::help(uint32_t handle, const stand_in::PlayerRecord& asker, std::string_view topic) {
+    const stand_in::CommandRecord record("help", topic);
+    send(handle, EventHelp, slot(asker.record()), slot(record.record()));
+}
+
+void EventSender::death(uint32_t handle, const stand_in::PlayerRecord& died, const stand_in::PlayerRecord& killer) {
+    send(handle, EventPlayerDeath, slot(died.record()), slot(killer.record()));
+}
+
+void EventSender::prize(uint32_t handle, const stand_in::PlayerRecord& player, int32_t prizeType) {
+    send(handle, EventPlayerPrize, slot(player.record()), static_cast<uint32_t>(prizeType));
+}
+
+void EventSender::flagVictory(uint32_t handle, uint32_t team) { send(handle, EventFlagVictory, team); }
+
+void EventSender::soccerGoal(uint32_t handle, uint32_t team) { send(handle, EventSoccerGoal, team); }
+
+}  // namespace kadrel::testing
