@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "host/host_contract.h"
-#include "event_sender.h"
+#include "tools/stand_in/event_sender.h"
 #include "tools/stand_in/host_records.h"
 
 namespace kadrel::fuzzing {
@@ -24,7 +24,7 @@ using stand_in::FlagRecord;
 using stand_in::HostListRecord;
 using stand_in::PlayerRecord;
 
-constexpr uint32_t currentVersion = testing::currentVersion;
+using stand_in::currentVersion;
 constexpr size_t nameFieldSize = 20;
 constexpr size_t squadFieldSize = 116;
 constexpr size_t bankRecordSize = 24;
@@ -84,7 +84,7 @@ bool fileExists(const char* name);
 // chat mode, zero in every slot its kind does not use, and a readable,
 // NUL-terminated text. Destroying the host frees every bot instance, as the
 // unload of the library does.
-class Host final : public testing::EventSender {
+class Host final : public stand_in::EventSender {
 public:
     Host();
     ~Host();

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "event_sender.h"
 #include "host/host_contract.h"
+#include "tools/stand_in/event_sender.h"
 #include "tools/stand_in/host_records.h"
 #include "tools/stand_in/plugin_library.h"
 
 namespace kadrel::testing {
+
+using stand_in::currentVersion;
 
 // The host's records, built at the contract's byte offsets.
 using stand_in::CommandRecord;
@@ -35,7 +37,7 @@ struct Request {
 
 // One loaded copy of the plug-in. Only one may exist at a time; destroying it
 // unloads the library, which frees every bot instance.
-class TestHost final : public EventSender {
+class TestHost final : public stand_in::EventSender {
 public:
     TestHost();
     ~TestHost();

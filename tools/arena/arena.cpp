@@ -18,8 +18,6 @@ std::string claimArena(const std::string& libraryPath) {
     return libraryPath;
 }
 
-uintptr_t slot(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer); }
-
 std::string sectorOf(int32_t x, int32_t y) {
     // 16 pixels to a tile, 1024 tiles across and down in 20 sectors each way.
     const int64_t column = (int64_t{x} >> 4) * 20 / 1024;
@@ -69,25 +67,25 @@ ArenaPlayer& Arena::join(const std::string& name) {
     if (name.size() >= stand_in::PlayerRecord::nameSize) {
         throw ScriptError("a player name holds at most 19 characters: " + name);
     }
-    for (const ArenaPlayer& other : players) {
+    for (const ArenaPlayer& other : arenaPlayers) {
         if (equalsNoCase(other.name.c_str(), name.c_str())) throw ScriptError(other.name + " is already in the arena");
     }
-    ArenaPlayer& player = players.emplace_back();
+    ArenaPlayer& player = arenaPlayers.emplace_back();
     player.name = name;
     player.ident = freeIdent();
     player.updateRecord();
-    playerList.add(player.record.record());
+    players.add(player.record.record());
     return player;
 }
 
 void Arena::leave(const std::string& name) {
     const ArenaPlayer& gone = player(name);
-    playerList.remove(gone.record.record());
-    players.remove_if([&gone](const ArenaPlayer& candidate) { return &candidate == &gone; });
+    players.remove(gone.record.record());
+    arenaPlayers.remove_if([&gone](const ArenaPlayer& candidate) { return &candidate == &gone; });
 }
 
 ArenaPlayer& Arena::player(const std::string& name) {
-    for (ArenaPlayer& candidate : players) {
+    for (ArenaPlayer& candidate : arenaPlayers) {
         if (equalsNoCase(candidate.name.c_str(), name.c_str())) return candidate;
     }
     throw ScriptError("nobody called " + name + " is in the arena");
@@ -96,66 +94,34 @@ ArenaPlayer& Arena::player(const std::string& name) {
 uint16_t Arena::freeIdent() const {
     for (uint16_t ident = 1;; ++ident) {
         bool taken = false;
-        for (const ArenaPlayer& other : players) taken = taken || other.ident == ident;
+        for (const ArenaPlayer& other : arenaPlayers) taken = taken || other.ident == ident;
         if (!taken) return ident;
     }
 }
 
 void Arena::addFlag(uint16_t tileX, uint16_t tileY) {
-    const ArenaFlag& flag = flags.emplace_back(ArenaFlag{tileX, tileY, stand_in::FlagRecord(tileX, tileY)});
-    flagList.add(flag.record.record());
+    const ArenaFlag& flag = arenaFlags.emplace_back(ArenaFlag{tileX, tileY, stand_in::FlagRecord(tileX, tileY)});
+    flags.add(flag.record.record());
 }
 
 void Arena::clearFlags() {
-    flagList.clear();
     flags.clear();
+    arenaFlags.clear();
 }
 
-void Arena::send(int32_t code, uintptr_t p0, uintptr_t p1, uintptr_t p2, uintptr_t p3) {
-    BotEvent event{botHandle, code, {p0, p1, p2, p3, 0}};
+void Arena::deliver(BotEvent& event) {
     library.talk(event);
     out.flush();
 }
 
-void Arena::init(uint32_t version) {
-    send(EventInit, version, reinterpret_cast<uintptr_t>(&Arena::receive), slot(playerList.record()),
-         slot(flagList.record()));
-}
-
-void Arena::term() { send(EventTerm); }
-
-void Arena::tick(uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) send(EventTick);
-}
-
-void Arena::death(const ArenaPlayer& died, const ArenaPlayer& killer) {
-    send(EventPlayerDeath, slot(died.record.record()), slot(killer.record.record()));
-}
-
-void Arena::prize(const ArenaPlayer& player, int32_t prizeType) {
-    send(EventPlayerPrize, slot(player.record.record()), static_cast<uint32_t>(prizeType));
-}
-
-void Arena::flagVictory(uint32_t team) { send(EventFlagVictory, team); }
-
-void Arena::soccerGoal(uint32_t team) { send(EventSoccerGoal, team); }
-
-void Arena::command(const ArenaPlayer& sender, std::string_view word, std::string_view parameters) {
-    const stand_in::CommandRecord record(word, parameters);
-    send(EventCommand, slot(sender.record.record()), slot(record.record()));
-}
-
-void Arena::help(const ArenaPlayer& asker, std::string_view topic) {
-    const stand_in::CommandRecord record("help", topic);
-    send(EventHelp, slot(asker.record.record()), slot(record.record()));
-}
+uintptr_t Arena::callbackAddress() const { return reinterpret_cast<uintptr_t>(&Arena::receive); }
 
 void KADREL_CALL Arena::receive(BotEvent& request) {
     if (current != nullptr) current->print(request);
 }
 
 std::string Arena::addresseeName(uint32_t ident) const {
-    for (const ArenaPlayer& player : players) {
+    for (const ArenaPlayer& player : arenaPlayers) {
         if (player.ident == ident) return player.name;
     }
     return "ident " + std::to_string(ident);
@@ -197,8 +163,8 @@ void Arena::print(const BotEvent& request) const {
 }
 
 void Arena::describe(std::ostream& to) const {
-    if (players.empty()) to << "nobody is in the arena\n";
-    for (const ArenaPlayer& player : players) {
+    if (arenaPlayers.empty()) to << "nobody is in the arena\n";
+    for (const ArenaPlayer& player : arenaPlayers) {
         to << player.name << ": ident " << player.ident << ", level " << player.accessLevel << ", team "
            << player.team << ", ship " << static_cast<unsigned>(player.ship)
            << (player.ship == spectatorShip ? " (spectator)" : "") << ", at " << player.x << ' ' << player.y
@@ -207,8 +173,8 @@ void Arena::describe(std::ostream& to) const {
         if (!player.squad.empty()) to << ", squad " << player.squad;
         to << '\n';
     }
-    if (flags.empty()) to << "no uncarried flags\n";
-    for (const ArenaFlag& flag : flags) {
+    if (arenaFlags.empty()) to << "no uncarried flags\n";
+    for (const ArenaFlag& flag : arenaFlags) {
         to << "flag at tile " << flag.tileX << ' ' << flag.tileY << " ("
            << sectorOf(flag.tileX * 16, flag.tileY * 16) << ")\n";
     }

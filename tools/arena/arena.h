@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "host/host_contract.h"
+#include "tools/stand_in/event_sender.h"
 #include "tools/stand_in/host_records.h"
 #include "tools/stand_in/plugin_library.h"
 
@@ -47,7 +48,9 @@ struct ArenaFlag {
     stand_in::FlagRecord record;
 };
 
-class Arena {
+// Events go to the plug-in through the sender's functions, for the one bot
+// of handle botHandle; the lists it sends are the arena's players and flags.
+class Arena final : public stand_in::EventSender {
 public:
     static constexpr uint32_t botHandle = 1;
 
@@ -61,22 +64,11 @@ public:
     void leave(const std::string& name);
     ArenaPlayer& player(const std::string& name);
     uint16_t freeIdent() const;
-    const std::list<ArenaPlayer>& everyone() const { return players; }
+    const std::list<ArenaPlayer>& everyone() const { return arenaPlayers; }
 
     void addFlag(uint16_t tileX, uint16_t tileY);
     void clearFlags();
-    const std::list<ArenaFlag>& uncarriedFlags() const { return flags; }
-
-    // Events, sent through the plug-in's talk.
-    void init(uint32_t version);
-    void term();
-    void tick(uint32_t count);
-    void death(const ArenaPlayer& died, const ArenaPlayer& killer);
-    void prize(const ArenaPlayer& player, int32_t prizeType);
-    void flagVictory(uint32_t team);
-    void soccerGoal(uint32_t team);
-    void command(const ArenaPlayer& sender, std::string_view word, std::string_view parameters);
-    void help(const ArenaPlayer& asker, std::string_view topic);
+    const std::list<ArenaFlag>& uncarriedFlags() const { return arenaFlags; }
 
     void describe(std::ostream& out) const;
     std::ostream& output() const { return out; }
@@ -85,14 +77,13 @@ private:
     static void KADREL_CALL receive(BotEvent& request);
     void print(const BotEvent& request) const;
     std::string addresseeName(uint32_t ident) const;
-    void send(int32_t code, uintptr_t p0 = 0, uintptr_t p1 = 0, uintptr_t p2 = 0, uintptr_t p3 = 0);
+    void deliver(BotEvent& event) override;
+    uintptr_t callbackAddress() const override;
 
     stand_in::PluginLibrary library;
     std::ostream& out;
-    std::list<ArenaPlayer> players;
-    std::list<ArenaFlag> flags;
-    stand_in::HostListRecord playerList;
-    stand_in::HostListRecord flagList;
+    std::list<ArenaPlayer> arenaPlayers;
+    std::list<ArenaFlag> arenaFlags;
 };
 
 // Text as a transcript shows it: control bytes written as \xNN.

@@ -193,17 +193,17 @@ Action parseScore(const Words& words) {
 Action parsePrize(const Words& words) {
     // The host contract knows prize types from -28 to 28 only.
     const auto type = static_cast<int32_t>(number(words[2], "the prize type", -28, 28));
-    return [name = words[1], type](Arena& arena) { arena.prize(arena.player(name), type); };
+    return [name = words[1], type](Arena& arena) { arena.prize(Arena::botHandle, arena.player(name).record, type); };
 }
 
 Action parseFlagWin(const Words& words) {
     const uint32_t team = teamNumber(words[1]);
-    return [team](Arena& arena) { arena.flagVictory(team); };
+    return [team](Arena& arena) { arena.flagVictory(Arena::botHandle, team); };
 }
 
 Action parseGoal(const Words& words) {
     const uint32_t team = teamNumber(words[1]);
-    return [team](Arena& arena) { arena.soccerGoal(team); };
+    return [team](Arena& arena) { arena.soccerGoal(Arena::botHandle, team); };
 }
 
 Action parseFlag(const Words& words) {
@@ -218,7 +218,7 @@ Action parseFlag(const Words& words) {
 
 Action parseTick(const Words& words) {
     const auto count = static_cast<uint32_t>(words.size() > 1 ? number(words[1], "the tick count", 1, 1000000) : 1);
-    return [count](Arena& arena) { arena.tick(count); };
+    return [count](Arena& arena) { arena.tick(Arena::botHandle, count); };
 }
 
 Action parseInit(const Words& words) {
@@ -231,11 +231,11 @@ Action parseInit(const Words& words) {
         const uint16_t minor = uint16Number(text.substr(dot + 1), "the minor version");
         version = uint32_t{major} << 16 | minor;
     }
-    return [version](Arena& arena) { arena.init(version); };
+    return [version](Arena& arena) { arena.init(Arena::botHandle, version); };
 }
 
 Action parseTerm(const Words&) {
-    return [](Arena& arena) { arena.term(); };
+    return [](Arena& arena) { arena.term(Arena::botHandle); };
 }
 
 Action parsePlayers(const Words&) {
@@ -289,9 +289,9 @@ Action parseChat(const std::string& name, std::string_view text) {
     const std::string parameters(blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1));
     if (word.empty()) throw ScriptError("no command word after '!'");
     if (word == "help") {
-        return [name, parameters](Arena& arena) { arena.help(arena.player(name), parameters); };
+        return [name, parameters](Arena& arena) { arena.help(Arena::botHandle, arena.player(name).record, parameters); };
     }
-    return [name, word, parameters](Arena& arena) { arena.command(arena.player(name), word, parameters); };
+    return [name, word, parameters](Arena& arena) { arena.command(Arena::botHandle, arena.player(name).record, word, parameters); };
 }
 
 }  // namespace
@@ -319,7 +319,7 @@ Action parseLine(std::string_view line) {
     const Words words = splitWords(line);
     if (words.size() == 3 && words[1] == "kills") {
         return [killer = words[0], victim = words[2]](Arena& arena) {
-            arena.death(arena.player(victim), arena.player(killer));
+            arena.death(Arena::botHandle, arena.player(victim).record, arena.player(killer).record);
         };
     }
     for (const Verb& verb : verbs) {

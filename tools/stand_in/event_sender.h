@@ -1,6 +1,7 @@
-// The events that a stand-in host sends, their slots filled as the host's
-// contract lays them out. A host says how an event reaches the plug-in and
-// which of its functions receives the plug-in's requests.
+// The events that the programs standing in for the host send (the test host,
+// the fuzz host and `kadrel arena`), their slots filled as the host's contract
+// lays them out. Each says how an event reaches the plug-in and which of its
+// functions receives the plug-in's requests.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 #include "host/host_contract.h"
 #include "tools/stand_in/host_records.h"
 
-namespace kadrel::testing {
+namespace kadrel::stand_in {
 
 // Version 6.0, the plug-in's own.
 constexpr uint32_t currentVersion = 0x00060000;
@@ -25,18 +26,18 @@ public:
 
     void init(uint32_t handle, uint32_t version = currentVersion);
     void term(uint32_t handle);
-    void tick(uint32_t handle, int count = 1);
-    void command(uint32_t handle, const stand_in::PlayerRecord& sender, std::string_view word,
+    void tick(uint32_t handle, uint32_t count = 1);
+    void command(uint32_t handle, const PlayerRecord& sender, std::string_view word,
                  std::string_view parameters = "");
-    void help(uint32_t handle, const stand_in::PlayerRecord& asker, std::string_view topic = "");
-    void death(uint32_t handle, const stand_in::PlayerRecord& died, const stand_in::PlayerRecord& killer);
-    void prize(uint32_t handle, const stand_in::PlayerRecord& player, int32_t prizeType);
+    void help(uint32_t handle, const PlayerRecord& asker, std::string_view topic = "");
+    void death(uint32_t handle, const PlayerRecord& died, const PlayerRecord& killer);
+    void prize(uint32_t handle, const PlayerRecord& player, int32_t prizeType);
     void flagVictory(uint32_t handle, uint32_t team);
     void soccerGoal(uint32_t handle, uint32_t team);
 
     // The arena as the host lists it; the plug-in walks these lists.
-    stand_in::HostListRecord players;
-    stand_in::HostListRecord flags;
+    HostListRecord players;
+    HostListRecord flags;
 
 protected:
     ~EventSender() = default;
@@ -47,4 +48,4 @@ protected:
     virtual uintptr_t callbackAddress() const = 0;
 };
 
-}  // namespace kadrel::testing
+}  // namespace kadrel::stand_in

@@ -1,6 +1,6 @@
-#include "event_sender.h"
+#include "tools/stand_in/event_sender.h"
 
-namespace kadrel::testing {
+namespace kadrel::stand_in {
 
 namespace {
 
@@ -20,26 +20,26 @@ void EventSender::init(uint32_t handle, uint32_t version) {
 
 void EventSender::term(uint32_t handle) { send(handle, EventTerm); }
 
-void EventSender::tick(uint32_t handle, int count) {
-    for (int i = 0; i < count; ++i) send(handle, EventTick);
+void EventSender::tick(uint32_t handle, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) send(handle, EventTick);
 }
 
-void EventSender::command(uint32_t handle, const stand_in::PlayerRecord& sender, std::string_view word,
+void EventSender::command(uint32_t handle, const PlayerRecord& sender, std::string_view word,
                           std::string_view parameters) {
-    const stand_in::CommandRecord record(word, parameters);
+    const CommandRecord record(word, parameters);
     send(handle, EventCommand, slot(sender.record()), slot(record.record()));
 }
 
-void EventSender::help(uint32_t handle, const stand_in::PlayerRecord& asker, std::string_view topic) {
-    const stand_in::CommandRecord record("help", topic);
+void EventSender::help(uint32_t handle, const PlayerRecord& asker, std::string_view topic) {
+    const CommandRecord record("help", topic);
     send(handle, EventHelp, slot(asker.record()), slot(record.record()));
 }
 
-void EventSender::death(uint32_t handle, const stand_in::PlayerRecord& died, const stand_in::PlayerRecord& killer) {
+void EventSender::death(uint32_t handle, const PlayerRecord& died, const PlayerRecord& killer) {
     send(handle, EventPlayerDeath, slot(died.record()), slot(killer.record()));
 }
 
-void EventSender::prize(uint32_t handle, const stand_in::PlayerRecord& player, int32_t prizeType) {
+void EventSender::prize(uint32_t handle, const PlayerRecord& player, int32_t prizeType) {
     send(handle, EventPlayerPrize, slot(player.record()), static_cast<uint32_t>(prizeType));
 }
 
@@ -47,4 +47,4 @@ void EventSender::flagVictory(uint32_t handle, uint32_t team) { send(handle, Eve
 
 void EventSender::soccerGoal(uint32_t handle, uint32_t team) { send(handle, EventSoccerGoal, team); }
 
-}  // namespace kadrel::testing
+}  // namespace kadrel::stand_in
