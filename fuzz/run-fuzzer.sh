@@ -54,8 +54,9 @@ case "$mode" in
     total=0
     coverage=""
     for log in "$work"/logs/*.log; do
-      # A finished run states its count; an interrupted one its last status line.
-      runs=$(grep -oE '^Done [0-9]+ runs' "$log" | grep -oE '[0-9]+' || true)
+      # A run that ends, even on a crash, states its count; one that was
+      # killed, its last status line.
+      runs=$(grep -oE '^stat::number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || true)
       [ -n "$runs" ] || runs=$(grep -oE '^#[0-9]+' "$log" | tail -n 1 | tr -d '#' || true)
       total=$((total + ${runs:-0}))
       last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)
