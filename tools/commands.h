@@ -3,6 +3,8 @@
 // `status` when it runs.
 #pragma once
 
+#include <fstream>
+#include <istream>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -16,5 +18,19 @@ void addLintCommand(CLI::App& program, int& status);
 // The plug-in library beside this program, where the build and an
 // installation put it.
 std::string libraryBesideProgram();
+
+// The text a sub-command reads: the named file, or standard input for "-".
+// When the file cannot be opened, `program: cannot read NAME` goes to the
+// error stream and `readable()` is false.
+class InputText {
+public:
+    InputText(const std::string& name, const char* program);
+    bool readable() const { return stream != nullptr; }
+    std::istream& text() { return *stream; }
+
+private:
+    std::ifstream file;
+    std::istream* stream = nullptr;
+};
 
 }  // namespace kadrel::tools

@@ -8,6 +8,19 @@
 
 namespace kadrel::tools {
 
+InputText::InputText(const std::string& name, const char* program) {
+    if (name == "-") {
+        stream = &std::cin;
+        return;
+    }
+    file.open(name, std::ios::binary);
+    if (file) {
+        stream = &file;
+    } else {
+        std::cerr << program << ": cannot read " << name << '\n';
+    }
+}
+
 std::string libraryBesideProgram() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);

@@ -2,7 +2,6 @@
 // reads the steps from the keyboard.
 #include <unistd.h>
 
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -47,15 +46,9 @@ std::optional<std::vector<ScriptLine>> readScript(std::istream& in, const std::s
 }
 
 int runScript(const ArenaOptions& options) {
-    std::ifstream file;
-    if (options.script != "-") {
-        file.open(options.script, std::ios::binary);
-        if (!file) {
-            std::cerr << "kadrel arena: cannot read " << options.script << '\n';
-            return 1;
-        }
-    }
-    const auto lines = readScript(options.script == "-" ? std::cin : file, options.script);
+    InputText script(options.script, "kadrel arena");
+    if (!script.readable()) return 1;
+    const auto lines = readScript(script.text(), options.script);
     if (!lines) return 1;
     Arena arena(options.library, std::cout);
     for (const ScriptLine& line : *lines) {

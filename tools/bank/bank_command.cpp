@@ -166,16 +166,10 @@ int exportRecords(const BankOptions& options) {
 int importRecords(const BankOptions& options) {
     std::optional<BankImage> image = soundBank(options.file, true);
     if (!image) return 1;
-    std::ifstream file;
-    if (options.input != "-") {
-        file.open(options.input, std::ios::binary);
-        if (!file) {
-            std::cerr << "kadrel bank: cannot read " << options.input << '\n';
-            return 1;
-        }
-    }
+    InputText input(options.input, "kadrel bank");
+    if (!input.readable()) return 1;
     try {
-        image->replaceAll(readCsv(options.input == "-" ? std::cin : file));
+        image->replaceAll(readCsv(input.text()));
     } catch (const std::exception& error) {
         std::cerr << options.input << ": " << error.what() << "\nNothing was changed.\n";
         return 1;
