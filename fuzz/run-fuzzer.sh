@@ -46,7 +46,9 @@ case "$mode" in
     [ -n "$dictionary" ] && options+=(-dict="$dictionary")
     corpora=("$work/corpus")
     [ -d "$seeds" ] && corpora+=("$seeds")
-    exec "$binary" "${options[@]}" "${corpora[@]}" >"$work/logs/$(date +%Y%m%d-%H%M%S).log" 2>&1
+    # The process id keeps apart the logs of campaigns started together on
+    # one work folder.
+    exec "$binary" "${options[@]}" "${corpora[@]}" >"$work/logs/$(date +%Y%m%d-%H%M%S)-$$.log" 2>&1
     ;;
   tally)
     work=$2
