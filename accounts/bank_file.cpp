@@ -131,8 +131,12 @@ bool setDamagedBankAside(const BotInstance& instance) {
 
 }  // namespace
 
+// The file is read into a ledger of its own, which replaces the old one only
+// once complete: a load that fails part-way (out of memory) leaves the ledger
+// as it was, still matched with what it last loaded or saved, so that the next
+// save merges with the file instead of writing a cut ledger over it.
 void BotInstance::loadBank() {
-    clearAccounts();
+    Ledger loaded;
     canGoNegative = readCanGoNegative();
     std::vector<unsigned char> bytes;
     const FileRead read = readWholeFile(bankFileName, bytes);
@@ -140,9 +144,11 @@ void BotInstance::loadBank() {
         setDamagedBankAside(*this);
     } else if (read == FileRead::Read) {
         terminateNames(bytes);
-        loadRecords(accounts, bytes);
+        loadRecords(loaded, bytes);
     }
-    accounts.markSynchronised();
+    std::vector<int32_t> balances = loaded.balances();
+    accounts.takeFrom(loaded);
+    accounts.markSynchronised(std::move(balances));
 }
 
 void BotInstance::saveBank() {
@@ -157,7 +163,8 @@ void BotInstance::saveBank() {
     // When nobody else wrote the file, merging would give the ledger itself.
     if (accounts.clearedSinceSync() || read == FileRead::Missing || damaged || fileUnchanged(accounts, bytes)) {
         serialise(accounts, bytes);
-        if (platform::replaceFile(bankFileName, bytes.data(), bytes.size())) accounts.markSynchronised();
+        std::vector<int32_t> written = accounts.balances();
+        if (platform::replaceFile(bankFileName, bytes.data(), bytes.size())) accounts.markSynchronised(std::move(written));
         return;
     }
 
@@ -166,9 +173,10 @@ void BotInstance::saveBank() {
     loadRecords(merged, bytes);
     mergeInto(merged, accounts);
     serialise(merged, bytes);
+    std::vector<int32_t> written = merged.balances();
     if (!platform::replaceFile(bankFileName, bytes.data(), bytes.size())) return;
     accounts.takeFrom(merged);
-    accounts.markSynchronised();
+    accounts.markSynchronised(std::move(written));
 }
 
 }  // namespace kadrel

@@ -170,14 +170,18 @@ void Ledger::clear() {
     cleared = true;
 }
 
-void Ledger::markSynchronised() {
-    fileCredits.resize(count);
-    fileCredits.shrink_to_fit();
-    for (uint32_t i = 0; i < count; ++i) fileCredits[i] = at(i).credits;
+std::vector<int32_t> Ledger::balances() const {
+    std::vector<int32_t> credits(count);
+    for (uint32_t i = 0; i < count; ++i) credits[i] = at(i).credits;
+    return credits;
+}
+
+void Ledger::markSynchronised(std::vector<int32_t> written) noexcept {
+    fileCredits = std::move(written);
     cleared = false;
 }
 
-void Ledger::takeFrom(Ledger& other) {
+void Ledger::takeFrom(Ledger& other) noexcept {
     blocks = std::move(other.blocks);
     count = std::exchange(other.count, 0);
     slots = std::move(other.slots);

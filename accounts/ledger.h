@@ -54,11 +54,15 @@ public:
     int32_t fileBalance(uint32_t index) const { return fileCredits[index]; }
     bool clearedSinceSync() const { return cleared; }
 
-    // The file now holds exactly this ledger.
-    void markSynchronised();
+    // The balances as they stand, for a save about to write them. Taken
+    // before the write, so that nothing can fail once the file is replaced.
+    std::vector<int32_t> balances() const;
+
+    // The file now holds exactly this ledger; `written` is its balances().
+    void markSynchronised(std::vector<int32_t> written) noexcept;
 
     // Takes the other ledger's accounts and index; the other is left empty.
-    void takeFrom(Ledger& other);
+    void takeFrom(Ledger& other) noexcept;
 
     // Heap bytes held, index and remembered balances included.
     size_t memoryBytes() const;

@@ -99,10 +99,10 @@ void BotInstance::handshake(const BotEvent& event) {
 }
 
 void BotInstance::countDownToSave() {
-    if (--saveCountdown == 0) {
-        saveBank();
-        saveCountdown = saveInterval;
-    }
+    if (--saveCountdown != 0) return;
+    // Set again first: a save that fails part-way must not stop the later ones.
+    saveCountdown = saveInterval;
+    saveBank();
 }
 
 }  // namespace kadrel

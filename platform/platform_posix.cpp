@@ -79,8 +79,10 @@ CharString ProfileFile::read(const char* section, const char* key, uint32_t buff
 }
 
 bool replaceFile(const char* path, const void* bytes, size_t size) {
-    const std::string target(path);
-    std::string temporary = target + ".XXXXXX";
+    // Everything that allocates comes before the rename: once the file is
+    // replaced, the caller must hear so.
+    const std::string directoryPath = directoryOf(path);
+    std::string temporary = std::string(path) + ".XXXXXX";
     const int descriptor = mkstemp(temporary.data());
     if (descriptor < 0) return false;
     const bool written = writeAll(descriptor, bytes, size) && fchmod(descriptor, 0644) == 0 && fsync(descriptor) == 0;
@@ -89,7 +91,7 @@ bool replaceFile(const char* path, const void* bytes, size_t size) {
         return false;
     }
     // The rename itself reaches the disk only with its directory.
-    const int directory = open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY);
+    const int directory = open(directoryPath.c_str(), O_RDONLY | O_DIRECTORY);
     if (directory >= 0) {
         fsync(directory);
         close(directory);

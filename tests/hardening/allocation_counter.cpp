@@ -12,8 +12,25 @@ namespace {
 
 std::atomic<long> blocks{0};
 std::atomic<long> bytes{0};
+// Allocations still granted before the one that fails; negative when none is
+// to fail.
+std::atomic<long> grantedBeforeFailure{-1};
+std::atomic<bool> failed{false};
+
+bool failThisAllocation() {
+    long granted = grantedBeforeFailure.load(std::memory_order_relaxed);
+    while (granted >= 0) {
+        if (grantedBeforeFailure.compare_exchange_weak(granted, granted - 1, std::memory_order_relaxed)) {
+            if (granted != 0) return false;
+            failed.store(true, std::memory_order_relaxed);
+            return true;
+        }
+    }
+    return false;
+}
 
 void* allocate(std::size_t size) {
+    if (failThisAllocation()) return nullptr;
     void* block = std::malloc(size != 0 ? size : 1);
     if (block == nullptr) return nullptr;
     blocks.fetch_add(1, std::memory_order_relaxed);
@@ -37,6 +54,16 @@ void* allocateOrThrow(std::size_t size) {
 }  // namespace
 
 LiveAllocations liveAllocations() { return {blocks.load(), bytes.load()}; }
+
+void failAllocationAfter(long granted) {
+    failed.store(false);
+    grantedBeforeFailure.store(granted);
+}
+
+bool stopFailingAllocations() {
+    grantedBeforeFailure.store(-1);
+    return failed.exchange(false);
+}
 
 }  // namespace kadrel::testing
 
