@@ -6,6 +6,7 @@
 // holds now, instead of writing its ledger over the other bots' changes. The
 // new file is written beside the old one and renamed over it, so a save that
 // stops part-way never leaves a cut file behind.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -28,7 +29,9 @@ enum class FileRead { Missing, Read, Failed };
 FileRead readWholeFile(const char* path, std::vector<unsigned char>& bytes) {
     bytes.clear();
     std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return FileRead::Missing;
+    // Only a file that is not there may be written anew; one that exists but
+    // cannot be opened now (no access, no stream free) is tried again later.
+    if (file == nullptr) return errno == ENOENT ? FileRead::Missing : FileRead::Failed;
     bool complete = std::fseek(file, 0, SEEK_END) == 0;
     const long length = complete ? std::ftell(file) : -1;
     complete = length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;

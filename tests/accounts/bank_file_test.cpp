@@ -139,6 +139,23 @@ TEST_F(BankFile, ASaveLeavesNoTemporaryFileBehind) {
     EXPECT_EQ(files, std::vector<std::string>{bankFileName()});
 }
 
+#if !defined(_WIN32)
+TEST_F(BankFile, AFileThatCannotBeOpenedIsNeitherReadAsEmptyNorSavedOver) {
+    // A link to itself exists but never opens, as a file the host may not
+    // read (or has no stream left for) would not.
+    std::filesystem::create_symlink(bankFileName(), scratch.path() / bankFileName());
+    scratch.write("credits.ini", "[Credits]\nAnyPrize=5\n");
+    host.init(1);
+    host.prize(1, PlayerRecord("Bob"), 3);
+    host.term(1);
+    EXPECT_TRUE(std::filesystem::is_symlink(scratch.path() / bankFileName())) << "saved over";
+
+    std::filesystem::remove(scratch.path() / bankFileName());
+    scratch.write(bankFileName(), bankBytes({{"Amy", 9}, {"Bob", 1}}));
+    EXPECT_EQ(savedLedger(), (Ledger{{"Amy", 9}, {"Bob", 6}})) << "merged once the file opens";
+}
+#endif
+
 struct NegativeCase {
     std::string value;
     bool expected;
