@@ -40,6 +40,11 @@ int main(int argc, char** argv) {
         program.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         return program.exit(error);
+    } catch (const std::exception& error) {
+        // A directory that cannot be entered or a read that fails part-way:
+        // an answer and a failing status, never an abort.
+        std::cerr << "kadrel: " << error.what() << '\n';
+        return 1;
     }
     return status;
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <string_view>
 
 #include "run_program.h"
 #include "scratch_dir.h"
@@ -89,8 +91,9 @@ TEST_F(BankTool, JsonReadsNameBytesAsLatin1) {
 
 TEST_F(BankTool, ImportRefusesAMalformedCsvAndNamesTheLine) {
     writeBank(record("Alice", 1));
+    using namespace std::string_view_literals;
     const struct {
-        const char* csv;
+        std::string_view csv;
         const char* complaint;
     } cases[] = {
         {"name,credits\nAlice,1\n", "line 1: the first line must be the header name,credits,tail"},
@@ -99,6 +102,8 @@ TEST_F(BankTool, ImportRefusesAMalformedCsvAndNamesTheLine) {
         {"name,credits,tail\nABCDEFGHIJKLMNOPQRST,1,\n", "line 2: an account name holds at most 19 bytes"},
         {"name,credits,tail\nBob,1,00\n", "line 2: the tail holds the 16 bytes after the name's NUL"},
         {"name,credits,tail\nBo\\x00b,1,\n", "line 2: a name cannot hold a NUL"},
+        {"name,credits,tail\nBo\0b,1,\n"sv, "line 2: a name cannot hold a NUL"},
+        {"name,credits,tail\nBob,12\0abc,\n"sv, "line 2: credits must be a whole number"},
         {"name,credits,tail\nBob,1\n", "line 2: a record has three fields"},
         {"name,credits,tail\n\"Bob,1,\n", "line 2: a quoted field is not closed"},
     };
@@ -200,6 +205,35 @@ TEST_F(BankTool, RepairKeepsWholeRecordsAndSetsTheDamagedFileAside) {
     EXPECT_EQ(bank(), join({record("Alice", 250), record("ABCDEFGHIJKLMNOPQRS", 10)}));
     EXPECT_EQ(bank("Quorlen.bank.damaged"), cutBank);
     EXPECT_EQ(bank("Quorlen.bank.damaged.1"), unterminatedBank);
+}
+
+TEST_F(BankTool, ABankThatCannotBeReadIsAnErrorNotACrash) {
+    std::filesystem::create_directory(scratch.path() / "folder");
+    scratch.write("in.csv", "name,credits,tail\nZed,1,\n");
+    for (const char* arguments : {"bank folder list", "bank folder get Bob", "bank folder set Bob 1",
+                                  "bank folder export", "bank folder import in.csv", "bank folder check"}) {
+        const ProgramRun run = runKadrel(arguments);
+        EXPECT_EQ(run.status, 1) << arguments;
+        EXPECT_EQ(run.err, "kadrel bank: cannot read folder\n") << arguments;
+    }
+}
+
+TEST_F(BankTool, ExportIsNeverWrittenOverTheBankItself) {
+    writeBank(awkwardBank);
+    for (const char* arguments : {"bank export -o Quorlen.bank", "bank export --json -o ./Quorlen.bank"}) {
+        const ProgramRun run = runKadrel(arguments);
+        EXPECT_EQ(run.status, 1) << arguments;
+        EXPECT_NE(run.err.find("would be written over the bank file"), std::string::npos) << run.err;
+        EXPECT_EQ(bank(), awkwardBank) << arguments;
+    }
+}
+
+TEST_F(BankTool, RepairLeavesSoundRecordsByteForByte) {
+    // A name with its NUL, then bytes up to the field's last one.
+    const Bytes sound = record(std::string("Al") + '\0' + "the tail byte" + "\x01\xff\xfe\xfd", 5);
+    writeBank(join({sound, record("ABCDEFGHIJKLMNOPQRST", 10), Bytes{7}}));
+    ASSERT_EQ(runKadrel("bank check --repair").status, 0);
+    EXPECT_EQ(bank(), join({sound, record("ABCDEFGHIJKLMNOPQRS", 10)}));
 }
 
 TEST_F(BankTool, CheckReportsRecordsThePluginNeverFinds) {

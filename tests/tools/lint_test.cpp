@@ -145,6 +145,18 @@ TEST(LintFiles, MissingFilesAreReported) {
               "0 errors, 2 warnings\n");
 }
 
+TEST(LintFiles, FilesThatAreFoldersAreReportedAsUnreadable) {
+    ScratchDir scratch;
+    std::filesystem::create_directory("buy.ini");
+    std::filesystem::create_directory("credits.ini");
+    const ProgramRun run = runKadrel("lint");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "buy.ini: warning: cannot be read: the shop has nothing to buy\n"
+              "credits.ini: warning: cannot be read: every reward is 0\n"
+              "0 errors, 2 warnings\n");
+}
+
 TEST(LintFiles, ShowsWhatThePluginLoaded) {
     ScratchDir scratch;
     scratch.write("buy.ini",

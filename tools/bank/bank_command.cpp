@@ -1,6 +1,8 @@
 // kadrel bank: looks into the bank file and changes it, reading and writing
 // it exactly as the plug-in does. A damaged file is only ever changed by
 // check --repair, which first keeps a copy of it.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
 #include "tools/commands.h"
+#include "tools/whole_file.h"
 
 namespace kadrel::tools {
 
@@ -42,7 +45,8 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
     std::optional<BankImage> image = BankImage::read(path);
     if (!image) {
         // The plug-in starts with no accounts when there is no file.
-        if (missingIsEmpty && !std::filesystem::exists(path)) return BankImage();
+        std::error_code error;
+        if (missingIsEmpty && !std::filesystem::exists(path, error) && !error) return BankImage();
         std::cerr << "kadrel bank: cannot read " << path << '\n';
         return std::nullopt;
     }
@@ -143,6 +147,12 @@ int set(const BankOptions& options) {
 }
 
 int exportRecords(const BankOptions& options) {
+    std::error_code different;
+    if (!options.output.empty() && std::filesystem::equivalent(options.output, options.file, different)) {
+        std::cerr << "kadrel bank: the export would be written over the bank file " << options.file
+                  << "; nothing was written\n";
+        return 1;
+    }
     const std::optional<BankImage> image = soundBank(options.file, false);
     if (!image) return 1;
     std::ofstream file;
@@ -191,7 +201,9 @@ std::string keepCopy(const std::string& path, const std::vector<uint8_t>& bytes)
         const std::string copy = path + ".damaged" + (attempt > 0 ? "." + std::to_string(attempt) : "");
         std::FILE* file = std::fopen(copy.c_str(), "wbx");
         if (file == nullptr) continue;
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        // On the disk before the damaged file is replaced, as the repaired one is.
+        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
+                             std::fflush(file) == 0 && fsync(fileno(file)) == 0;
         if (std::fclose(file) == 0 && written) return copy;
         std::remove(copy.c_str());
         return "";
@@ -200,12 +212,12 @@ std::string keepCopy(const std::string& path, const std::vector<uint8_t>& bytes)
 }
 
 int check(const BankOptions& options) {
-    std::ifstream file(options.file, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!file.is_open() || file.bad()) {
+    const std::optional<std::string> contents = readWholeFile(options.file);
+    if (!contents) {
         std::cerr << "kadrel bank: cannot read " << options.file << '\n';
         return 1;
     }
+    const std::vector<uint8_t> bytes(contents->begin(), contents->end());
     const BankImage image = BankImage::fromBytes(bytes);
     for (size_t index = 0; index < image.records().size(); ++index) {
         if (const auto first = image.shadowedBy(index)) {

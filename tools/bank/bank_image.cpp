@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "core/text.h"
 #include "platform/platform.h"
+#include "tools/whole_file.h"
 
 namespace kadrel::tools {
 
@@ -49,11 +48,9 @@ BankRecord BankRecord::make(std::string_view name, int32_t credits, const std::v
 }
 
 std::optional<BankImage> BankImage::read(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return std::nullopt;
-    return fromBytes(bytes);
+    const std::optional<std::string> contents = readWholeFile(path);
+    if (!contents) return std::nullopt;
+    return fromBytes(std::vector<uint8_t>(contents->begin(), contents->end()));
 }
 
 BankImage BankImage::fromBytes(const std::vector<uint8_t>& bytes) {
@@ -85,7 +82,9 @@ std::vector<std::string> BankImage::damage() const {
 
 BankImage BankImage::repaired() const {
     BankImage image = *this;
-    for (BankRecord& record : image.accounts) record.nameBytes.back() = 0;
+    for (BankRecord& record : image.accounts) {
+        if (!record.terminated()) record.nameBytes.back() = 0;
+    }
     image.length = image.accounts.size() * bankRecordSize;
     return image;
 }

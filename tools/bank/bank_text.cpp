@@ -54,6 +54,7 @@ public:
 std::string unescapeName(const std::string& text, size_t line) {
     std::string name;
     for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\0') throw LineError(line, "a name cannot hold a NUL; the bytes after it are the tail");
         if (text[at] != '\\') {
             name += text[at];
             continue;
@@ -207,7 +208,8 @@ std::vector<BankRecord> readCsv(std::istream& in) {
         if (name.size() > longestAccountName) {
             throw LineError(row.line, "an account name holds at most 19 bytes: " + row.fields[0]);
         }
-        if (!isNumericInRange(row.fields[1].c_str())) {
+        // The number test reads up to a NUL, so "12<NUL>abc" must not reach it.
+        if (row.fields[1].find('\0') != std::string::npos || !isNumericInRange(row.fields[1].c_str())) {
             throw LineError(row.line, "credits must be a whole number from -2147483648 to 2147483647, not '" +
                                           row.fields[1] + "'");
         }

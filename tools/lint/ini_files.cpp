@@ -1,10 +1,8 @@
 #include "tools/lint/ini_files.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "core/text.h"
 #include "platform/platform.h"
+#include "tools/whole_file.h"
 
 namespace kadrel::tools {
 
@@ -22,10 +20,9 @@ bool placeholderByte(char byte) {
 }  // namespace
 
 IniFile::IniFile(const char* fileName) : name(fileName), profile(fileName) {
-    std::ifstream file(platform::configFilePath(fileName).text(), std::ios::binary);
-    if (!file) return;
-    const std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    text.emplace(contents);
+    if (std::optional<std::string> contents = readWholeFile(platform::configFilePath(fileName).text())) {
+        text.emplace(*contents);
+    }
 }
 
 std::string IniFile::value(const std::string& section, const std::string& key) const {
