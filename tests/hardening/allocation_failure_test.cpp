@@ -47,6 +47,16 @@ struct Scenario {
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 
+void saveFirst(Session& s) { s.first.saveBank(); }
+
+// A save with nothing new, then one more change saved: a retried save must not
+// count the failed one's changes again.
+void saveAgainThenAwardAndSave(Session& s) {
+    s.first.saveBank();
+    s.first.awardCredits(1, "Alice");
+    s.first.saveBank();
+}
+
 const Scenario scenarios[] = {
     {"SaveMergingAnotherBotsChanges",
      [](Session& s) {
@@ -57,12 +67,8 @@ const Scenario scenarios[] = {
          s.first.awardCredits(10, "Alice");
          s.first.awardCredits(5, "Dave");
      },
-     [](Session& s) { s.first.saveBank(); },
-     [](Session& s) {
-         s.first.saveBank();
-         s.first.awardCredits(1, "Alice");
-         s.first.saveBank();
-     },
+     saveFirst,
+     saveAgainThenAwardAndSave,
      {{"Alice", 111}, {"Bob", 55}, {"Carol", 7}, {"Dave", 5}}},
     {"SaveOfTheOnlyBot",
      [](Session& s) {
@@ -70,12 +76,8 @@ const Scenario scenarios[] = {
          s.first.awardCredits(10, "Alice");
          s.first.awardCredits(5, "Dave");
      },
-     [](Session& s) { s.first.saveBank(); },
-     [](Session& s) {
-         s.first.saveBank();
-         s.first.awardCredits(1, "Alice");
-         s.first.saveBank();
-     },
+     saveFirst,
+     saveAgainThenAwardAndSave,
      {{"Alice", 111}, {"Bob", 50}, {"Carol", 7}, {"Dave", 5}}},
     {"Load",
      [](Session&) {},
