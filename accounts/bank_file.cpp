@@ -167,7 +167,8 @@ void BotInstance::saveBank() {
     if (accounts.clearedSinceSync() || read == FileRead::Missing || damaged || fileUnchanged(accounts, bytes)) {
         serialise(accounts, bytes);
         std::vector<int32_t> written = accounts.balances();
-        if (platform::replaceFile(bankFileName, bytes.data(), bytes.size())) accounts.markSynchronised(std::move(written));
+        if (!platform::replaceFile(bankFileName, bytes.data(), bytes.size())) return;
+        accounts.markSynchronised(std::move(written));
         return;
     }
 

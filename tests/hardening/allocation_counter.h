@@ -1,8 +1,8 @@
 // Counts the blocks and bytes that are live through the global operator new,
-// and can make one chosen allocation fail as if memory had run out. The program that links allocation_counter.cpp replaces operator new and
-// delete for the whole process; the loaded plug-in binds to them too (ELF
-// symbol interposition), so its instances, accounts and shop items are
-// counted.
+// and can make one chosen allocation fail as if memory had run out. The
+// program that links allocation_counter.cpp replaces operator new and delete
+// for the whole process; the loaded plug-in binds to them too (ELF symbol
+// interposition), so its instances, accounts and shop items are counted.
 #pragma once
 
 #include <cstddef>
