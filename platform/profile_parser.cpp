@@ -31,6 +31,11 @@ std::string_view unquote(std::string_view value) {
 }  // namespace
 
 ProfileText::ProfileText(std::string_view text) {
+    // Editors that save UTF-8 may put a byte-order mark first; the system's
+    // reader skips it, and so must this one, or the first section is lost.
+    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(byteOrderMark)) text.remove_prefix(byteOrderMark.size());
+
     ProfileSection* current = nullptr;
     while (!text.empty()) {
         const size_t end = text.find('\n');

@@ -56,6 +56,8 @@ const ProfileCase cases[] = {
      "Hi %name% of %squad%"},
     {"numbered section names", "[Item1]\nName=A\n[Item10]\nName=B\n", "Item1", "Name", 192, "A"},
     {"negative prize key", "[Credits]\nPrize-28=4\nPrize28=5\n", "Credits", "Prize-28", 192, "4"},
+    {"UTF-8 byte-order mark before the first section", "\xEF\xBB\xBF[Credits]\r\nKill=10\r\n", "Credits", "Kill", 192,
+     "10"},
 };
 
 class ProfileReader : public ::testing::TestWithParam<ProfileCase> {};
