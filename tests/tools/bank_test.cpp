@@ -1,6 +1,7 @@
 // kadrel bank against bank files built byte by byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -160,6 +161,23 @@ TEST_F(BankTool, ListAndTopShowWhatThePluginFinds) {
               "   1  Bob                           900\n"
               "   2  Carol                         900\n"
               "   3  Alice                         250\n");
+}
+
+TEST_F(BankTool, TopReadsItsCountInDecimalOnly) {
+    Bytes nine;
+    for (const char* name : {"A", "B", "C", "D", "E", "F", "G", "H", "I"}) nine = join({nine, record(name, 1)});
+    writeBank(nine);
+    const ProgramRun leadingZero = runKadrel("bank top 010");
+    EXPECT_EQ(leadingZero.status, 0) << leadingZero.err;
+    EXPECT_EQ(std::count(leadingZero.out.begin(), leadingZero.out.end(), '\n'), 9) << leadingZero.out;
+
+    for (const char* arguments : {"bank top 0", "bank top -1", "bank top 0x2", "bank top 1e1", "bank top 2.0",
+                                  "bank top 1000000000", "bank top +2"}) {
+        const ProgramRun run = runKadrel(arguments);
+        EXPECT_EQ(run.status, 1) << arguments;
+        EXPECT_EQ(run.out, "") << arguments;
+        EXPECT_NE(run.err.find("whole number from 1 to"), std::string::npos) << arguments << run.err;
+    }
 }
 
 // A length that is not a whole number of records, and a name without its NUL.

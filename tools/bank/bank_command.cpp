@@ -10,6 +10,7 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "core/text.h"
 #include "tools/bank/bank_image.h"
@@ -23,7 +24,7 @@ namespace {
 
 struct BankOptions {
     std::string file = "Quorlen.bank";
-    size_t topCount = 10;
+    std::string topCount = "10";
     std::string name;
     std::string amount;
     bool csv = false;
@@ -85,7 +86,23 @@ int list(const BankOptions& options) {
     return 0;
 }
 
+// Read in decimal: "010" is ten, not octal eight, and "-1" is refused rather
+// than wrapped into "every account".
+std::optional<size_t> rankCount(const std::string& text) {
+    constexpr size_t mostDigits = 9;
+    if (text.empty() || text.size() > mostDigits) return std::nullopt;
+    if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    const size_t count = std::stoul(text, nullptr, 10);
+    if (count == 0) return std::nullopt;
+    return count;
+}
+
 int top(const BankOptions& options) {
+    const std::optional<size_t> count = rankCount(options.topCount);
+    if (!count) {
+        std::cerr << "kadrel bank: the count must be a whole number from 1 to 999999999\n";
+        return 1;
+    }
     const std::optional<BankImage> image = soundBank(options.file, false);
     if (!image) return 1;
     std::vector<size_t> reachable;
@@ -95,7 +112,7 @@ int top(const BankOptions& options) {
     std::stable_sort(reachable.begin(), reachable.end(), [&image](size_t a, size_t b) {
         return image->records()[a].credits > image->records()[b].credits;
     });
-    if (reachable.size() > options.topCount) reachable.resize(options.topCount);
+    if (reachable.size() > *count) reachable.resize(*count);
     if (reachable.empty()) std::cout << "no accounts\n";
     for (size_t rank = 0; rank < reachable.size(); ++rank) {
         const BankRecord& record = image->records()[reachable[rank]];
@@ -271,7 +288,9 @@ void addBankCommand(CLI::App& program, int& status) {
     bank->add_subcommand("list", "Lists every record in file order")->callback(run(list));
 
     CLI::App* topCommand = bank->add_subcommand("top", "Lists the N richest accounts that the plug-in can find");
-    topCommand->add_option("count", options->topCount, "How many")->capture_default_str();
+    topCommand->add_option("count", options->topCount, "How many, from 1")
+        ->type_name("NUMBER")
+        ->capture_default_str();
     topCommand->callback(run(top));
 
     CLI::App* getCommand = bank->add_subcommand("get", "Shows the balance the plug-in finds for a name");
