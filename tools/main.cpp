@@ -46,5 +46,11 @@ int main(int argc, char** argv) {
         std::cerr << "kadrel: " << error.what() << '\n';
         return 1;
     }
+    // A listing cut short by a full disk or a closed pipe must not pass for a
+    // complete one in a script.
+    if (!std::cout.flush()) {
+        std::cerr << "kadrel: cannot write the standard output\n";
+        return 1;
+    }
     return status;
 }

@@ -1,7 +1,9 @@
 // kadrel bank against bank files built byte by byte.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -244,6 +246,17 @@ TEST_F(BankTool, ExportIsNeverWrittenOverTheBankItself) {
         EXPECT_NE(run.err.find("would be written over the bank file"), std::string::npos) << run.err;
         EXPECT_EQ(bank(), awkwardBank) << arguments;
     }
+}
+
+TEST_F(BankTool, OutputThatCannotBeWrittenFails) {
+    writeBank(awkwardBank);
+    for (const char* arguments : {"bank list", "bank top", "bank export", "bank export --json"}) {
+        const std::string command = std::string("'") + KADREL_PROGRAM + "' " + arguments + " >/dev/full 2>/dev/null";
+        const int raw = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(raw)) << arguments;
+        EXPECT_EQ(WEXITSTATUS(raw), 1) << arguments;
+    }
+    EXPECT_EQ(bank(), awkwardBank);
 }
 
 TEST_F(BankTool, RepairLeavesSoundRecordsByteForByte) {
