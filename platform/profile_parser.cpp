@@ -37,7 +37,7 @@ ProfileText::ProfileText(std::string_view text) {
     if (text.starts_with(byteOrderMark)) text.remove_prefix(byteOrderMark.size());
 
     ProfileSection* current = nullptr;
-    while (!text.empty()) {
+    for (size_t number = 1; !text.empty(); ++number) {
         const size_t end = text.find('\n');
         std::string_view line = trimBlanks(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
@@ -45,15 +45,24 @@ ProfileText::ProfileText(std::string_view text) {
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
             const size_t close = line.rfind(']');
-            if (close == std::string_view::npos) continue;
+            if (close == std::string_view::npos) {
+                ignored.push_back({number, std::string(line), IgnoredLine::Reason::UnclosedSection});
+                continue;
+            }
             sections.push_back({std::string(trimBlanks(line.substr(1, close - 1))), {}});
             folded.push_back({foldCase(sections.back().name), {}});
             current = &sections.back();
             continue;
         }
-        if (current == nullptr) continue;
+        if (current == nullptr) {
+            ignored.push_back({number, std::string(line), IgnoredLine::Reason::BeforeAnySection});
+            continue;
+        }
         const size_t equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
+        if (equals == std::string_view::npos) {
+            ignored.push_back({number, std::string(line), IgnoredLine::Reason::NoEquals});
+            continue;
+        }
         current->entries.push_back({std::string(trimBlanks(line.substr(0, equals))),
                                     std::string(unquote(trimBlanks(line.substr(equals + 1))))});
         folded.back().keys.push_back(foldCase(current->entries.back().key));

@@ -19,6 +19,15 @@ struct ProfileSection {
     std::vector<ProfileEntry> entries;
 };
 
+// A line that is neither blank, a comment, a section name nor a key: no value
+// is ever read from it.
+struct IgnoredLine {
+    enum class Reason { NoEquals, BeforeAnySection, UnclosedSection };
+    size_t number;     // from 1
+    std::string text;  // without the blanks around it
+    Reason reason;
+};
+
 class ProfileText {
 public:
     explicit ProfileText(std::string_view text);
@@ -30,6 +39,8 @@ public:
     // Every section and key in file order, duplicates included.
     const std::vector<ProfileSection>& allSections() const { return sections; }
 
+    const std::vector<IgnoredLine>& ignoredLines() const { return ignored; }
+
 private:
     // The names of `sections` and their keys in lower case, in the same order:
     // a look-up compares whole names instead of folding every byte again.
@@ -40,6 +51,7 @@ private:
 
     std::vector<ProfileSection> sections;
     std::vector<FoldedSection> folded;
+    std::vector<IgnoredLine> ignored;
 
     // The section last looked up: readers ask for a section's keys one after
     // another, so its name is folded and found once for all of them.

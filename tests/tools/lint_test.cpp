@@ -123,6 +123,14 @@ const LintCase cases[] = {
      "specified item has invalid data\" (codes are 0-18, 20, 21, 24 and 25)\n"
      "0 errors, 4 warnings\n"},
     {"empty files", "", "", 0, "credits.ini: warning: no [Credits] section: every reward is 0\n0 errors, 1 warning\n"},
+    {"lines the reader passes over",
+     "Value=3\r\n; the shop\r\n\r\n[Item0]\r\nName=Shield\r\nValue: 10\r\n[Item1\r\nValue=4\r\n",
+     "[Credits]\nKill 5\nKilled=-1\n", 0,
+     "buy.ini: warning: line 1 is never read: \"Value=3\" comes before any [section]\n"
+     "buy.ini: warning: line 6 is never read: \"Value: 10\" has no = between a key and its value\n"
+     "buy.ini: warning: line 7 is never read: \"[Item1\" opens a section name without closing it with ]\n"
+     "credits.ini: warning: line 2 is never read: \"Kill 5\" has no = between a key and its value\n"
+     "0 errors, 4 warnings\n"},
     {"a section without a name", "[Item0]\nValue=5\n", soundCredits, 0,
      "buy.ini [Item0]: warning: no Name, so the plug-in skips this section\n0 errors, 1 warning\n"},
 };

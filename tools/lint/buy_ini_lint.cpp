@@ -219,6 +219,7 @@ void lintBuyIni(const BotInstance& bot, const std::vector<std::string>& echoes, 
         findings.warning(file.name, "", "", "cannot be read: the shop has nothing to buy");
         return;
     }
+    reportIgnoredLines(file, findings);
     ItemCheck check{file, echoes, findings, {}};
 
     // Which section each loaded item came from: the loader takes the numbers

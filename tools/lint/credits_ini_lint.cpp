@@ -74,6 +74,7 @@ void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echo
         findings.warning(file.name, "", "", "cannot be read: every reward is 0");
         return;
     }
+    reportIgnoredLines(file, findings);
     static const std::vector<std::string> known = rewardKeys();
     bool rewardsSeen = false;
     for (const platform::ProfileSection& section : file.text->allSections()) {

@@ -37,6 +37,17 @@ bool sameName(std::string_view a, std::string_view b) {
     return equalsNoCase(std::string(a).c_str(), std::string(b).c_str());
 }
 
+void reportIgnoredLines(const IniFile& file, Findings& findings) {
+    using Reason = platform::IgnoredLine::Reason;
+    for (const platform::IgnoredLine& line : file.text->ignoredLines()) {
+        const char* why = line.reason == Reason::NoEquals           ? "has no = between a key and its value"
+                          : line.reason == Reason::BeforeAnySection ? "comes before any [section]"
+                                                                    : "opens a section name without closing it with ]";
+        findings.warning(file.name, "", "",
+                         "line " + std::to_string(line.number) + " is never read: \"" + line.text + "\" " + why);
+    }
+}
+
 std::vector<std::string> unknownPlaceholders(const std::string& text) {
     std::vector<std::string> unknown;
     size_t open = text.find('%');

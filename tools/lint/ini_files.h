@@ -30,6 +30,10 @@ struct IniFile {
 
 bool sameName(std::string_view a, std::string_view b);
 
+// Warns of each line the profile reader passes over, such as "Kill 5": the
+// operator meant a value there and the plug-in never sees it.
+void reportIgnoredLines(const IniFile& file, Findings& findings);
+
 // Tells, walking one section's entries in order, which of them the profile
 // reader answers: the first of each key, ASCII case ignored. A later repeat is
 // reported as never read.
