@@ -22,7 +22,7 @@ struct ProfileSection {
 // A line that is neither blank, a comment, a section name nor a key: no value
 // is ever read from it.
 struct IgnoredLine {
-    enum class Reason { NoEquals, BeforeAnySection, UnclosedSection };
+    enum class Reason { NoEquals, BeforeAnySection, UnclosedSection };  // lint indexes its messages by these
     size_t number;     // from 1
     std::string text;  // without the blanks around it
     Reason reason;

@@ -19,17 +19,17 @@ std::string slurp(const char* path) {
 
 }  // namespace
 
-ProgramRun runKadrel(const std::string& arguments, const std::string& input) {
+ProgramRun runKadrel(const std::string& arguments, const std::string& input, const char* outputPath) {
     {
         std::ofstream stdinFile(".kadrel-in", std::ios::binary);
         stdinFile << input;
     }
-    const std::string command = std::string("'") + KADREL_PROGRAM + "' " + arguments +
-                                " <.kadrel-in >.kadrel-out 2>.kadrel-err";
+    const std::string command = std::string("'") + KADREL_PROGRAM + "' " + arguments + " <.kadrel-in >'" +
+                                (outputPath != nullptr ? outputPath : ".kadrel-out") + "' 2>.kadrel-err";
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(".kadrel-out");
+    if (outputPath == nullptr) run.out = slurp(".kadrel-out");
     run.err = slurp(".kadrel-err");
     std::remove(".kadrel-in");
     return run;

@@ -13,7 +13,8 @@ struct ProgramRun {
 };
 
 // `arguments` is shell text after the program's name; `input` goes to its
-// standard input.
-ProgramRun runKadrel(const std::string& arguments, const std::string& input = "");
+// standard input. The standard output goes to `outputPath` when one is given
+// (such as /dev/full), and `out` is then left empty.
+ProgramRun runKadrel(const std::string& arguments, const std::string& input = "", const char* outputPath = nullptr);
 
 }  // namespace kadrel::testing

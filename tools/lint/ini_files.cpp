@@ -38,11 +38,11 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 void reportIgnoredLines(const IniFile& file, Findings& findings) {
-    using Reason = platform::IgnoredLine::Reason;
+    // By IgnoredLine::Reason.
+    constexpr const char* reasons[] = {"has no = between a key and its value", "comes before any [section]",
+                                       "opens a section name without closing it with ]"};
     for (const platform::IgnoredLine& line : file.text->ignoredLines()) {
-        const char* why = line.reason == Reason::NoEquals           ? "has no = between a key and its value"
-                          : line.reason == Reason::BeforeAnySection ? "comes before any [section]"
-                                                                    : "opens a section name without closing it with ]";
+        const char* why = reasons[static_cast<size_t>(line.reason)];
         findings.warning(file.name, "", "",
                          "line " + std::to_string(line.number) + " is never read: \"" + line.text + "\" " + why);
     }
