@@ -12,7 +12,7 @@ constexpr int32_t pixelsPerTile = 16;
 
 // The sector of a position in pixels. Nothing is clamped: positions off the
 // map give later letters and higher numbers, wrapping in 32 bits, and the
-// letter is the low byte of its code.
+// letter is the low byte of its code, or '?' where that byte would be 0.
 CharString sectorName(int32_t x, int32_t y);
 
 }  // namespace kadrel

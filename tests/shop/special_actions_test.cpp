@@ -163,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SectorCase{0, 0, "A1"}, SectorCase{15, 15, "A1"}, SectorCase{816, 0, "A1"},
                       SectorCase{832, 832, "B2"}, SectorCase{8192, 8192, "K11"}, SectorCase{16383, 16383, "T20"},
                       SectorCase{16384, 16384, "U21"}, SectorCase{20480, 0, "Z1"}, SectorCase{-1, -1, "A1"},
-                      SectorCase{-20480, -20480, "(-24"}, SectorCase{highest, highest, "A-1572863"},
+                      SectorCase{-20480, -20480, "(-24"}, SectorCase{-53248, 0, "?1"},
+                      SectorCase{highest, highest, "A-1572863"},
                       SectorCase{lowest, lowest, "A1572865"}, SectorCase{20480, lowest, "Z1572865"}));
 
 // Twelve players whose entries are 20 characters long, but for the first.
