@@ -2,6 +2,7 @@
 #include "core/char_string.h"
 #include "core/text.h"
 #include "host/bot_instance.h"
+#include "host/chat_line.h"
 #include "host/player_fields.h"
 
 namespace kadrel {
@@ -28,7 +29,8 @@ void BotInstance::showCredits(const HostPlayer& sender, const ChatCommand& comma
     // ledger would cut it and find somebody else's.
     const char* name = command.parameterText;
     const CreditAccount* account = textLength(name) <= longestAccountName ? findAccount(name) : nullptr;
-    CharString reply(name);
+    CharString reply;
+    appendPlayerText(reply, name);
     reply.append(" has ");
     reply.appendNumber(accountCredits(account));
     reply.append(" credits");

@@ -1,6 +1,7 @@
 // The special actions that bought items run: flag and position reports on the
 // buyer's private, public or team channel, and score and ship resets.
 #include "host/bot_instance.h"
+#include "host/chat_line.h"
 #include "host/player_fields.h"
 #include "shop/sector_name.h"
 
@@ -88,11 +89,11 @@ struct Report {
     }
 };
 
-CharString playerAt(const HostPlayer& player) {
-    CharString text = playerName(player);
-    text.append(" @ ");
-    text.append(sectorName(player.x, player.y));
-    return text;
+// A name at the start of a report line is the player's text there.
+void appendPlayerAt(CharString& line, const HostPlayer& player) {
+    appendPlayerText(line, playerName(player));
+    line.append(" @ ");
+    line.append(sectorName(player.x, player.y));
 }
 
 void reportCarriedFlags(const Report& report) {
@@ -100,7 +101,8 @@ void reportCarriedFlags(const Report& report) {
     for (const HostPlayer& player : HostListView<HostPlayer>(report.bot.playerList)) {
         if (player.flagCount == 0) continue;
         anyCarried = true;
-        CharString line = playerAt(player);
+        CharString line;
+        appendPlayerAt(line, player);
         line.append(" is carrying ");
         line.appendNumber(player.flagCount);
         line.append(" flags");
@@ -132,7 +134,7 @@ void reportPositions(const Report& report, Action filter) {
         if (filter == Action::OwnTeamPositions && !onBuyersTeam(player, report.buyer)) continue;
         if (filter == Action::OtherTeamPositions && onBuyersTeam(player, report.buyer)) continue;
         if (!line.empty()) line.append("   ");
-        line.append(playerAt(player));
+        appendPlayerAt(line, player);
         if (line.size() > reportLineLimit) {
             report.say(line.text());
             line.clear();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/text.h"
+#include "host/chat_line.h"
 #include "host/player_fields.h"
 
 namespace kadrel {
@@ -15,6 +16,7 @@ constexpr uint16_t privateFreqStart = 100;
 struct Placeholder {
     const char* text;
     CharString value;
+    bool playerChose;  // a '*' of it must not open the line
 };
 
 CharString freq1(uint16_t team) {
@@ -24,7 +26,7 @@ CharString freq1(uint16_t team) {
 struct Claim {
     uint32_t start;
     uint32_t end;
-    const CharString* value;
+    const Placeholder* placeholder;
 };
 
 bool overlapsAny(const std::vector<Claim>& claims, uint32_t start, uint32_t end) {
@@ -38,12 +40,12 @@ bool overlapsAny(const std::vector<Claim>& claims, uint32_t start, uint32_t end)
 
 CharString substituteTemplate(const char* pattern, const HostPlayer& buyer, const CharString& param) {
     const Placeholder placeholders[] = {
-        {"%name%", playerName(buyer)},
-        {"%points%", formatNumber(static_cast<uint32_t>(playerPoints(buyer)), 10, 0, false)},
-        {"%squad%", playerSquad(buyer)},
-        {"%freq1%", freq1(buyer.team)},
-        {"%freq2%", CharString(static_cast<int32_t>(buyer.team))},
-        {"%param%", param},
+        {"%name%", playerName(buyer), true},
+        {"%points%", formatNumber(static_cast<uint32_t>(playerPoints(buyer)), 10, 0, false), false},
+        {"%squad%", playerSquad(buyer), true},
+        {"%freq1%", freq1(buyer.team), false},
+        {"%freq2%", CharString(static_cast<int32_t>(buyer.team)), false},
+        {"%param%", param, true},
     };
     // Each placeholder in turn claims its occurrences, left to right, where
     // no earlier one has claimed them: the same occurrences that replacing
@@ -59,7 +61,7 @@ CharString substituteTemplate(const char* pattern, const HostPlayer& buyer, cons
                 from = start + 1;
                 continue;
             }
-            claims.push_back({start, start + width, &placeholder.value});
+            claims.push_back({start, start + width, &placeholder});
             from = start + width;
         }
     }
@@ -68,7 +70,11 @@ CharString substituteTemplate(const char* pattern, const HostPlayer& buyer, cons
     uint32_t at = 0;
     for (const Claim& claim : claims) {
         line.append(pattern + at, claim.start - at);
-        line.append(*claim.value);
+        if (claim.placeholder->playerChose) {
+            appendPlayerText(line, claim.placeholder->value);
+        } else {
+            line.append(claim.placeholder->value);
+        }
         at = claim.end;
     }
     line.append(pattern + at, length - at);

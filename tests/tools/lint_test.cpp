@@ -57,6 +57,14 @@ const LintCase cases[] = {
      "buy.ini [Item0] Description: warning: the listing shows the description as written: placeholders are "
      "replaced only in the actions\n"
      "0 errors, 3 warnings\n"},
+    {"lines that begin with the buyer's text",
+     "[Item0]\nName=Shout\nPubAction0=%param%\nPrivAction3=%name% bought it\nPubAction1=By %squad%\n", soundCredits,
+     0,
+     "buy.ini [Item0] PrivAction3: warning: the line begins with %name%, text the buyer chose: the plug-in drops the "
+     "'*' characters it begins with, so that a buyer cannot make the bot send a server command\n"
+     "buy.ini [Item0] PubAction0: warning: the line begins with %param%, text the buyer chose: the plug-in drops the "
+     "'*' characters it begins with, so that a buyer cannot make the bot send a server command\n"
+     "0 errors, 2 warnings\n"},
     {"keys and sections the plug-in never reads",
      "[Item0]\nName=Shield\nPrivAction10=hi\nDecsription=x\nPubAction=y\nName=Again\n[Item007]\nName=A\n"
      "[Item256]\nName=B\n[Item00000000000000000000001]\nName=E\n[Shop]\nName=C\n[item0]\nName=D\n",

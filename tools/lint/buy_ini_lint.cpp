@@ -171,7 +171,15 @@ struct ItemCheck {
 
         for (const char* stem : {"PrivAction", "PubAction"}) {
             for (const std::string& key : numbered(stem)) {
-                for (const std::string& unknown : unknownPlaceholders(file.value(itemSection, key))) {
+                const std::string line = file.value(itemSection, key);
+                for (const char* chosen : {"%name%", "%squad%", "%param%"}) {
+                    if (line.rfind(chosen, 0) != 0) continue;
+                    findings.warning(file.name, name, key,
+                                     std::string("the line begins with ") + chosen +
+                                         ", text the buyer chose: the plug-in drops the '*' characters it begins "
+                                         "with, so that a buyer cannot make the bot send a server command");
+                }
+                for (const std::string& unknown : unknownPlaceholders(line)) {
                     findings.warning(file.name, name, key,
                                      "unknown placeholder " + unknown +
                                          ", sent as written (the plug-in replaces %name% %points% %squad% %freq1% "
