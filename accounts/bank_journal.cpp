@@ -271,13 +271,12 @@ BankJournal::Sync BankJournal::reload(BotInstance& bot) {
 }
 
 BankJournal::Sync BankJournal::catchUp(BotInstance& bot) {
+    if (!attached) return Sync::Ready;
     if (!journal.isOpen()) return synced ? Sync::Ready : reload(bot);
     if (!synced) return reload(bot);
     JournalHeader header{};
     uint64_t size = 0;
-    if (!readHeader(header, size) || !isSoundHeader(header) || header.pendingHash != 0 || size < seen) {
-        return reload(bot);
-    }
+    if (!readHeader(header, size) || !isSoundHeader(header) || header.pendingHash != 0) return reload(bot);
     if (header.generation != generation) {
         // A checkpoint that folded exactly what this ledger holds needs no
         // reload: the new bank is this ledger without its unwritten changes.
@@ -287,6 +286,7 @@ BankJournal::Sync BankJournal::catchUp(BotInstance& bot) {
         generation = header.generation;
         seen = journalHeaderSize;
     }
+    if (size < seen) return reload(bot);
     if (size == seen) return Sync::Ready;
     synced = false;  // until every new record is in
     if (!applyRecords(bot, bot.accounts, seen, size)) return reload(bot);
@@ -295,6 +295,7 @@ BankJournal::Sync BankJournal::catchUp(BotInstance& bot) {
 }
 
 void BankJournal::load(BotInstance& bot) {
+    attached = true;
     openJournal(bot);
     synced = false;
     begin(bot);
@@ -311,7 +312,10 @@ void BankJournal::begin(BotInstance& bot) {
     try {
         catchUp(bot);
     } catch (...) {
+        // A load cut short leaves no half-built ledger behind; the next
+        // change reloads.
         synced = false;
+        bot.accounts.clear();
         end(bot);
         throw;
     }
@@ -443,7 +447,13 @@ BankJournal::Saved BankJournal::checkpointLocked(BotInstance& bot, bool foldsJou
     uint64_t hash = 0;
     const Saved saved = writeBank(bot, length, hash);
     if (saved != Saved::Written) return saved;
-    unwritten.clear();
+    // Everything is in the bank now; a long streak of unwritten changes
+    // gives its memory back.
+    if (unwritten.capacity() > catchUpRecords) {
+        std::vector<JournalRecord>().swap(unwritten);
+    } else {
+        unwritten.clear();
+    }
     // Should this fail, the announcement in the header still tells every
     // reader that the records are in the new bank.
     if (locked && !writeFreshHeader(generation + 1, length, hash, foldsJournal && allWritten ? seen : 0)) {
@@ -455,6 +465,7 @@ BankJournal::Saved BankJournal::checkpointLocked(BotInstance& bot, bool foldsJou
 void BankJournal::checkpoint(BotInstance& bot, int attempts) {
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (attempt > 0) platform::sleepMilliseconds(checkpointPause);
+        attached = true;
         openJournal(bot);
         begin(bot);
         Saved saved = Saved::Failed;
@@ -475,6 +486,7 @@ void BankJournal::checkpoint(BotInstance& bot, int attempts) {
 }
 
 bool BankJournal::rewrite(BotInstance& bot, const std::function<void(Ledger&)>& edit) {
+    attached = true;
     openJournal(bot);
     begin(bot);
     Saved saved = Saved::Failed;

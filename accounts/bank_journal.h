@@ -38,7 +38,7 @@ public:
 
     // False while the bank cannot be read: the ledger then holds only this
     // bot's own changes, and no balance may be shown or spent from it.
-    bool ready() const { return synced; }
+    bool ready() const { return !attached || synced; }
 
     // Room for `records` more notes, taken before the ledger changes so that
     // noting cannot fail once it has.
@@ -79,6 +79,9 @@ private:
     Saved checkpointLocked(BotInstance& bot, bool foldsJournal);
 
     platform::SharedFile journal;
+    // A bot works in memory alone until its first load or save attaches it
+    // to the bank; what it changed before then is added at that moment.
+    bool attached = false;
     int depth = 0;
     bool locked = false;
     bool synced = false;

@@ -120,6 +120,8 @@ public:
     // Waits for the lock. It excludes every other SharedFile of the same file,
     // in this process (each bot opens its own) and in every other.
     bool lock();
+    // Takes the lock only when nobody holds it; never waits.
+    bool tryLock();
     void unlock();
 
     bool size(uint64_t& bytes) const;

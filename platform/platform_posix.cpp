@@ -226,9 +226,15 @@ bool FileReplacement::write(const void* bytes, size_t size) {
 
 bool FileReplacement::commit() {
     if (handle == -1) return false;
+    // Everything that allocates comes before the rename: once the file is
+    // replaced, the caller must hear so.
+    const std::string directoryPath = directoryOf(target.text());
     const int descriptor = static_cast<int>(handle);
-    // The owner is kept where the process may give the file away; the mode always.
-    if (owner >= 0) [[maybe_unused]] const int given = fchown(descriptor, static_cast<uid_t>(owner), static_cast<gid_t>(group));
+    // The owner is kept where the process may give the file away (one that
+    // may not keeps its own); the mode always.
+    if (owner >= 0) {
+        [[maybe_unused]] const int given = fchown(descriptor, static_cast<uid_t>(owner), static_cast<gid_t>(group));
+    }
     if (fchmod(descriptor, static_cast<mode_t>(mode)) != 0 || fsync(descriptor) != 0) {
         abandon();
         return false;
@@ -239,7 +245,7 @@ bool FileReplacement::commit() {
         return false;
     }
     // The rename itself reaches the disk only with its directory.
-    const int directory = ::open(directoryOf(target.text()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int directory = ::open(directoryPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory >= 0) {
         fsync(directory);
         ::close(directory);
@@ -272,6 +278,8 @@ bool SharedFile::lock() {
         if (errno != EINTR) return false;
     }
 }
+
+bool SharedFile::tryLock() { return flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0; }
 
 void SharedFile::unlock() { flock(static_cast<int>(handle), LOCK_UN); }
 

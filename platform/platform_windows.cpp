@@ -228,6 +228,11 @@ bool SharedFile::lock() {
     return LockFileEx(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
 }
 
+bool SharedFile::tryLock() {
+    OVERLAPPED place = lockPlace();
+    return LockFileEx(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != 0;
+}
+
 void SharedFile::unlock() {
     OVERLAPPED place = lockPlace();
     UnlockFileEx(asHandle(handle), 0, 1, 0, &place);
