@@ -94,6 +94,15 @@ void Ledger::appendLoaded(const CreditAccount& loaded) {
 void Ledger::appendLoaded(const void* records, size_t total) {
     const uint32_t first = count;
     reserveIndex(static_cast<uint32_t>(first + total));
+    appendUnindexed(records, total);
+    if (first == 0) {
+        buildIndex();
+    } else {
+        for (uint32_t i = first; i < count; ++i) indexAccount(i, nameKeyOfField(at(i).name));
+    }
+}
+
+void Ledger::appendUnindexed(const void* records, size_t total) {
     const auto* next = static_cast<const unsigned char*>(records);
     for (size_t left = total; left != 0;) {
         if (count / blockSize == blocks.size()) blocks.push_back(std::make_unique_for_overwrite<CreditAccount[]>(blockSize));
@@ -104,11 +113,12 @@ void Ledger::appendLoaded(const void* records, size_t total) {
         count += run;
         left -= run;
     }
-    if (first == 0) {
-        buildIndex();
-    } else {
-        for (uint32_t i = first; i < count; ++i) indexAccount(i, nameKeyOfField(at(i).name));
-    }
+}
+
+void Ledger::indexLoaded() {
+    slots.clear();
+    reserveIndex(count);
+    buildIndex();
 }
 
 // The index of a whole ledger at once, as a load makes it. Inserting one by
@@ -165,44 +175,43 @@ void Ledger::clear() {
     count = 0;
     slots.clear();
     slots.shrink_to_fit();
-    fileCredits.clear();
-    fileCredits.shrink_to_fit();
-    cleared = true;
-}
-
-std::vector<int32_t> Ledger::balances() const {
-    std::vector<int32_t> credits(count);
-    for (uint32_t i = 0; i < count; ++i) credits[i] = at(i).credits;
-    return credits;
-}
-
-void Ledger::markSynchronised(std::vector<int32_t> written) noexcept {
-    fileCredits = std::move(written);
-    cleared = false;
 }
 
 void Ledger::takeFrom(Ledger& other) noexcept {
     blocks = std::move(other.blocks);
     count = std::exchange(other.count, 0);
     slots = std::move(other.slots);
-    fileCredits = std::move(other.fileCredits);
-    cleared = other.cleared;
     other.clear();
 }
 
 size_t Ledger::memoryBytes() const {
     return blocks.capacity() * sizeof(blocks[0]) + blocks.size() * blockSize * sizeof(CreditAccount) +
-           slots.capacity() * sizeof(Slot) + fileCredits.capacity() * sizeof(int32_t);
+           slots.capacity() * sizeof(Slot);
 }
 
 CreditAccount* BotInstance::findAccount(const char* name) const { return accounts.find(name); }
 
 int32_t BotInstance::accountCredits(const CreditAccount* account) { return account != nullptr ? account->credits : 0; }
 
-void BotInstance::awardCredits(int32_t amount, const char* name) { accounts.award(amount, name); }
+void BotInstance::awardCredits(int32_t amount, const char* name) {
+    BankChange change(*this);
+    bank.reserve(1);
+    accounts.award(amount, name);
+    bank.note(makeJournalRecord(JournalKind::Add, amount, name));
+}
 
-void BotInstance::deductCredits(int32_t amount, const char* name) { accounts.deduct(amount, name); }
+void BotInstance::deductCredits(int32_t amount, const char* name) {
+    BankChange change(*this);
+    bank.reserve(1);
+    accounts.deduct(amount, name);
+    bank.note(makeJournalRecord(JournalKind::Subtract, amount, name));
+}
 
-void BotInstance::clearAccounts() { accounts.clear(); }
+void BotInstance::clearAccounts() {
+    BankChange change(*this);
+    bank.reserve(1);
+    accounts.clear();
+    bank.note(makeJournalRecord(JournalKind::Reset, 0, ""));
+}
 
 }  // namespace kadrel

@@ -3,9 +3,7 @@
 //
 // Accounts live in fixed blocks, so that an account never moves while the
 // ledger grows, and an open-addressing index over the folded names finds the
-// first account of a name without walking the ledger. The ledger also
-// remembers what the bank file held for the accounts it last loaded or saved,
-// so that a save can merge its own changes with another bot's.
+// first account of a name without walking the ledger.
 #pragma once
 
 #include <cstddef>
@@ -41,30 +39,31 @@ public:
     // The same for many 24-byte records at once, as a bank file holds them.
     void appendLoaded(const void* records, size_t total);
 
-    // Frees every account. The next save writes the ledger as it is instead
-    // of merging it into the file.
+    // Appends records without indexing them, for a load that reads the bank
+    // in pieces; indexLoaded() must follow before any look-up. Only for a
+    // ledger that holds nothing but such records.
+    void appendUnindexed(const void* records, size_t total);
+    void indexLoaded();
+
+    // Frees every account.
     void clear();
 
     uint32_t size() const { return count; }
     CreditAccount& at(uint32_t index) const { return blocks[index / blockSize][index % blockSize]; }
 
-    // The accounts 0 .. fileAccounts()-1 are those the bank file held at the
-    // last load or save, with the balance it held; later ones were opened since.
-    uint32_t fileAccounts() const { return static_cast<uint32_t>(fileCredits.size()); }
-    int32_t fileBalance(uint32_t index) const { return fileCredits[index]; }
-    bool clearedSinceSync() const { return cleared; }
-
-    // The balances as they stand, for a save about to write them. Taken
-    // before the write, so that nothing can fail once the file is replaced.
-    std::vector<int32_t> balances() const;
-
-    // The file now holds exactly this ledger; `written` is its balances().
-    void markSynchronised(std::vector<int32_t> written) noexcept;
+    // Calls `visit(first, count)` for each run of accounts that lie side by
+    // side, in ledger order: a save writes them as they stand.
+    template <class Visit>
+    void forEachRun(Visit visit) const {
+        for (uint32_t first = 0; first < count; first += blockSize) {
+            visit(&at(first), count - first < blockSize ? count - first : blockSize);
+        }
+    }
 
     // Takes the other ledger's accounts and index; the other is left empty.
     void takeFrom(Ledger& other) noexcept;
 
-    // Heap bytes held, index and remembered balances included.
+    // Heap bytes held, index included.
     size_t memoryBytes() const;
 
     class Iterator {
@@ -107,8 +106,6 @@ private:
     std::vector<std::unique_ptr<CreditAccount[]>> blocks;
     uint32_t count = 0;
     std::vector<Slot> slots;  // power-of-two size, at most half full
-    std::vector<int32_t> fileCredits;
-    bool cleared = false;
 };
 
 }  // namespace kadrel

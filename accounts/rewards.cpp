@@ -62,6 +62,7 @@ void BotInstance::loadRewards() {
 
 void BotInstance::rewardDeath(const HostPlayer& died, const HostPlayer& killer) {
     const bool sameTeam = died.team == killer.team;
+    BankChange change(*this);  // both awards in one append
     awardCredits(sameTeam ? rewards.teamKill : rewards.kill, playerName(killer).text());
     awardCredits(sameTeam ? rewards.teamKilled : rewards.killed, playerName(died).text());
 }
@@ -78,6 +79,7 @@ namespace {
 // the other for everybody else. The event's team is a 32-bit number, the
 // player's an unsigned 16-bit one widened without sign.
 void payTeams(BotInstance& bot, uint32_t team, int32_t teamAmount, int32_t otherAmount) {
+    BankChange change(bot);  // every player's award in one append
     for (const HostPlayer& player : HostListView<HostPlayer>(bot.playerList)) {
         bot.awardCredits(static_cast<uint32_t>(player.team) == team ? teamAmount : otherAmount,
                          playerName(player).text());

@@ -44,7 +44,7 @@ void ReadBytesReference(benchmark::State& state) {
     }
 }
 
-// One bot alone: every save finds the file as it left it.
+// One bot alone: a checkpoint of the whole ledger.
 void SaveBank(benchmark::State& state) {
     ScratchDirectory scratch;
     auto bot = botWithLedger(bankAccounts);
@@ -52,23 +52,6 @@ void SaveBank(benchmark::State& state) {
     int32_t round = 0;
     for (auto _ : state) {
         bot->awardCredits(++round, "Pilot500000");
-        bot->saveBank();
-    }
-}
-
-// Another bot wrote the file since this one's last save: the full merge.
-void SaveBankMerging(benchmark::State& state) {
-    ScratchDirectory scratch;
-    auto bot = botWithLedger(bankAccounts);
-    auto other = botWithLedger(bankAccounts);
-    bot->saveBank();
-    other->loadBank();
-    for (auto _ : state) {
-        state.PauseTiming();
-        other->awardCredits(1, "Pilot7");
-        other->saveBank();
-        bot->awardCredits(1, "Pilot500000");
-        state.ResumeTiming();
         bot->saveBank();
     }
 }
@@ -94,7 +77,6 @@ void ReplaceFileReference(benchmark::State& state) {
 BENCHMARK(LoadBank)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadBytesReference)->Unit(benchmark::kMillisecond);
 BENCHMARK(SaveBank)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(SaveBankMerging)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(WriteBytesReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ReplaceFileReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 

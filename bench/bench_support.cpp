@@ -10,13 +10,15 @@ namespace {
 
 // Every allocation carries its size in front, so that frees can be counted.
 std::atomic<size_t> liveBytes{0};
+std::atomic<size_t> peakBytes{0};
 constexpr size_t header = alignof(std::max_align_t);
 
 void* counted(size_t size) {
     auto* block = static_cast<unsigned char*>(std::malloc(size + header));
     if (block == nullptr) throw std::bad_alloc();
     std::memcpy(block, &size, sizeof size);
-    liveBytes += size;
+    const size_t now = liveBytes += size;
+    if (now > peakBytes) peakBytes = now;
     return block + header;
 }
 
@@ -77,5 +79,9 @@ ScratchDirectory::~ScratchDirectory() {
 }
 
 size_t heapBytes() { return liveBytes.load(); }
+
+size_t peakHeapBytes() { return peakBytes.load(); }
+
+void resetPeakHeapBytes() { peakBytes = liveBytes.load(); }
 
 }  // namespace kadrel::bench

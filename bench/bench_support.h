@@ -46,4 +46,8 @@ private:
 // new (the allocator's own bookkeeping not included).
 size_t heapBytes();
 
+// The most bytes held at once since the last reset.
+size_t peakHeapBytes();
+void resetPeakHeapBytes();
+
 }  // namespace kadrel::bench

@@ -1,4 +1,4 @@
-// Heap bytes per account, index and remembered file balances included, counted
+// Heap bytes per account, index included, counted
 // by the program's own operator new; next to the linked list of separately
 // allocated accounts that the ledger used to be.
 #include <benchmark/benchmark.h>
@@ -15,7 +15,7 @@ void MemoryPerAccount(benchmark::State& state) {
     double perLoadedAccount = 0;
     for (auto _ : state) {
         const size_t before = heapBytes();
-        auto bot = botWithLedger(count);  // opened by awards, then remembered by a save
+        auto bot = botWithLedger(count);  // opened by awards, then saved
         {
             ScratchDirectory scratch;
             bot->saveBank();

@@ -8,13 +8,19 @@
 namespace kadrel {
 
 void BotInstance::showOwnCredits(const HostPlayer& sender, const ChatCommand&) {
-    const CreditAccount* account = findAccount(playerName(sender).text());
-    if (account == nullptr) {
+    bool known = false;
+    CharString reply("You have ");
+    {
+        BankChange change(*this);
+        if (!bank.ready()) return;
+        const CreditAccount* account = findAccount(playerName(sender).text());
+        known = account != nullptr;
+        if (known) reply.appendNumber(account->credits);
+    }
+    if (!known) {
         sayPrivate(sender, "You have never had any credits");
         return;
     }
-    CharString reply("You have ");
-    reply.appendNumber(account->credits);
     reply.append(" credits");
     sayPrivate(sender, reply.text());
 }
@@ -28,11 +34,14 @@ void BotInstance::showCredits(const HostPlayer& sender, const ChatCommand& comma
     // look-up opens no account. A name too long for any account has none: the
     // ledger would cut it and find somebody else's.
     const char* name = command.parameterText;
-    const CreditAccount* account = textLength(name) <= longestAccountName ? findAccount(name) : nullptr;
     CharString reply;
     appendPlayerText(reply, name);
     reply.append(" has ");
-    reply.appendNumber(accountCredits(account));
+    {
+        BankChange change(*this);
+        if (!bank.ready()) return;
+        reply.appendNumber(accountCredits(textLength(name) <= longestAccountName ? findAccount(name) : nullptr));
+    }
     reply.append(" credits");
     sayPrivate(sender, reply.text());
 }

@@ -18,18 +18,30 @@ void BotInstance::donateCredits(const HostPlayer& sender, const ChatCommand& com
         return;
     }
     const CharString senderName = playerName(sender);
-    if (accountCredits(findAccount(senderName.text())) < amount) {
+    // The check and both changes are one step for every bot: the same
+    // credits cannot be given twice on two bots.
+    bool enough = false;
+    int32_t moved = 0;
+    {
+        BankChange change(*this);
+        if (!bank.ready()) return;
+        enough = accountCredits(findAccount(senderName.text())) >= amount;
+        if (enough) {
+            // A donation moves credits, it never makes or destroys them: a
+            // recipient near the upper limit takes only what fits, and the
+            // sender pays only that. A donation to one's own account thus
+            // leaves it as it was.
+            const char* recipient = argument->name.text();
+            const int32_t before = accountCredits(findAccount(recipient));
+            moved = wrappingSub(saturatingAdd(before, amount), before);
+            awardCredits(moved, recipient);
+            deductCredits(moved, senderName.text());
+        }
+    }
+    if (!enough) {
         sayPrivate(sender, "You do not have enough credits");
         return;
     }
-    // A donation moves credits, it never makes or destroys them: a recipient
-    // near the upper limit takes only what fits, and the sender pays only
-    // that. A donation to one's own account thus leaves it as it was.
-    const char* recipient = argument->name.text();
-    const int32_t before = accountCredits(findAccount(recipient));
-    const int32_t moved = wrappingSub(saturatingAdd(before, amount), before);
-    awardCredits(moved, recipient);
-    deductCredits(moved, senderName.text());
 
     CharString reply(moved);
     reply.append(" credits donated to ");

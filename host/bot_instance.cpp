@@ -4,8 +4,9 @@ namespace kadrel {
 
 BotInstance::BotInstance(uint32_t handle) : handle(handle) {}
 
+// The ledger goes without a journal record: this is no reset of credits.
 BotInstance::~BotInstance() {
-    clearAccounts();
+    accounts.clear();
     clearShopItems();
 }
 

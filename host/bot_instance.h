@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "accounts/bank_journal.h"
 #include "accounts/ledger.h"
 #include "accounts/reward_table.h"
 #include "core/chain_list.h"
@@ -15,6 +16,9 @@
 namespace kadrel {
 
 constexpr int32_t saveInterval = 300;
+// The save at the term event is the last chance of a session: it is tried
+// this many times, a short pause apart, before it gives up.
+constexpr int termSaveAttempts = 5;
 
 class BotInstance {
 public:
@@ -34,6 +38,7 @@ public:
     int32_t saveCountdown = saveInterval;
     ChainList<ShopItem> shopItems;
     Ledger accounts;
+    BankJournal bank;
     bool canGoNegative = false;
     RewardTable rewards;
 
@@ -47,7 +52,8 @@ public:
     void sayTeam(uint16_t team, const char* text) const;
     void sayPublic(const char* text) const;
 
-    // Ledger (accounts/).
+    // Ledger (accounts/). Every change is journaled; a reader or a change
+    // that must see the other bots' changes runs inside a BankChange.
     CreditAccount* findAccount(const char* name) const;
     static int32_t accountCredits(const CreditAccount* account);
     void awardCredits(int32_t amount, const char* name);
@@ -56,7 +62,7 @@ public:
 
     // Bank file (accounts/).
     void loadBank();
-    void saveBank();
+    void saveBank(int attempts = 1);
 
     // Reward settings and rules (accounts/).
     void loadRewards();
@@ -87,6 +93,20 @@ public:
 private:
     void handshake(const BotEvent& event);
     void countDownToSave();
+};
+
+// Holds the bank's lock from catching up with every bot's changes to
+// appending this bot's, so that a check of a balance and the change that
+// depends on it are one step for all bots. A reply goes out after it ends.
+class BankChange {
+public:
+    explicit BankChange(BotInstance& bot) : bot(bot) { bot.bank.begin(bot); }
+    ~BankChange() { bot.bank.end(bot); }
+    BankChange(const BankChange&) = delete;
+    BankChange& operator=(const BankChange&) = delete;
+
+private:
+    BotInstance& bot;
 };
 
 }  // namespace kadrel

@@ -25,7 +25,8 @@ void BotInstance::dispatch(const BotEvent& event) {
             break;
         case EventTerm:
             echo("DLL plugin disconnected.");
-            saveBank();
+            saveBank(termSaveAttempts);
+            bank.makeDurable(*this);
             break;
         case EventTick:
             countDownToSave();
@@ -98,7 +99,10 @@ void BotInstance::handshake(const BotEvent& event) {
     echo("Data loaded");
 }
 
+// Every tick also brings the journal's latest records to the disk, so that a
+// power cut loses at most one tick of changes.
 void BotInstance::countDownToSave() {
+    bank.makeDurable(*this);
     if (--saveCountdown != 0) return;
     // Set again first: a save that fails part-way must not stop the later ones.
     saveCountdown = saveInterval;

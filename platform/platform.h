@@ -42,6 +42,109 @@ private:
 // the old file. On failure the old file is left as it was.
 bool replaceFile(const char* path, const void* bytes, size_t size);
 
+// What lies at a path, as far as a reader of regular files cares.
+enum class FileState { Missing, Regular, NotRegular, Unreadable };
+
+// Reads a regular file front to back. Opening never waits on a FIFO or
+// device and never reads from anything but a regular file; the size is that
+// of the file opened, not of whatever the path names a moment later.
+class FileReader {
+public:
+    FileReader() = default;
+    ~FileReader();
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    FileState open(const char* path);
+    uint64_t size() const { return length; }
+    // Exactly `size` bytes from where the last read ended; false at a short read.
+    bool read(void* bytes, size_t size);
+
+private:
+    intptr_t handle = -1;
+    uint64_t length = 0;
+};
+
+// A new version of a file, written under a temporary name beside the file it
+// replaces and put in its place in one atomic step by commit(). A symbolic
+// link at the path is written through: its target is replaced and the link
+// stays. The mode and owner of the old file are kept (POSIX). Abandoned
+// without commit(), the temporary file is removed.
+class FileReplacement {
+public:
+    enum class Began { Ready, ReadOnly, NotRegular, Failed };
+
+    FileReplacement() = default;
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // `temporaryName` is a file name without a directory; the file is made in
+    // the directory of the file replaced. A read-only file or anything but a
+    // regular file at the path is not replaced.
+    Began begin(const char* path, const char* temporaryName);
+    bool write(const void* bytes, size_t size);
+    // Flushes the new file to the disk and renames it over the old one.
+    bool commit();
+
+private:
+    void abandon();
+
+    intptr_t handle = -1;
+    CharString target;
+    CharString temporary;
+    uint32_t mode = 0;
+    int64_t owner = -1;
+    int64_t group = -1;
+};
+
+// A file that bots of several processes keep open at once and take turns on
+// through an exclusive lock: the bank's journal. Reads and writes name their
+// offset; nothing is buffered, so a write reaches the operating system (and
+// survives the death of the process) before it returns.
+class SharedFile {
+public:
+    enum class Opened { Ready, NotRegular, Failed };
+
+    SharedFile() = default;
+    ~SharedFile();
+    SharedFile(const SharedFile&) = delete;
+    SharedFile& operator=(const SharedFile&) = delete;
+
+    // Opens the regular file at the path for reading and writing, creating it
+    // when missing. Never waits on a FIFO or device.
+    Opened open(const char* path);
+    bool isOpen() const { return handle != -1; }
+    void close();
+
+    // Waits for the lock. It excludes every other SharedFile of the same file,
+    // in this process (each bot opens its own) and in every other.
+    bool lock();
+    // Takes the lock only when nobody holds it; never waits.
+    bool tryLock();
+    void unlock();
+
+    bool size(uint64_t& bytes) const;
+    // Exactly `size` bytes at `offset`; false at a short read.
+    bool readAt(uint64_t offset, void* bytes, size_t size) const;
+    bool writeAt(uint64_t offset, const void* bytes, size_t size);
+    bool truncate(uint64_t size);
+    // Everything written so far reaches the disk (fsync, FlushFileBuffers).
+    bool flush();
+
+private:
+    intptr_t handle = -1;
+};
+
+// Removes every file of the current directory whose name starts with
+// `prefix` and ends with `suffix`. The caller makes sure that none of them is
+// in use.
+void removeFilesMatching(const char* prefix, const char* suffix);
+
+uint32_t processId();
+
+void sleepMilliseconds(uint32_t milliseconds);
+
 // Renames a file to a name that must not exist yet; false when it does or the
 // rename fails.
 bool renameNoReplace(const char* from, const char* to);

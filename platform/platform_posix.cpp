@@ -1,10 +1,14 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -97,6 +101,228 @@ bool replaceFile(const char* path, const void* bytes, size_t size) {
         close(directory);
     }
     return true;
+}
+
+namespace {
+
+// Opens without following into a FIFO's wait or a device's side effects:
+// O_NONBLOCK makes the open itself return, and only a regular file is kept.
+int openRegular(const char* path, int flags, FileState& state) {
+    const int descriptor = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (descriptor < 0) {
+        state = errno == ENOENT ? FileState::Missing : errno == EISDIR ? FileState::NotRegular : FileState::Unreadable;
+        return -1;
+    }
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        state = FileState::NotRegular;
+        ::close(descriptor);
+        return -1;
+    }
+    // Back to blocking reads and writes, as a regular file behaves anyway.
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    state = FileState::Regular;
+    return descriptor;
+}
+
+bool readAll(int descriptor, void* bytes, size_t size, off_t offset) {
+    char* next = static_cast<char*>(bytes);
+    while (size != 0) {
+        const ssize_t got = offset < 0 ? ::read(descriptor, next, size) : pread(descriptor, next, size, offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        next += got;
+        size -= static_cast<size_t>(got);
+        if (offset >= 0) offset += got;
+    }
+    return true;
+}
+
+bool writeAllAt(int descriptor, const void* bytes, size_t size, off_t offset) {
+    const char* next = static_cast<const char*>(bytes);
+    while (size != 0) {
+        const ssize_t written = pwrite(descriptor, next, size, offset);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        next += written;
+        size -= static_cast<size_t>(written);
+        offset += written;
+    }
+    return true;
+}
+
+// The file a path finally names: a symbolic link is followed, a dangling one
+// to the name it points at, relative to the link's own directory.
+std::string finalTarget(const char* path) {
+    std::string current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat status {};
+        if (lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return current;
+        char link[PATH_MAX];
+        const ssize_t length = readlink(current.c_str(), link, sizeof link - 1);
+        if (length <= 0) return current;
+        link[length] = '\0';
+        current = link[0] == '/' ? std::string(link) : directoryOf(current) + "/" + link;
+    }
+    return current;
+}
+
+}  // namespace
+
+FileReader::~FileReader() {
+    if (handle != -1) ::close(static_cast<int>(handle));
+}
+
+FileState FileReader::open(const char* path) {
+    FileState state;
+    const int descriptor = openRegular(path, O_RDONLY, state);
+    if (descriptor < 0) return state;
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0) {
+        ::close(descriptor);
+        return FileState::Unreadable;
+    }
+    handle = descriptor;
+    length = static_cast<uint64_t>(status.st_size);
+    return FileState::Regular;
+}
+
+bool FileReader::read(void* bytes, size_t size) { return readAll(static_cast<int>(handle), bytes, size, -1); }
+
+FileReplacement::~FileReplacement() { abandon(); }
+
+void FileReplacement::abandon() {
+    if (handle == -1) return;
+    ::close(static_cast<int>(handle));
+    handle = -1;
+    unlink(temporary.text());
+}
+
+FileReplacement::Began FileReplacement::begin(const char* path, const char* temporaryName) {
+    const std::string finalPath = finalTarget(path);
+    struct stat status {};
+    mode = 0644;
+    if (stat(finalPath.c_str(), &status) == 0) {
+        if (!S_ISREG(status.st_mode)) return Began::NotRegular;
+        if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Began::ReadOnly;
+        mode = status.st_mode & 07777;
+        owner = status.st_uid;
+        group = status.st_gid;
+    } else if (errno != ENOENT) {
+        return Began::Failed;
+    }
+    target = CharString(finalPath.c_str());
+    temporary = CharString((directoryOf(finalPath) + "/" + temporaryName).c_str());
+    const int descriptor =
+        ::open(temporary.text(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (descriptor < 0) return Began::Failed;
+    handle = descriptor;
+    return Began::Ready;
+}
+
+bool FileReplacement::write(const void* bytes, size_t size) {
+    return handle != -1 && writeAll(static_cast<int>(handle), bytes, size);
+}
+
+bool FileReplacement::commit() {
+    if (handle == -1) return false;
+    // Everything that allocates comes before the rename: once the file is
+    // replaced, the caller must hear so.
+    const std::string directoryPath = directoryOf(target.text());
+    const int descriptor = static_cast<int>(handle);
+    // The owner is kept where the process may give the file away (one that
+    // may not keeps its own); the mode always.
+    if (owner >= 0) {
+        [[maybe_unused]] const int given = fchown(descriptor, static_cast<uid_t>(owner), static_cast<gid_t>(group));
+    }
+    if (fchmod(descriptor, static_cast<mode_t>(mode)) != 0 || fsync(descriptor) != 0) {
+        abandon();
+        return false;
+    }
+    handle = -1;
+    if (::close(descriptor) != 0 || rename(temporary.text(), target.text()) != 0) {
+        unlink(temporary.text());
+        return false;
+    }
+    // The rename itself reaches the disk only with its directory.
+    const int directory = ::open(directoryPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        fsync(directory);
+        ::close(directory);
+    }
+    return true;
+}
+
+SharedFile::~SharedFile() { close(); }
+
+SharedFile::Opened SharedFile::open(const char* path) {
+    close();
+    FileState state;
+    const int descriptor = openRegular(path, O_RDWR | O_CREAT, state);
+    if (descriptor < 0) return state == FileState::NotRegular ? Opened::NotRegular : Opened::Failed;
+    handle = descriptor;
+    return Opened::Ready;
+}
+
+void SharedFile::close() {
+    if (handle == -1) return;
+    ::close(static_cast<int>(handle));
+    handle = -1;
+}
+
+// flock belongs to the open file description, so two bots of one process,
+// each with its own descriptor, exclude each other as two processes do.
+bool SharedFile::lock() {
+    for (;;) {
+        if (flock(static_cast<int>(handle), LOCK_EX) == 0) return true;
+        if (errno != EINTR) return false;
+    }
+}
+
+bool SharedFile::tryLock() { return flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0; }
+
+void SharedFile::unlock() { flock(static_cast<int>(handle), LOCK_UN); }
+
+bool SharedFile::size(uint64_t& bytes) const {
+    struct stat status {};
+    if (fstat(static_cast<int>(handle), &status) != 0) return false;
+    bytes = static_cast<uint64_t>(status.st_size);
+    return true;
+}
+
+bool SharedFile::readAt(uint64_t offset, void* bytes, size_t size) const {
+    return readAll(static_cast<int>(handle), bytes, size, static_cast<off_t>(offset));
+}
+
+bool SharedFile::writeAt(uint64_t offset, const void* bytes, size_t size) {
+    return writeAllAt(static_cast<int>(handle), bytes, size, static_cast<off_t>(offset));
+}
+
+bool SharedFile::truncate(uint64_t size) { return ftruncate(static_cast<int>(handle), static_cast<off_t>(size)) == 0; }
+
+bool SharedFile::flush() { return fdatasync(static_cast<int>(handle)) == 0; }
+
+void removeFilesMatching(const char* prefix, const char* suffix) {
+    DIR* directory = opendir(".");
+    if (directory == nullptr) return;
+    const size_t prefixLength = std::strlen(prefix);
+    const size_t suffixLength = std::strlen(suffix);
+    while (const dirent* entry = readdir(directory)) {
+        const size_t length = std::strlen(entry->d_name);
+        if (length >= prefixLength + suffixLength && std::strncmp(entry->d_name, prefix, prefixLength) == 0 &&
+            std::strcmp(entry->d_name + length - suffixLength, suffix) == 0) {
+            unlink(entry->d_name);
+        }
+    }
+    closedir(directory);
+}
+
+uint32_t processId() { return static_cast<uint32_t>(getpid()); }
+
+void sleepMilliseconds(uint32_t milliseconds) {
+    timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
 }
 
 bool renameNoReplace(const char* from, const char* to) {

@@ -37,7 +37,8 @@ CharString ProfileFile::read(const char* section, const char* key, uint32_t buff
 }
 
 bool replaceFile(const char* path, const void* bytes, size_t size) {
-    const std::string temporary = std::string(path) + ".saving";
+    // A name of this process's own, so that two savers never share one.
+    const std::string temporary = std::string(path) + "." + std::to_string(GetCurrentProcessId()) + ".saving";
     const HANDLE file =
         CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -58,6 +59,228 @@ bool replaceFile(const char* path, const void* bytes, size_t size) {
     }
     return true;
 }
+
+namespace {
+
+HANDLE asHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+constexpr intptr_t noHandle = -1;  // INVALID_HANDLE_VALUE
+
+// Only a file on a disk is read or written: a pipe or device at the path is
+// closed again without a byte read, a directory does not open at all.
+bool isRegular(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+FileState stateOfFailedOpen(const char* path) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileState::Missing;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return FileState::NotRegular;
+    }
+    return FileState::Unreadable;
+}
+
+bool transfer(HANDLE file, uint64_t offset, void* bytes, size_t size, bool writing) {
+    char* next = static_cast<char*>(bytes);
+    while (size != 0) {
+        const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD done = 0;
+        const BOOL ok = writing ? WriteFile(file, next, chunk, &done, &at) : ReadFile(file, next, chunk, &done, &at);
+        if (!ok || done == 0) return false;
+        next += done;
+        size -= done;
+        offset += done;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileReader::~FileReader() {
+    if (handle != noHandle) CloseHandle(asHandle(handle));
+}
+
+FileState FileReader::open(const char* path) {
+    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return stateOfFailedOpen(path);
+    LARGE_INTEGER size;
+    if (!isRegular(file) || !GetFileSizeEx(file, &size)) {
+        CloseHandle(file);
+        return FileState::NotRegular;
+    }
+    handle = reinterpret_cast<intptr_t>(file);
+    length = static_cast<uint64_t>(size.QuadPart);
+    return FileState::Regular;
+}
+
+bool FileReader::read(void* bytes, size_t size) {
+    char* next = static_cast<char*>(bytes);
+    while (size != 0) {
+        const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        DWORD done = 0;
+        if (!ReadFile(asHandle(handle), next, chunk, &done, nullptr) || done == 0) return false;
+        next += done;
+        size -= done;
+    }
+    return true;
+}
+
+FileReplacement::~FileReplacement() { abandon(); }
+
+void FileReplacement::abandon() {
+    if (handle == noHandle) return;
+    CloseHandle(asHandle(handle));
+    handle = noHandle;
+    DeleteFileA(temporary.text());
+}
+
+FileReplacement::Began FileReplacement::begin(const char* path, const char* temporaryName) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Began::NotRegular;
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Began::ReadOnly;
+    }
+    target = CharString(path);
+    temporary = CharString(temporaryName);
+    const HANDLE file =
+        CreateFileA(temporary.text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Began::Failed;
+    handle = reinterpret_cast<intptr_t>(file);
+    return Began::Ready;
+}
+
+bool FileReplacement::write(const void* bytes, size_t size) {
+    const char* next = static_cast<const char*>(bytes);
+    while (handle != noHandle && size != 0) {
+        const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        DWORD done = 0;
+        if (!WriteFile(asHandle(handle), next, chunk, &done, nullptr) || done != chunk) return false;
+        next += done;
+        size -= done;
+    }
+    return handle != noHandle;
+}
+
+bool FileReplacement::commit() {
+    if (handle == noHandle) return false;
+    if (!FlushFileBuffers(asHandle(handle))) {
+        abandon();
+        return false;
+    }
+    const BOOL closed = CloseHandle(asHandle(handle));
+    handle = noHandle;
+    if (!closed ||
+        !MoveFileExA(temporary.text(), target.text(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary.text());
+        return false;
+    }
+    return true;
+}
+
+SharedFile::~SharedFile() { close(); }
+
+SharedFile::Opened SharedFile::open(const char* path) {
+    close();
+    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return stateOfFailedOpen(path) == FileState::NotRegular ? Opened::NotRegular : Opened::Failed;
+    }
+    if (!isRegular(file)) {
+        CloseHandle(file);
+        return Opened::NotRegular;
+    }
+    handle = reinterpret_cast<intptr_t>(file);
+    return Opened::Ready;
+}
+
+void SharedFile::close() {
+    if (handle == noHandle) return;
+    CloseHandle(asHandle(handle));
+    handle = noHandle;
+}
+
+// The locked byte lies far beyond any end the file reaches: Windows locks are
+// mandatory, and a lock on the records would keep other handles from reading
+// them even when they only look.
+namespace {
+
+OVERLAPPED lockPlace() {
+    OVERLAPPED place{};
+    place.Offset = 0xFFFFFFFE;
+    place.OffsetHigh = 0x7FFFFFFF;
+    return place;
+}
+
+}  // namespace
+
+bool SharedFile::lock() {
+    OVERLAPPED place = lockPlace();
+    return LockFileEx(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
+}
+
+bool SharedFile::tryLock() {
+    OVERLAPPED place = lockPlace();
+    return LockFileEx(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != 0;
+}
+
+void SharedFile::unlock() {
+    OVERLAPPED place = lockPlace();
+    UnlockFileEx(asHandle(handle), 0, 1, 0, &place);
+}
+
+bool SharedFile::size(uint64_t& bytes) const {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(asHandle(handle), &size)) return false;
+    bytes = static_cast<uint64_t>(size.QuadPart);
+    return true;
+}
+
+bool SharedFile::readAt(uint64_t offset, void* bytes, size_t size) const {
+    return transfer(asHandle(handle), offset, bytes, size, false);
+}
+
+bool SharedFile::writeAt(uint64_t offset, const void* bytes, size_t size) {
+    return transfer(asHandle(handle), offset, const_cast<void*>(bytes), size, true);
+}
+
+bool SharedFile::truncate(uint64_t size) {
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(asHandle(handle), end, nullptr, FILE_BEGIN) && SetEndOfFile(asHandle(handle));
+}
+
+bool SharedFile::flush() { return FlushFileBuffers(asHandle(handle)) != 0; }
+
+void removeFilesMatching(const char* prefix, const char* suffix) {
+    const std::string pattern = std::string(prefix) + "*" + suffix;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    const size_t suffixLength = std::string(suffix).size();
+    do {
+        // The system's pattern also matches short 8.3 names: check the long one.
+        const std::string name = found.cFileName;
+        if (name.size() >= suffixLength && name.compare(0, std::string(prefix).size(), prefix) == 0 &&
+            name.compare(name.size() - suffixLength, suffixLength, suffix) == 0) {
+            DeleteFileA(found.cFileName);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+uint32_t processId() { return GetCurrentProcessId(); }
+
+void sleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
 
 bool renameNoReplace(const char* from, const char* to) { return MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != 0; }
 

@@ -33,7 +33,17 @@ void BotInstance::buyItem(const HostPlayer& buyer, const ChatCommand& command) {
         return;
     }
     const CharString name = playerName(buyer);
-    const int64_t missing = shortfall(item->value, accountCredits(findAccount(name.text())));
+    // The price check and the payment are one step for every bot, so the
+    // same credits never pay twice.
+    int64_t missing = 0;
+    bool enoughPoints = true;
+    {
+        BankChange change(*this);
+        if (!bank.ready()) return;
+        missing = shortfall(item->value, accountCredits(findAccount(name.text())));
+        enoughPoints = item->specialPoints == 0 || playerPoints(buyer) >= item->specialPoints;
+        if (missing <= 0 && enoughPoints) deductCredits(item->value, name.text());
+    }
     if (missing > 0) {
         CharString message("You need ");
         message.append(formatNumber(static_cast<uint32_t>(missing), 10, 0, false));
@@ -41,16 +51,15 @@ void BotInstance::buyItem(const HostPlayer& buyer, const ChatCommand& command) {
         sayPrivate(buyer, message.text());
         return;
     }
+    if (!enoughPoints) {
+        sayPrivate(buyer, "You do not have enough points");
+        return;
+    }
     if (item->specialPoints != 0) {
-        if (playerPoints(buyer) < item->specialPoints) {
-            sayPrivate(buyer, "You do not have enough points");
-            return;
-        }
         CharString line("*points ");
         line.appendNumber(item->specialPoints);
         sayPrivate(buyer, line.text());
     }
-    deductCredits(item->value, name.text());
     for (const CharString& action : item->privActions) {
         if (!action.empty()) sayPrivate(buyer, substituteTemplate(action.text(), buyer, param).text());
     }

@@ -1,5 +1,6 @@
-// Several bots of one host share the bank file: each save adds the bot's own
-// changes to what the file holds now, so no bot's credits are lost.
+// Several bots of one host share one bank through its journal: every change
+// is seen by every bot at once, spending checks and takes in one step, a
+// reset reaches everybody, and a bot that stops without saving loses nothing.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -18,6 +19,7 @@ namespace kadrel::testing {
 namespace {
 
 using Ledger = std::vector<BankRecord>;
+using Texts = std::vector<std::string>;
 
 class SharedBank : public ::testing::Test {
 protected:
@@ -26,32 +28,56 @@ protected:
         std::string settings = "[Credits]\n";
         for (int t = -28; t <= 28; ++t) settings += "Prize" + std::to_string(t) + "=" + std::to_string(t) + "\n";
         scratch.write("credits.ini", settings);
+        scratch.write("buy.ini", "[Item0]\nName=Shield\nValue=60\nPrivAction0=Shield for %name%\n");
     }
     Ledger file() const { return parseBank(scratch.readBytes(bankFileName())); }
     void pay(uint32_t handle, const std::string& name, int32_t amount) {
         host.prize(handle, PlayerRecord(name), amount);
+    }
+    // The one reply a command gets.
+    std::string reply(uint32_t handle, const std::string& name, const std::string& word,
+                      const std::string& parameters = "", uint32_t level = 0) {
+        host.clearRequests();
+        host.command(handle, PlayerRecord(name, 1, level), word, parameters);
+        return host.requests.empty() ? "" : host.requests.back().text;
     }
 
     ScratchDir scratch;
     TestHost host;
 };
 
-TEST_F(SharedBank, TwoBotsKeepEachOthersChanges) {
+TEST_F(SharedBank, EveryBotSeesAChangeAtOnce) {
     scratch.write(bankFileName(), bankBytes({{"Bob", 10}, {"Amy", 1}}));
     host.init(7);
     host.init(9);
     pay(7, "Bob", 5);
-    pay(9, "bob", 3);
+    EXPECT_EQ(reply(9, "bob", "creds"), "You have 15 credits");
     pay(9, "Cid", 2);
+    EXPECT_EQ(reply(7, "Op", "cget", "cid", 2), "cid has 2 credits");
     host.term(7);
-    EXPECT_EQ(file(), (Ledger{{"Bob", 15}, {"Amy", 1}}));
+    EXPECT_EQ(file(), (Ledger{{"Bob", 15}, {"Amy", 1}, {"Cid", 2}}));
     host.term(9);
-    EXPECT_EQ(file(), (Ledger{{"Bob", 18}, {"Amy", 1}, {"Cid", 2}}));
-    host.term(7);  // nothing changed since its save: the other bot's work stays
-    EXPECT_EQ(file(), (Ledger{{"Bob", 18}, {"Amy", 1}, {"Cid", 2}}));
-    pay(7, "cid", 1);
+    EXPECT_EQ(file(), (Ledger{{"Bob", 15}, {"Amy", 1}, {"Cid", 2}})) << "every change once";
+}
+
+TEST_F(SharedBank, TheSameCreditsCannotBeDonatedTwiceOnTwoBots) {
+    scratch.write(bankFileName(), bankBytes({{"Bob", 100}}));
+    host.init(7);
+    host.init(9);
+    EXPECT_EQ(reply(7, "Bob", "donate", "Amy:100"), "100 credits donated to Amy");
+    EXPECT_EQ(reply(9, "Bob", "donate", "Cid:100"), "You do not have enough credits");
+    host.term(9);
+    EXPECT_EQ(file(), (Ledger{{"Bob", 0}, {"Amy", 100}}));
+}
+
+TEST_F(SharedBank, TheSameCreditsCannotBuyTwiceOnTwoBots) {
+    scratch.write(bankFileName(), bankBytes({{"Bob", 100}}));
+    host.init(7);
+    host.init(9);
+    EXPECT_EQ(reply(7, "Bob", "buy", "Shield"), "Shield for Bob");
+    EXPECT_EQ(reply(9, "Bob", "buy", "Shield"), "You need 20 more credits to buy that item");
     host.term(7);
-    EXPECT_EQ(file(), (Ledger{{"Bob", 18}, {"Amy", 1}, {"Cid", 3}})) << "the file's name and order win";
+    EXPECT_EQ(file(), (Ledger{{"Bob", 40}}));
 }
 
 TEST_F(SharedBank, ChangesGoToTheFirstOfMatchingRecordsOnly) {
@@ -60,36 +86,33 @@ TEST_F(SharedBank, ChangesGoToTheFirstOfMatchingRecordsOnly) {
     host.init(9);
     pay(7, "bob", 3);
     pay(9, "BOB", 1);
-    host.term(7);
     host.term(9);
     EXPECT_EQ(file(), (Ledger{{"Bob", 9}, {"BOB", 7}}));
 }
 
-TEST_F(SharedBank, AccountsOpenedByBothBotsBecomeOne) {
+TEST_F(SharedBank, AccountsOpenedOnTwoBotsAreOneInTheOrderOpened) {
     host.init(7);
     host.init(9);
     pay(7, "Eve", 4);
     pay(9, "EVE", 6);
     pay(9, "Fay", 1);
     host.term(9);
-    host.term(7);
-    EXPECT_EQ(file(), (Ledger{{"EVE", 10}, {"Fay", 1}}));
+    EXPECT_EQ(file(), (Ledger{{"Eve", 10}, {"Fay", 1}}));
 }
 
-TEST_F(SharedBank, MergedChangesSaturate) {
+TEST_F(SharedBank, ChangesFromTwoBotsSaturate) {
     scratch.write(bankFileName(), bankBytes({{"Bob", 2147483600}}));
     host.init(7);
     host.init(9);
     pay(7, "Bob", 28);
     pay(9, "Bob", 28);
     host.term(7);
-    host.term(9);
     EXPECT_EQ(file(), (Ledger{{"Bob", 2147483647}}));
 }
 
 TEST_F(SharedBank, AloneABotWritesExactlyItsLedger) {
     // Duplicates, bytes after the terminator and accounts opened between
-    // saves: with nobody else writing, the file is the plain ledger.
+    // saves: the file is the plain ledger.
     const std::string loaded = bankRecord("Bob", 5, '\x55') + bankRecord("BOB", 7, '\x66');
     scratch.write(bankFileName(), loaded);
     host.init(7);
@@ -113,42 +136,86 @@ TEST_F(SharedBank, AFileDeletedWhileRunningGetsTheWholeLedgerBack) {
     EXPECT_EQ(file(), (Ledger{{"Bob", 5}}));
 }
 
-// After a reset of all credits the bot writes its ledger as it is; the other
-// bot then keeps only its own changes to the accounts the reset removed.
-TEST(SharedBankReset, AResetReachesTheFileAndOtherBotsKeepOnlyTheirChanges) {
-    ScratchDir scratch;
+TEST_F(SharedBank, AResetOnOneBotReachesEveryBot) {
     scratch.write(bankFileName(), bankBytes({{"Bob", 10}, {"Ann", 4}}));
-    BotInstance first(1), second(2);
-    first.loadBank();
-    second.loadBank();
-    second.awardCredits(2, "Bob");
-    second.awardCredits(6, "Cy");
-    first.clearAccounts();
-    first.awardCredits(1, "Zed");
-    first.saveBank();
-    EXPECT_EQ(parseBank(scratch.readBytes(bankFileName())), (Ledger{{"Zed", 1}}));
-    second.saveBank();
-    EXPECT_EQ(parseBank(scratch.readBytes(bankFileName())), (Ledger{{"Zed", 1}, {"Bob", 2}, {"Cy", 6}}));
-    EXPECT_EQ(BotInstance::accountCredits(second.findAccount("Zed")), 1) << "the merged file is the new ledger";
-    EXPECT_EQ(second.findAccount("Ann"), nullptr);
-    first.awardCredits(1, "Zed");
-    first.saveBank();  // merges again after its first save
-    EXPECT_EQ(parseBank(scratch.readBytes(bankFileName())), (Ledger{{"Zed", 2}, {"Bob", 2}, {"Cy", 6}}));
+    host.init(7);
+    host.init(9);
+    pay(9, "Bob", 2);
+    EXPECT_EQ(reply(7, "Op", "creset", "", 2), "All credits have been cleared");
+    EXPECT_EQ(reply(9, "Bob", "creds"), "You have never had any credits");
+    pay(9, "Cy", 6);
+    pay(7, "Zed", 1);
+    host.term(9);
+    EXPECT_EQ(file(), (Ledger{{"Cy", 6}, {"Zed", 1}}));
 }
 
-TEST(SharedBankReset, AResetWithNothingAfterItEmptiesTheFile) {
-    ScratchDir scratch;
+TEST_F(SharedBank, ABotThatStopsWithoutSavingLosesNothing) {
     scratch.write(bankFileName(), bankBytes({{"Bob", 10}}));
-    BotInstance bot(1);
-    bot.loadBank();
-    bot.clearAccounts();
-    bot.saveBank();
-    EXPECT_TRUE(scratch.readBytes(bankFileName()).empty());
+    {
+        // No term event, no timed save: only the journal holds the change.
+        BotInstance lost(3);
+        lost.loadBank();
+        lost.awardCredits(5, "Bob");
+        lost.awardCredits(2, "Ann");
+    }
+    EXPECT_EQ(file(), (Ledger{{"Bob", 10}})) << "the bank itself is not written between saves";
+    host.init(7);
+    EXPECT_EQ(reply(7, "Bob", "creds"), "You have 15 credits");
+    host.term(7);
+    EXPECT_EQ(file(), (Ledger{{"Bob", 15}, {"Ann", 2}}));
 }
 
-// Random awards, saves and reloads by several bots: the final file holds the
-// starting balances plus every change that a bot saved before reloading.
-TEST_F(SharedBank, NoSavedChangeIsEverLost) {
+TEST_F(SharedBank, ACheckpointStartsTheJournalAfresh) {
+    host.init(7);
+    pay(7, "Bob", 5);
+    const auto grown = std::filesystem::file_size(scratch.path() / "Quorlen.bank.journal");
+    host.term(7);
+    const auto afresh = std::filesystem::file_size(scratch.path() / "Quorlen.bank.journal");
+    EXPECT_LT(afresh, grown);
+    EXPECT_EQ(afresh % 32, 0u) << "a header of whole records' size and no records";
+    host.init(9);
+    host.term(9);
+    EXPECT_EQ(file(), (Ledger{{"Bob", 5}})) << "nothing folded twice";
+}
+
+TEST_F(SharedBank, ACutLastRecordIsDropped) {
+    host.init(7);
+    pay(7, "Bob", 5);
+    pay(7, "Bob", 6);
+    host.clearRequests();
+    // What a crash in the middle of an append leaves.
+    const std::filesystem::path journal = scratch.path() / "Quorlen.bank.journal";
+    std::filesystem::resize_file(journal, std::filesystem::file_size(journal) - 5);
+    host.init(9);
+    EXPECT_EQ(host.texts(), (Texts{"DLL plugin connected.", "Loading data...", "Data loaded"}));
+    EXPECT_EQ(reply(9, "Bob", "creds"), "You have 5 credits");
+    pay(9, "Bob", 1);
+    host.term(9);
+    EXPECT_EQ(file(), (Ledger{{"Bob", 6}}));
+}
+
+TEST_F(SharedBank, ADamagedRecordBeforeGoodOnesSetsTheJournalAside) {
+    host.init(7);
+    pay(7, "Bob", 5);
+    pay(7, "Amy", 6);
+    pay(7, "Cid", 7);
+    const std::string journal = scratch.read("Quorlen.bank.journal");
+    std::string damaged = journal;
+    damaged[damaged.size() - 2 * 32 + 10] ^= 0x40;  // inside Amy's record
+    scratch.write("Quorlen.bank.journal", damaged);
+    host.clearRequests();
+    host.init(9);
+    EXPECT_EQ(host.texts(), (Texts{"DLL plugin connected.", "Loading data...",
+                                   "Quorlen.bank.journal is damaged; it was copied to Quorlen.bank.journal.damaged",
+                                   "Data loaded"}));
+    EXPECT_EQ(scratch.read("Quorlen.bank.journal.damaged"), damaged) << "never destroyed";
+    host.term(9);
+    EXPECT_EQ(file(), (Ledger{{"Bob", 5}})) << "the records before the damage count";
+}
+
+// Random awards, commands, saves and reloads by several bots: the bank holds
+// the starting balances plus every change, whatever the order of saves.
+TEST_F(SharedBank, NoChangeIsEverLost) {
     const std::vector<std::string> names = {"Ann", "ANN", "Bob", "Cy", "Dee", "eve", "EVE", "Fox", "Gus", "Hal"};
     auto key = [](std::string name) {
         for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -158,36 +225,45 @@ TEST_F(SharedBank, NoSavedChangeIsEverLost) {
     scratch.write(bankFileName(), bankBytes({{"Ann", 100}, {"Bob", -50}}));
 
     const std::vector<uint32_t> bots = {3, 5, 8, 13};
-    std::map<uint32_t, std::map<std::string, int64_t>> pending;
     for (uint32_t bot : bots) host.init(bot);
 
     std::mt19937 random(20261206);
     for (int step = 0; step < 3000; ++step) {
         const uint32_t bot = bots[random() % bots.size()];
         const unsigned action = random() % 20;
-        if (action < 16) {
+        if (action < 14) {
             const std::string& name = names[random() % names.size()];
             const int32_t amount = static_cast<int32_t>(random() % 57) - 28;
             pay(bot, name, amount);
-            pending[bot][key(name)] += amount;
+            expected[key(name)] += amount;
+        } else if (action < 17) {
+            const std::string& from = names[random() % names.size()];
+            const std::string& to = names[random() % names.size()];
+            const int32_t amount = static_cast<int32_t>(random() % 40);
+            const int64_t before = expected[key(from)];
+            const std::string answer = reply(bot, from, "donate", to + ":" + std::to_string(amount));
+            if (before >= amount) {
+                ASSERT_EQ(answer, std::to_string(amount) + " credits donated to " + to);
+                expected[key(from)] -= amount;
+                expected[key(to)] += amount;
+            } else {
+                ASSERT_EQ(answer, "You do not have enough credits");
+            }
         } else if (action < 19) {
             host.term(bot);
-            for (const auto& [name, change] : pending[bot]) expected[name] += change;
-            pending[bot].clear();
         } else {
-            host.init(bot);  // unsaved changes are thrown away
-            pending[bot].clear();
+            host.init(bot);
         }
     }
-    for (uint32_t bot : bots) {
-        host.term(bot);
-        for (const auto& [name, change] : pending[bot]) expected[name] += change;
-    }
+    host.term(bots[0]);
 
     std::map<std::string, int64_t> saved;
     for (const BankRecord& record : file()) {
         EXPECT_EQ(saved.count(key(record.name)), 0u) << "one record per name: " << record.name;
         saved[key(record.name)] = record.credits;
+    }
+    for (auto it = expected.begin(); it != expected.end();) {
+        it = it->second == 0 && saved.count(it->first) == 0 ? expected.erase(it) : std::next(it);
     }
     EXPECT_EQ(saved, expected);
 }

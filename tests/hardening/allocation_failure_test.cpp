@@ -1,6 +1,8 @@
 // Memory that runs out part-way through a load or a save of the bank. Each
 // allocation of the step in turn is made to fail; once memory is back, the
 // bank must hold every credit exactly once: none lost, none counted twice.
+// The bots share the bank through its journal, so a change saved by one is
+// in the other's ledger too.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -58,7 +60,7 @@ void saveAgainThenAwardAndSave(Session& s) {
 }
 
 const Scenario scenarios[] = {
-    {"SaveMergingAnotherBotsChanges",
+    {"SaveWithAnotherBotsChanges",
      [](Session& s) {
          s.first.loadBank();
          s.second.loadBank();

@@ -8,6 +8,7 @@
 
 #include "run_program.h"
 #include "scratch_dir.h"
+#include "test_host.h"
 
 namespace kadrel::testing {
 namespace {
@@ -139,6 +140,25 @@ TEST_F(BankTool, SetChangesTheFirstMatchOrAppendsANewAccount) {
     EXPECT_EQ(runKadrel("bank set Dave 2147483648").status, 1);
     EXPECT_EQ(runKadrel("bank set ABCDEFGHIJKLMNOPQRST 1").status, 1);
     EXPECT_EQ(bank(), before);
+}
+
+// A running bot's changes since its last save live in the journal: the tool
+// shows them, and its own change reaches the bot before the bot's next one.
+TEST_F(BankTool, ReadsTheJournalAndChangesTheBankUnderItsLock) {
+    writeBank(join({record("Alice", 250), record("Bob", 5)}));
+    scratch.write("credits.ini", "[Credits]\nAnyPrize=7\n");
+    TestHost host;
+    host.init(1);
+    host.prize(1, PlayerRecord("Alice"), 3);
+    EXPECT_EQ(bank(), join({record("Alice", 250), record("Bob", 5)})) << "the bot saved early";
+    EXPECT_EQ(runKadrel("bank get alice").out, "Alice has 257 credits\n");
+    const ProgramRun set = runKadrel("bank set Bob 40");
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "Bob: 5 -> 40 credits\n");
+    EXPECT_EQ(bank(), join({record("Alice", 257), record("Bob", 40)}));
+    host.prize(1, PlayerRecord("Bob"), 3);
+    host.term(1);
+    EXPECT_EQ(bank(), join({record("Alice", 257), record("Bob", 47)}));
 }
 
 TEST_F(BankTool, SetOnAMissingFileCreatesIt) {

@@ -1,18 +1,22 @@
 // kadrel bank: looks into the bank file and changes it, reading and writing
 // it exactly as the plug-in does. A damaged file is only ever changed by
-// check --repair, which first keeps a copy of it.
+// check --repair, which first keeps a copy of it. Quorlen.bank is read with
+// its journal, and set and import change it under the journal's lock, as a
+// bot of its own would, so that running bots lose nothing.
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <memory>
 #include <optional>
 
 #include "core/text.h"
+#include "host/bot_instance.h"
 #include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
 #include "tools/commands.h"
@@ -59,6 +63,77 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
     return image;
 }
 
+// Only the plug-in's own bank has a journal beside it.
+bool isSharedBank(const std::string& path) {
+    return std::filesystem::path(path).filename() == bankFileName;
+}
+
+// The bank's directory is the current one while this lives: the plug-in
+// names its bank and journal relative to it.
+class InBankDirectory {
+public:
+    explicit InBankDirectory(const std::string& path) : previous(std::filesystem::current_path()) {
+        const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+        if (!directory.empty()) std::filesystem::current_path(directory);
+    }
+    ~InBankDirectory() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous, ignored);
+    }
+    InBankDirectory(const InBankDirectory&) = delete;
+    InBankDirectory& operator=(const InBankDirectory&) = delete;
+
+private:
+    std::filesystem::path previous;
+};
+
+std::vector<uint8_t> ledgerBytes(const Ledger& ledger) {
+    std::vector<uint8_t> bytes;
+    ledger.forEachRun([&bytes](const CreditAccount* first, uint32_t count) {
+        const auto* from = reinterpret_cast<const uint8_t*>(first);
+        bytes.insert(bytes.end(), from, from + count * sizeof(CreditAccount));
+    });
+    return bytes;
+}
+
+// The bank as the bots see it: the file plus the journal's changes not yet
+// folded into it, when there is a journal.
+std::optional<BankImage> currentBank(const std::string& path, bool missingIsEmpty) {
+    std::optional<BankImage> image = soundBank(path, missingIsEmpty);
+    if (!image || !isSharedBank(path)) return image;
+    const std::filesystem::path journal = std::filesystem::path(path).parent_path() / journalFileName;
+    std::error_code error;
+    if (!std::filesystem::exists(journal, error)) return image;
+    const InBankDirectory inDirectory(path);
+    BotInstance reader(1);
+    reader.loadBank();
+    if (!reader.bank.ready()) {
+        std::cerr << "kadrel bank: cannot read " << path << " with its journal\n";
+        return std::nullopt;
+    }
+    return BankImage::fromBytes(ledgerBytes(reader.accounts));
+}
+
+// Writes the image as the new bank: under the journal's lock for the
+// plug-in's bank, where `edit` then works on bank plus journal; otherwise the
+// file alone is replaced.
+bool writeBank(const std::string& path, BankImage& image, const std::function<void(BankImage&)>& edit) {
+    if (!isSharedBank(path)) {
+        edit(image);
+        return image.write(path);
+    }
+    const InBankDirectory inDirectory(path);
+    BotInstance writer(1);
+    return writer.bank.rewrite(writer, [&](Ledger& ledger) {
+        BankImage current = BankImage::fromBytes(ledgerBytes(ledger));
+        edit(current);
+        const std::vector<uint8_t> bytes = current.bytes();
+        ledger.clear();
+        ledger.appendLoaded(bytes.data(), bytes.size() / sizeof(CreditAccount));
+        image = current;
+    });
+}
+
 std::string accountCount(size_t count) { return std::to_string(count) + (count == 1 ? " account" : " accounts"); }
 
 std::string paddedName(const std::string& name) {
@@ -68,7 +143,7 @@ std::string paddedName(const std::string& name) {
 }
 
 int list(const BankOptions& options) {
-    const std::optional<BankImage> image = soundBank(options.file, false);
+    const std::optional<BankImage> image = currentBank(options.file, false);
     if (!image) return 1;
     if (image->records().empty()) {
         std::cout << "no accounts\n";
@@ -103,7 +178,7 @@ int top(const BankOptions& options) {
         std::cerr << "kadrel bank: the count must be a whole number from 1 to 999999999\n";
         return 1;
     }
-    const std::optional<BankImage> image = soundBank(options.file, false);
+    const std::optional<BankImage> image = currentBank(options.file, false);
     if (!image) return 1;
     std::vector<size_t> reachable;
     for (size_t index = 0; index < image->records().size(); ++index) {
@@ -123,7 +198,7 @@ int top(const BankOptions& options) {
 }
 
 int get(const BankOptions& options) {
-    const std::optional<BankImage> image = soundBank(options.file, false);
+    const std::optional<BankImage> image = currentBank(options.file, false);
     if (!image) return 1;
     const std::optional<size_t> index = image->find(options.name);
     if (!index) {
@@ -147,16 +222,18 @@ int set(const BankOptions& options) {
     std::optional<BankImage> image = soundBank(options.file, true);
     if (!image) return 1;
     const int32_t amount = parseInteger(options.amount.c_str(), 10);
-    const std::optional<size_t> index = image->find(options.name);
-    if (index) {
-        const BankRecord& record = image->records()[*index];
-        std::cout << escapeName(record.name()) << ": " << record.credits << " -> " << amount << " credits\n";
-        image->setCredits(*index, amount);
-    } else {
-        std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
-        image->append(BankRecord::make(options.name, amount));
-    }
-    if (!image->write(options.file)) {
+    const bool written = writeBank(options.file, *image, [&options, amount](BankImage& bank) {
+        const std::optional<size_t> index = bank.find(options.name);
+        if (index) {
+            const BankRecord& record = bank.records()[*index];
+            std::cout << escapeName(record.name()) << ": " << record.credits << " -> " << amount << " credits\n";
+            bank.setCredits(*index, amount);
+        } else {
+            std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
+            bank.append(BankRecord::make(options.name, amount));
+        }
+    });
+    if (!written) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
@@ -170,7 +247,7 @@ int exportRecords(const BankOptions& options) {
                   << "; nothing was written\n";
         return 1;
     }
-    const std::optional<BankImage> image = soundBank(options.file, false);
+    const std::optional<BankImage> image = currentBank(options.file, false);
     if (!image) return 1;
     std::ofstream file;
     if (!options.output.empty()) {
@@ -195,13 +272,14 @@ int importRecords(const BankOptions& options) {
     if (!image) return 1;
     InputText input(options.input, "kadrel bank");
     if (!input.readable()) return 1;
+    std::vector<BankRecord> records;
     try {
-        image->replaceAll(readCsv(input.text()));
+        records = readCsv(input.text());
     } catch (const std::exception& error) {
         std::cerr << options.input << ": " << error.what() << "\nNothing was changed.\n";
         return 1;
     }
-    if (!image->write(options.file)) {
+    if (!writeBank(options.file, *image, [&records](BankImage& bank) { bank.replaceAll(records); })) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
@@ -275,9 +353,9 @@ void addBankCommand(CLI::App& program, int& status) {
     auto options = std::make_shared<BankOptions>();
     CLI::App* bank = program.add_subcommand(
         "bank",
-        "Looks into the bank file and changes it, best while the bot is stopped: a running bot saves every 300 "
-        "ticks and when it disconnects. Names match as the plug-in matches them: same length, ASCII capitals "
-        "folded.");
+        "Looks into the bank file and changes it. Quorlen.bank is read with its journal, the changes that running "
+        "bots made since their last save, and changed under the journal's lock, so it is safe while bots run. "
+        "Names match as the plug-in matches them: same length, ASCII capitals folded.");
     bank->add_option("file", options->file, "The bank file")->capture_default_str();
     bank->require_subcommand(1);
 

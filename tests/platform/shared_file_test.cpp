@@ -1,0 +1,135 @@
+// The platform's file services that the bank's journal stands on, in both
+// halves: the lock that two opens of one file take in turn, reads and writes
+// at an offset, and what a path holds.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "platform/platform.h"
+#include "scratch_dir.h"
+
+namespace kadrel {
+namespace {
+
+using platform::FileState;
+using platform::SharedFile;
+
+TEST(SharedFile, TheLockExcludesEveryOtherOpenOfTheFile) {
+    testing::ScratchDir scratch;
+    SharedFile first, second;
+    ASSERT_EQ(first.open("journal"), SharedFile::Opened::Ready);
+    ASSERT_EQ(second.open("journal"), SharedFile::Opened::Ready);
+    ASSERT_TRUE(first.lock());
+    EXPECT_FALSE(second.tryLock()) << "two opens in one process must exclude each other, as two bots do";
+    first.unlock();
+    EXPECT_TRUE(second.tryLock());
+    EXPECT_FALSE(first.tryLock());
+    second.unlock();
+    EXPECT_TRUE(first.tryLock());
+    first.unlock();
+}
+
+TEST(SharedFile, WritesAtAnOffsetAreSeenByEveryOpenAtOnce) {
+    testing::ScratchDir scratch;
+    SharedFile writer, reader;
+    ASSERT_EQ(writer.open("journal"), SharedFile::Opened::Ready);
+    ASSERT_EQ(reader.open("journal"), SharedFile::Opened::Ready);
+    ASSERT_TRUE(writer.lock());
+    ASSERT_TRUE(writer.writeAt(0, "header..", 8));
+    ASSERT_TRUE(writer.writeAt(8, "record-1", 8));
+    ASSERT_TRUE(writer.flush());
+    writer.unlock();
+
+    uint64_t size = 0;
+    ASSERT_TRUE(reader.size(size));
+    EXPECT_EQ(size, 16u);
+    char bytes[9] = {};
+    ASSERT_TRUE(reader.readAt(8, bytes, 8));
+    EXPECT_STREQ(bytes, "record-1");
+    EXPECT_FALSE(reader.readAt(12, bytes, 8)) << "a read past the end is short";
+
+    ASSERT_TRUE(reader.truncate(8));
+    ASSERT_TRUE(writer.size(size));
+    EXPECT_EQ(size, 8u);
+    EXPECT_EQ(scratch.read("journal"), "header..");
+}
+
+TEST(SharedFile, OnlyARegularFileOpens) {
+    testing::ScratchDir scratch;
+    std::filesystem::create_directory(scratch.path() / "journal");
+    SharedFile file;
+    EXPECT_EQ(file.open("journal"), SharedFile::Opened::NotRegular);
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_EQ(file.open("missing-dir/journal"), SharedFile::Opened::Failed);
+}
+
+TEST(FileReader, TellsWhatLiesAtThePath) {
+    testing::ScratchDir scratch;
+    scratch.write("bank", "0123456789");
+    std::filesystem::create_directory(scratch.path() / "folder");
+    platform::FileReader missing, folder, bank;
+    EXPECT_EQ(missing.open("nothing"), FileState::Missing);
+    EXPECT_EQ(folder.open("folder"), FileState::NotRegular);
+    ASSERT_EQ(bank.open("bank"), FileState::Regular);
+    EXPECT_EQ(bank.size(), 10u);
+    char bytes[7] = {};
+    ASSERT_TRUE(bank.read(bytes, 6));
+    EXPECT_STREQ(bytes, "012345");
+    EXPECT_FALSE(bank.read(bytes, 6)) << "only four bytes are left";
+}
+
+TEST(FileReplacement, ReplacesInOneStepAndLeavesNoTemporary) {
+    testing::ScratchDir scratch;
+    scratch.write("bank", "old");
+    {
+        platform::FileReplacement replacement;
+        ASSERT_EQ(replacement.begin("bank", "bank.1.2.tmp"), platform::FileReplacement::Began::Ready);
+        ASSERT_TRUE(replacement.write("ne", 2));
+        ASSERT_TRUE(replacement.write("w", 1));
+        EXPECT_EQ(scratch.read("bank"), "old") << "replaced before commit";
+        ASSERT_TRUE(replacement.commit());
+    }
+    EXPECT_EQ(scratch.read("bank"), "new");
+    {
+        platform::FileReplacement abandoned;
+        ASSERT_EQ(abandoned.begin("bank", "bank.1.2.tmp"), platform::FileReplacement::Began::Ready);
+        ASSERT_TRUE(abandoned.write("lost", 4));
+    }
+    EXPECT_EQ(scratch.read("bank"), "new");
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(scratch.path())) ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(FileReplacement, LeavesAReadOnlyFileAndADirectoryAlone) {
+    testing::ScratchDir scratch;
+    scratch.write("bank", "kept");
+    std::filesystem::permissions(scratch.path() / "bank", std::filesystem::perms::owner_read);
+    platform::FileReplacement readOnly;
+    EXPECT_EQ(readOnly.begin("bank", "bank.tmp"), platform::FileReplacement::Began::ReadOnly);
+    std::filesystem::permissions(scratch.path() / "bank", std::filesystem::perms::owner_all);
+    EXPECT_EQ(scratch.read("bank"), "kept");
+
+    std::filesystem::create_directory(scratch.path() / "folder");
+    platform::FileReplacement folder;
+    EXPECT_EQ(folder.begin("folder", "folder.tmp"), platform::FileReplacement::Began::NotRegular);
+}
+
+TEST(RemoveFilesMatching, RemovesOnlyNamesWithBothEnds) {
+    testing::ScratchDir scratch;
+    for (const char* name : {"Quorlen.bank.1.2.tmp", "Quorlen.bank.33.4.tmp", "Quorlen.bank", "Quorlen.bank.journal",
+                             "other.tmp", "Quorlen.bank.tmp.keep"}) {
+        scratch.write(name, "x");
+    }
+    platform::removeFilesMatching("Quorlen.bank.", ".tmp");
+    EXPECT_FALSE(scratch.exists("Quorlen.bank.1.2.tmp"));
+    EXPECT_FALSE(scratch.exists("Quorlen.bank.33.4.tmp"));
+    for (const char* name : {"Quorlen.bank", "Quorlen.bank.journal", "other.tmp", "Quorlen.bank.tmp.keep"}) {
+        EXPECT_TRUE(scratch.exists(name)) << name;
+    }
+}
+
+}  // namespace
+}  // namespace kadrel
