@@ -12,6 +12,7 @@
 #include <limits>
 #include <vector>
 
+#include "accounts/bank_format.h"
 #include "host/bot_instance.h"
 #include "platform/platform.h"
 
@@ -19,10 +20,8 @@ namespace kadrel {
 
 namespace {
 
-constexpr const char* bankFileName = "Quorlen.bank";
-constexpr size_t recordSize = sizeof(CreditAccount);
-// Names tried for a damaged file before giving up: .damaged, .damaged.1, ...
-constexpr int32_t damagedNameAttempts = 1000;
+constexpr const char* bankFileName = bank::fileName;
+constexpr size_t recordSize = bank::recordSize;
 
 enum class FileRead { Missing, Read, Failed };
 
@@ -48,10 +47,7 @@ FileRead readWholeFile(const char* path, std::vector<unsigned char>& bytes) {
 // A record whose name has no terminator is kept with its name cut to 19
 // characters, so that every loaded name ends inside its field.
 void terminateNames(std::vector<unsigned char>& bytes) {
-    for (size_t offset = 0; offset < bytes.size(); offset += recordSize) {
-        unsigned char* name = bytes.data() + offset;
-        if (name[longestName] != '\0' && std::memchr(name, '\0', longestName) == nullptr) name[longestName] = '\0';
-    }
+    for (size_t offset = 0; offset < bytes.size(); offset += recordSize) bank::terminateName(bytes.data() + offset);
 }
 
 void loadRecords(Ledger& ledger, const std::vector<unsigned char>& bytes) {
@@ -108,13 +104,8 @@ void mergeInto(Ledger& merged, const Ledger& own) {
 // Moves a bank file that cannot be read aside, under a name not yet taken,
 // and tells the host where it went. False when it stays in place.
 bool setDamagedBankAside(const BotInstance& instance) {
-    for (int32_t attempt = 0; attempt < damagedNameAttempts; ++attempt) {
-        CharString target(bankFileName);
-        target.append(".damaged");
-        if (attempt > 0) {
-            target.append(".");
-            target.appendNumber(attempt);
-        }
+    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
+        const CharString target = bank::damagedName(bankFileName, attempt);
         if (platform::renameNoReplace(bankFileName, target.text())) {
             CharString message(bankFileName);
             message.append(" is damaged; it was moved to ");
@@ -143,7 +134,7 @@ void BotInstance::loadBank() {
     canGoNegative = readCanGoNegative();
     std::vector<unsigned char> bytes;
     const FileRead read = readWholeFile(bankFileName, bytes);
-    if (read == FileRead::Read && bytes.size() % recordSize != 0) {
+    if (read == FileRead::Read && !bank::wholeRecords(bytes.size())) {
         setDamagedBankAside(*this);
     } else if (read == FileRead::Read) {
         terminateNames(bytes);
@@ -158,7 +149,7 @@ void BotInstance::saveBank() {
     std::vector<unsigned char> bytes;
     const FileRead read = readWholeFile(bankFileName, bytes);
     if (read == FileRead::Failed) return;  // tried again at the next save
-    const bool damaged = read == FileRead::Read && bytes.size() % recordSize != 0;
+    const bool damaged = read == FileRead::Read && !bank::wholeRecords(bytes.size());
     if (damaged && !setDamagedBankAside(*this)) return;
 
     // The ledger replaces the file as it is after a reset of all credits, and

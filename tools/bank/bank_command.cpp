@@ -1,8 +1,6 @@
 // kadrel bank: looks into the bank file and changes it, reading and writing
 // it exactly as the plug-in does. A damaged file is only ever changed by
 // check --repair, which first keeps a copy of it.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +11,7 @@
 #include <optional>
 
 #include "core/text.h"
+#include "platform/platform.h"
 #include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
 #include "tools/commands.h"
@@ -70,14 +69,14 @@ std::string paddedName(const std::string& name) {
 int list(const BankOptions& options) {
     const std::optional<BankImage> image = soundBank(options.file, false);
     if (!image) return 1;
-    if (image->records().empty()) {
+    if (image->size() == 0) {
         std::cout << "no accounts\n";
         return 0;
     }
     std::cout << "record  name                     credits\n";
-    for (size_t index = 0; index < image->records().size(); ++index) {
-        const BankRecord& record = image->records()[index];
-        std::cout << std::setw(6) << index << "  " << paddedName(record.name()) << std::setw(13) << record.credits;
+    for (size_t index = 0; index < image->size(); ++index) {
+        const CreditAccount& record = image->record(index);
+        std::cout << std::setw(6) << index << "  " << paddedName(nameOf(record)) << std::setw(13) << record.credits;
         if (const auto first = image->shadowedBy(index)) {
             std::cout << "  (never found: record " << *first << " has the same name)";
         }
@@ -106,17 +105,17 @@ int top(const BankOptions& options) {
     const std::optional<BankImage> image = soundBank(options.file, false);
     if (!image) return 1;
     std::vector<size_t> reachable;
-    for (size_t index = 0; index < image->records().size(); ++index) {
+    for (size_t index = 0; index < image->size(); ++index) {
         if (!image->shadowedBy(index)) reachable.push_back(index);
     }
     std::stable_sort(reachable.begin(), reachable.end(), [&image](size_t a, size_t b) {
-        return image->records()[a].credits > image->records()[b].credits;
+        return image->record(a).credits > image->record(b).credits;
     });
     if (reachable.size() > *count) reachable.resize(*count);
     if (reachable.empty()) std::cout << "no accounts\n";
     for (size_t rank = 0; rank < reachable.size(); ++rank) {
-        const BankRecord& record = image->records()[reachable[rank]];
-        std::cout << std::setw(4) << rank + 1 << "  " << paddedName(record.name()) << std::setw(13)
+        const CreditAccount& record = image->record(reachable[rank]);
+        std::cout << std::setw(4) << rank + 1 << "  " << paddedName(nameOf(record)) << std::setw(13)
                   << record.credits << '\n';
     }
     return 0;
@@ -130,13 +129,13 @@ int get(const BankOptions& options) {
         std::cerr << "no account matches " << escapeName(options.name) << '\n';
         return 1;
     }
-    const BankRecord& record = image->records()[*index];
-    std::cout << escapeName(record.name()) << " has " << record.credits << " credits\n";
+    const CreditAccount& record = image->record(*index);
+    std::cout << escapeName(nameOf(record)) << " has " << record.credits << " credits\n";
     return 0;
 }
 
 int set(const BankOptions& options) {
-    if (options.name.size() > longestAccountName) {
+    if (options.name.size() > bank::longestName) {
         std::cerr << "kadrel bank: an account name holds at most 19 bytes\n";
         return 1;
     }
@@ -149,12 +148,12 @@ int set(const BankOptions& options) {
     const int32_t amount = parseInteger(options.amount.c_str(), 10);
     const std::optional<size_t> index = image->find(options.name);
     if (index) {
-        const BankRecord& record = image->records()[*index];
-        std::cout << escapeName(record.name()) << ": " << record.credits << " -> " << amount << " credits\n";
+        const CreditAccount& record = image->record(*index);
+        std::cout << escapeName(nameOf(record)) << ": " << record.credits << " -> " << amount << " credits\n";
         image->setCredits(*index, amount);
     } else {
         std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
-        image->append(BankRecord::make(options.name, amount));
+        image->append(makeRecord(options.name, amount));
     }
     if (!image->write(options.file)) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
@@ -205,26 +204,22 @@ int importRecords(const BankOptions& options) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
-    std::cout << options.file << ": " << accountCount(image->records().size()) << " imported\n";
+    std::cout << options.file << ": " << accountCount(image->size()) << " imported\n";
     return 0;
 }
 
-// Keeps the damaged bytes under a name not yet taken, FILE.damaged, then
-// FILE.damaged.1 and on, the names the plug-in sets a damaged file aside
-// under; "" when none can be written.
+// Keeps the damaged bytes under a name not yet taken, the names the plug-in
+// sets a damaged file aside under; "" when none can be written. The copy is
+// written whole beside the file, then renamed to a free name, so that it is
+// complete and on the disk before the damaged file is replaced.
 std::string keepCopy(const std::string& path, const std::vector<uint8_t>& bytes) {
-    constexpr int attempts = 1000;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        const std::string copy = path + ".damaged" + (attempt > 0 ? "." + std::to_string(attempt) : "");
-        std::FILE* file = std::fopen(copy.c_str(), "wbx");
-        if (file == nullptr) continue;
-        // On the disk before the damaged file is replaced, as the repaired one is.
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                             std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-        if (std::fclose(file) == 0 && written) return copy;
-        std::remove(copy.c_str());
-        return "";
+    const std::string written = path + ".damaged-copy";
+    if (!platform::replaceFile(written.c_str(), bytes.data(), bytes.size())) return "";
+    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
+        const std::string copy = bank::damagedName(path.c_str(), attempt).text();
+        if (platform::renameNoReplace(written.c_str(), copy.c_str())) return copy;
     }
+    std::remove(written.c_str());
     return "";
 }
 
@@ -235,17 +230,17 @@ int check(const BankOptions& options) {
         return 1;
     }
     const std::vector<uint8_t> bytes(contents->begin(), contents->end());
-    const BankImage image = BankImage::fromBytes(bytes);
-    for (size_t index = 0; index < image.records().size(); ++index) {
+    BankImage image = BankImage::fromBytes(bytes);
+    for (size_t index = 0; index < image.size(); ++index) {
         if (const auto first = image.shadowedBy(index)) {
-            std::cout << "record " << index << " (" << escapeName(image.records()[index].name())
-                      << ") is never found: record " << *first << " ("
-                      << escapeName(image.records()[*first].name()) << ") has the same name\n";
+            std::cout << "record " << index << " (" << escapeName(nameOf(image.record(index)))
+                      << ") is never found: record " << *first << " (" << escapeName(nameOf(image.record(*first)))
+                      << ") has the same name\n";
         }
     }
     const std::vector<std::string> problems = image.damage();
     if (problems.empty()) {
-        std::cout << options.file << ": " << accountCount(image.records().size()) << " in " << bytes.size()
+        std::cout << options.file << ": " << accountCount(image.size()) << " in " << bytes.size()
                   << " bytes, sound\n";
         return 0;
     }
@@ -258,13 +253,13 @@ int check(const BankOptions& options) {
         std::cerr << "kadrel bank: cannot keep a copy of the damaged file; nothing was changed\n";
         return 1;
     }
-    const BankImage repaired = image.repaired();
-    if (!repaired.write(options.file)) {
+    image.repair();
+    if (!image.write(options.file)) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
     for (const std::string& problem : problems) std::cout << "repaired: " << problem << '\n';
-    std::cout << options.file << ": " << accountCount(repaired.records().size()) << " kept; the damaged file is "
+    std::cout << options.file << ": " << accountCount(image.size()) << " kept; the damaged file is "
               << copy << '\n';
     return 0;
 }
