@@ -14,6 +14,10 @@
 
 namespace kadrel {
 
+namespace catalogue {
+struct LoadReport;
+}
+
 constexpr int32_t saveInterval = 300;
 
 class BotInstance {
@@ -66,7 +70,8 @@ public:
     void rewardSoccerGoal(uint32_t team);
 
     // Shop (shop/).
-    void loadShopItems();
+    // Tells in `report`, when one is given, what became of each section.
+    void loadShopItems(catalogue::LoadReport* report = nullptr);
     void clearShopItems();
     const ShopItem* findShopItem(const char* word) const;
     void buyItem(const HostPlayer& buyer, const ChatCommand& command);

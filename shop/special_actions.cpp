@@ -2,6 +2,7 @@
 // buyer's private, public or team channel, and score and ship resets.
 #include "host/bot_instance.h"
 #include "host/player_fields.h"
+#include "shop/catalogue_rules.h"
 #include "shop/sector_name.h"
 
 namespace kadrel {
@@ -61,6 +62,7 @@ constexpr ActionEntry actionTable[] = {
 };
 
 constexpr int32_t codeCount = static_cast<int32_t>(sizeof actionTable / sizeof actionTable[0]);
+static_assert(codeCount == catalogue::specialActionCodes);
 
 // A report wraps its line once it has passed this many characters.
 constexpr uint32_t reportLineLimit = 160;
@@ -182,6 +184,10 @@ void BotInstance::runSpecialAction(int32_t code, const HostPlayer& buyer) const 
         case Action::TeamShipReset: sayTeam(buyer.team, "*shipreset"); break;
         case Action::OthersShipReset: sayToOtherTeams(*this, buyer, "*shipreset"); break;
     }
+}
+
+bool catalogue::knownSpecialAction(int32_t code) {
+    return code >= 0 && code < codeCount && actionTable[code].action != Action::Invalid;
 }
 
 }  // namespace kadrel

@@ -1,6 +1,7 @@
 #include "shop/template.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "core/text.h"
@@ -37,20 +38,21 @@ bool overlapsAny(const std::vector<Claim>& claims, uint32_t start, uint32_t end)
 }  // namespace
 
 CharString substituteTemplate(const char* pattern, const HostPlayer& buyer, const CharString& param) {
-    const Placeholder placeholders[] = {
-        {"%name%", playerName(buyer)},
-        {"%points%", formatNumber(static_cast<uint32_t>(playerPoints(buyer)), 10, 0, false)},
-        {"%squad%", playerSquad(buyer)},
-        {"%freq1%", freq1(buyer.team)},
-        {"%freq2%", CharString(static_cast<int32_t>(buyer.team))},
-        {"%param%", param},
+    const Placeholder filled[] = {
+        {placeholders[0], playerName(buyer)},
+        {placeholders[1], formatNumber(static_cast<uint32_t>(playerPoints(buyer)), 10, 0, false)},
+        {placeholders[2], playerSquad(buyer)},
+        {placeholders[3], freq1(buyer.team)},
+        {placeholders[4], CharString(static_cast<int32_t>(buyer.team))},
+        {placeholders[5], param},
     };
+    static_assert(std::size(filled) == std::size(placeholders));
     // Each placeholder in turn claims its occurrences, left to right, where
     // no earlier one has claimed them: the same occurrences that replacing
     // them one after the other would find, as long as no value is searched.
     const uint32_t length = textLength(pattern);
     std::vector<Claim> claims;
-    for (const Placeholder& placeholder : placeholders) {
+    for (const Placeholder& placeholder : filled) {
         const uint32_t width = textLength(placeholder.text);
         uint32_t from = 0;
         for (int32_t found; from < length && (found = findText(pattern + from, placeholder.text)) >= 0;) {

@@ -7,8 +7,12 @@
 
 namespace kadrel {
 
-// Fills %name%, %points%, %squad%, %freq1%, %freq2% and %param% of the
-// operator's template. Only the template is searched: a value that holds a
+// The placeholders of a template, in the order they claim their occurrences;
+// the buyer's name, points, squad, team shown to players (private teams
+// hidden), team number, and the text typed after the item's name.
+constexpr const char* placeholders[] = {"%name%", "%points%", "%squad%", "%freq1%", "%freq2%", "%param%"};
+
+// Fills the placeholders of the operator's template. Only the template is searched: a value that holds a
 // placeholder's text (a squad named %param%, say) goes out as it stands.
 CharString substituteTemplate(const char* pattern, const HostPlayer& buyer, const CharString& param);
 

@@ -1,5 +1,7 @@
 #include "tools/lint/ini_files.h"
 
+#include "shop/template.h"
+
 #include "core/text.h"
 #include "platform/platform.h"
 #include "tools/whole_file.h"
@@ -63,7 +65,7 @@ std::vector<std::string> unknownPlaceholders(const std::string& text) {
             continue;
         }
         bool known = false;
-        for (const char* placeholder : knownPlaceholders) known = known || candidate == placeholder;
+        for (const char* placeholder : placeholders) known = known || candidate == placeholder;
         if (!known) unknown.push_back(candidate);
         open = text.find('%', close + 1);
     }

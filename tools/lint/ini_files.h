@@ -46,11 +46,8 @@ private:
     std::set<std::string> seen;
 };
 
-// Placeholders are lower-case words between percent signs.
-constexpr const char* knownPlaceholders[] = {"%name%", "%points%", "%squad%", "%freq1%", "%freq2%", "%param%"};
-
 // The texts between percent signs that look like placeholders (letters,
-// digits and underscores only) and are none of the known ones.
+// digits and underscores only) and are none of the plug-in's.
 std::vector<std::string> unknownPlaceholders(const std::string& text);
 
 }  // namespace kadrel::tools
