@@ -22,7 +22,7 @@ namespace kadrel::tools {
 namespace {
 
 struct BankOptions {
-    std::string file = "Quorlen.bank";
+    std::string file = bank::fileName;
     std::string topCount = "10";
     std::string name;
     std::string amount;
@@ -62,7 +62,7 @@ std::string accountCount(size_t count) { return std::to_string(count) + (count =
 
 std::string paddedName(const std::string& name) {
     std::string shown = escapeName(name);
-    if (shown.size() < 20) shown.resize(20, ' ');
+    if (shown.size() < bank::nameSize) shown.resize(bank::nameSize, ' ');
     return shown;
 }
 

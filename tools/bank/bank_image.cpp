@@ -20,7 +20,8 @@ std::vector<uint8_t> tailOf(const CreditAccount& record) {
 
 CreditAccount makeRecord(std::string_view name, int32_t credits, const std::vector<uint8_t>& tail) {
     if (name.size() > bank::longestName || tail.size() > bank::longestName - name.size()) {
-        throw std::length_error("an account name and what follows its NUL fill at most 20 bytes");
+        throw std::length_error("an account name and what follows its NUL fill at most " +
+                                std::to_string(bank::nameSize) + " bytes");
     }
     CreditAccount record{};
     std::copy(name.begin(), name.end(), record.name);

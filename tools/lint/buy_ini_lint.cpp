@@ -158,7 +158,8 @@ struct ItemCheck {
         if (called != nameValue) {
             findings.warning(file.name, name, key::name.name,
                              "the item is called \"" + called +
-                                 "\": the plug-in keeps the first 20 characters and, of those, the first word");
+                                 "\": the plug-in keeps the first " + std::to_string(nameWidth) +
+                                 " characters and, of those, the first word");
         }
 
         const bool rejected = load.outcome == SectionLoad::Outcome::Refused;
@@ -236,7 +237,7 @@ struct ItemCheck {
 }  // namespace
 
 void lintBuyIni(const BotInstance& bot, const LoadReport& report, Findings& findings) {
-    const IniFile file(fileName);
+    const IniFile file(fileName, valueBufferSize);
     if (!file.text) {
         findings.warning(file.name, "", "", "cannot be read: the shop has nothing to buy");
         return;

@@ -57,7 +57,7 @@ std::optional<int32_t> loadedAmount(const RewardTable& rewards, const IniFile& f
 }  // namespace
 
 void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echoes, Findings& findings) {
-    const IniFile file(rewardsFile);
+    const IniFile file(rewardsFile, rewardValueBufferSize);
     for (const std::string& echo : echoes) findings.error(file.name, "", "", "the plug-in says \"" + echo + "\"");
     if (!file.text) {
         findings.warning(file.name, "", "", "cannot be read: every reward is 0");

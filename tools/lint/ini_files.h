@@ -17,12 +17,13 @@ namespace kadrel::tools {
 
 struct IniFile {
     std::string name;
+    uint32_t bufferSize;  // the plug-in's, for this file's values
     platform::ProfileFile profile;  // as the plug-in reads it
     std::optional<platform::ProfileText> text;  // none when the file cannot be read
 
-    explicit IniFile(const char* fileName);
+    IniFile(const char* fileName, uint32_t bufferSize);
 
-    // The value as the plug-in reads it: at most 191 characters.
+    // The value as the plug-in reads it: at most bufferSize - 1 characters.
     std::string value(const std::string& section, const std::string& key) const;
     // The whole value, to tell whether the plug-in cuts it.
     std::string fullValue(const std::string& section, const std::string& key) const;
