@@ -51,6 +51,8 @@ bool inputIsKeyboard() { return isatty(STDIN_FILENO) != 0; }
 }  // namespace kadrel::tools
 
 int main(int argc, char** argv) {
+    // Listings of a million accounts go out in large writes, not one per field.
+    std::ios::sync_with_stdio(false);
 #ifdef _WIN32
     // The same bytes on every system: transcripts and exports end their lines
     // in LF, and CR LF input is read as such by every sub-command.
