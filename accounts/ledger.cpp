@@ -26,11 +26,15 @@ uint32_t Ledger::slotOf(const NameKey& key, uint32_t tag) const {
     return slot;
 }
 
-CreditAccount* Ledger::find(const char* name) const {
-    if (count == 0) return nullptr;
+int64_t Ledger::firstIndex(const char* name) const {
+    if (count == 0) return -1;
     const NameKey key = nameKeyOfText(name);
-    const Slot& slot = slots[slotOf(key, tagOf(key))];
-    return slot.entry != 0 ? &at(slot.entry - 1) : nullptr;
+    return static_cast<int64_t>(slots[slotOf(key, tagOf(key))].entry) - 1;
+}
+
+CreditAccount* Ledger::find(const char* name) const {
+    const int64_t index = firstIndex(name);
+    return index >= 0 ? &at(static_cast<uint32_t>(index)) : nullptr;
 }
 
 // Kept at most half full, so that probe runs stay short.

@@ -26,6 +26,9 @@ public:
     // A name longer than 19 characters is cut to 19 first.
     CreditAccount* find(const char* name) const;
 
+    // The position of the account that find gives; -1 when there is none.
+    int64_t firstIndex(const char* name) const;
+
     // Opens the account if there is none and adds with saturation.
     void award(int32_t amount, const char* name);
 

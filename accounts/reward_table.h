@@ -21,6 +21,34 @@ struct RewardTable {
     int32_t prize[prizeTypeCount] = {};  // prize type t at index t + 28
 };
 
+// Where the rewards are read: one section of one file, every value up to
+// valueBufferSize - 1 characters.
+constexpr const char* rewardsFile = "credits.ini";
+constexpr const char* rewardsSection = "Credits";
+constexpr uint32_t rewardValueBufferSize = 192;
+
+struct AmountKey {
+    const char* key;
+    int32_t RewardTable::*field;
+};
+
+// The amounts of the game events, in the order the keys are read.
+constexpr AmountKey amountKeys[] = {
+    {"SoccerGoalEnemy", &RewardTable::soccerGoalEnemy}, {"SoccerGoalTeam", &RewardTable::soccerGoalTeam},
+    {"FlagVictoryTeam", &RewardTable::flagVictoryTeam}, {"FlagVictoryEnemy", &RewardTable::flagVictoryEnemy},
+    {"Kill", &RewardTable::kill},                       {"TeamKill", &RewardTable::teamKill},
+    {"Killed", &RewardTable::killed},                   {"TeamKilled", &RewardTable::teamKilled},
+};
+
+// Prize type t pays the value of PrizeT (t in decimal, a minus sign for
+// negative types); an empty one pays the AnyPrize amount.
+constexpr const char* anyPrizeKey = "AnyPrize";
+constexpr const char* prizeKeyStem = "Prize";
+
+// Read along with the bank file, with room for two characters.
+constexpr const char* canGoNegativeKey = "CanGoNegative";
+constexpr uint32_t canGoNegativeBufferSize = 3;
+
 // The CanGoNegative key of credits.ini, read when the bank file is loaded.
 bool readCanGoNegative();
 

@@ -9,23 +9,6 @@ namespace kadrel {
 
 namespace {
 
-constexpr const char* settingsFile = "credits.ini";
-constexpr const char* section = "Credits";
-constexpr uint32_t valueBufferSize = 192;
-
-struct AmountKey {
-    const char* key;
-    int32_t RewardTable::*field;
-};
-
-// In the order the keys are read.
-constexpr AmountKey amountKeys[] = {
-    {"SoccerGoalEnemy", &RewardTable::soccerGoalEnemy}, {"SoccerGoalTeam", &RewardTable::soccerGoalTeam},
-    {"FlagVictoryTeam", &RewardTable::flagVictoryTeam}, {"FlagVictoryEnemy", &RewardTable::flagVictoryEnemy},
-    {"Kill", &RewardTable::kill},                       {"TeamKill", &RewardTable::teamKill},
-    {"Killed", &RewardTable::killed},                   {"TeamKilled", &RewardTable::teamKilled},
-};
-
 // A value beyond the signed 32-bit range is no number: it would wrap into
 // some other amount.
 int32_t amountOf(const CharString& value) {
@@ -41,19 +24,19 @@ bool isTrueText(const CharString& value) {
 }  // namespace
 
 bool readCanGoNegative() {
-    // Room for two characters, as the key has always been read.
-    return isTrueText(platform::ProfileFile(settingsFile).read(section, "CanGoNegative", 3));
+    return isTrueText(
+        platform::ProfileFile(rewardsFile).read(rewardsSection, canGoNegativeKey, canGoNegativeBufferSize));
 }
 
 void BotInstance::loadRewards() {
-    const platform::ProfileFile file(settingsFile);
-    auto read = [&](const char* key) { return file.read(section, key, valueBufferSize); };
+    const platform::ProfileFile file(rewardsFile);
+    auto read = [&](const char* key) { return file.read(rewardsSection, key, rewardValueBufferSize); };
 
     for (const AmountKey& amount : amountKeys) rewards.*amount.field = amountOf(read(amount.key));
 
-    const int32_t anyPrize = amountOf(read("AnyPrize"));
+    const int32_t anyPrize = amountOf(read(anyPrizeKey));
     for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) {
-        CharString key("Prize");
+        CharString key(prizeKeyStem);
         key.appendNumber(type);
         const CharString value = read(key.text());
         rewards.prize[type - lowestPrizeType] = value.empty() ? anyPrize : amountOf(value);

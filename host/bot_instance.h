@@ -15,6 +15,10 @@
 
 namespace kadrel {
 
+namespace catalogue {
+struct LoadReport;
+}
+
 constexpr int32_t saveInterval = 300;
 // The save at the term event is the last chance of a session: it is tried
 // this many times, a short pause apart, before it gives up.
@@ -72,7 +76,8 @@ public:
     void rewardSoccerGoal(uint32_t team);
 
     // Shop (shop/).
-    void loadShopItems();
+    // Tells in `report`, when one is given, what became of each section.
+    void loadShopItems(catalogue::LoadReport* report = nullptr);
     void clearShopItems();
     const ShopItem* findShopItem(const char* word) const;
     void buyItem(const HostPlayer& buyer, const ChatCommand& command);

@@ -75,11 +75,9 @@ ProfileFile::ProfileFile(const char* fileName) : path(configFilePath(fileName)) 
 ProfileFile::~ProfileFile() = default;
 
 CharString ProfileFile::read(const char* section, const char* key, uint32_t bufferSize) const {
-    if (parsed == nullptr || bufferSize == 0) return CharString();
-    const std::string* value = parsed->find(section, key);
-    if (value == nullptr) return CharString();
-    const size_t kept = value->size() < bufferSize - 1 ? value->size() : bufferSize - 1;
-    return CharString(value->data(), static_cast<uint32_t>(kept));
+    if (parsed == nullptr) return CharString();
+    const std::string_view value = parsed->read(section, key, bufferSize);
+    return value.empty() ? CharString() : CharString(value.data(), static_cast<uint32_t>(value.size()));
 }
 
 bool replaceFile(const char* path, const void* bytes, size_t size) {

@@ -1,5 +1,7 @@
 #include "platform/profile_parser.h"
 
+#include <utility>
+
 #include "core/text.h"
 
 namespace kadrel::platform {
@@ -30,12 +32,15 @@ std::string_view unquote(std::string_view value) {
 
 }  // namespace
 
-ProfileText::ProfileText(std::string_view text) {
+ParsedProfile parseProfile(std::string_view text) {
     // Editors that save UTF-8 may put a byte-order mark first; the system's
     // reader skips it, and so must this one, or the first section is lost.
     constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
     if (text.starts_with(byteOrderMark)) text.remove_prefix(byteOrderMark.size());
 
+    ParsedProfile parsed;
+    std::vector<ProfileSection>& sections = parsed.sections;
+    std::vector<IgnoredLine>& ignored = parsed.ignored;
     ProfileSection* current = nullptr;
     for (size_t number = 1; !text.empty(); ++number) {
         const size_t end = text.find('\n');
@@ -50,7 +55,6 @@ ProfileText::ProfileText(std::string_view text) {
                 continue;
             }
             sections.push_back({std::string(trimBlanks(line.substr(1, close - 1))), {}});
-            folded.push_back({foldCase(sections.back().name), {}});
             current = &sections.back();
             continue;
         }
@@ -65,7 +69,14 @@ ProfileText::ProfileText(std::string_view text) {
         }
         current->entries.push_back({std::string(trimBlanks(line.substr(0, equals))),
                                     std::string(unquote(trimBlanks(line.substr(equals + 1))))});
-        folded.back().keys.push_back(foldCase(current->entries.back().key));
+    }
+    return parsed;
+}
+
+ProfileText::ProfileText(ParsedProfile parsedProfile) : parsed(std::move(parsedProfile)) {
+    for (const ProfileSection& section : parsed.sections) {
+        FoldedSection& names = folded.emplace_back(FoldedSection{foldCase(section.name), {}});
+        for (const ProfileEntry& entry : section.entries) names.keys.push_back(foldCase(entry.key));
     }
 }
 
@@ -80,9 +91,15 @@ const std::string* ProfileText::find(std::string_view section, std::string_view 
     const std::string wantedKey = foldCase(key);
     const std::vector<std::string>& keys = folded[lastSection->index].keys;
     for (size_t k = 0; k < keys.size(); ++k) {
-        if (keys[k] == wantedKey) return &sections[lastSection->index].entries[k].value;
+        if (keys[k] == wantedKey) return &parsed.sections[lastSection->index].entries[k].value;
     }
     return nullptr;
+}
+
+std::string_view ProfileText::read(std::string_view section, std::string_view key, size_t bufferSize) const {
+    const std::string* value = find(section, key);
+    if (value == nullptr || bufferSize == 0) return {};
+    return std::string_view(*value).substr(0, bufferSize - 1);
 }
 
 }  // namespace kadrel::platform

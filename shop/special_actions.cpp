@@ -3,6 +3,7 @@
 #include "host/bot_instance.h"
 #include "host/chat_line.h"
 #include "host/player_fields.h"
+#include "shop/catalogue_rules.h"
 #include "shop/sector_name.h"
 
 namespace kadrel {
@@ -62,6 +63,7 @@ constexpr ActionEntry actionTable[] = {
 };
 
 constexpr int32_t codeCount = static_cast<int32_t>(sizeof actionTable / sizeof actionTable[0]);
+static_assert(codeCount == catalogue::specialActionCodes);
 
 // A report wraps its line once it has passed this many characters.
 constexpr uint32_t reportLineLimit = 160;
@@ -184,6 +186,10 @@ void BotInstance::runSpecialAction(int32_t code, const HostPlayer& buyer) const 
         case Action::TeamShipReset: sayTeam(buyer.team, "*shipreset"); break;
         case Action::OthersShipReset: sayToOtherTeams(*this, buyer, "*shipreset"); break;
     }
+}
+
+bool catalogue::knownSpecialAction(int32_t code) {
+    return code >= 0 && code < codeCount && actionTable[code].action != Action::Invalid;
 }
 
 }  // namespace kadrel

@@ -1,6 +1,7 @@
 #include "shop/template.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "core/text.h"
@@ -13,10 +14,9 @@ namespace {
 
 constexpr uint16_t privateFreqStart = 100;
 
-struct Placeholder {
-    const char* text;
+struct Filled {
+    const Placeholder& placeholder;
     CharString value;
-    bool playerChose;  // a '*' of it must not open the line
 };
 
 CharString freq1(uint16_t team) {
@@ -26,7 +26,7 @@ CharString freq1(uint16_t team) {
 struct Claim {
     uint32_t start;
     uint32_t end;
-    const Placeholder* placeholder;
+    const Filled* filled;
 };
 
 bool overlapsAny(const std::vector<Claim>& claims, uint32_t start, uint32_t end) {
@@ -39,23 +39,25 @@ bool overlapsAny(const std::vector<Claim>& claims, uint32_t start, uint32_t end)
 }  // namespace
 
 CharString substituteTemplate(const char* pattern, const HostPlayer& buyer, const CharString& param) {
-    const Placeholder placeholders[] = {
-        {"%name%", playerName(buyer), true},
-        {"%points%", formatNumber(static_cast<uint32_t>(playerPoints(buyer)), 10, 0, false), false},
-        {"%squad%", playerSquad(buyer), true},
-        {"%freq1%", freq1(buyer.team), false},
-        {"%freq2%", CharString(static_cast<int32_t>(buyer.team)), false},
-        {"%param%", param, true},
+    const Filled filled[] = {
+        {placeholders[0], playerName(buyer)},
+        {placeholders[1], formatNumber(static_cast<uint32_t>(playerPoints(buyer)), 10, 0, false)},
+        {placeholders[2], playerSquad(buyer)},
+        {placeholders[3], freq1(buyer.team)},
+        {placeholders[4], CharString(static_cast<int32_t>(buyer.team))},
+        {placeholders[5], param},
     };
+    static_assert(std::size(filled) == std::size(placeholders));
     // Each placeholder in turn claims its occurrences, left to right, where
     // no earlier one has claimed them: the same occurrences that replacing
     // them one after the other would find, as long as no value is searched.
     const uint32_t length = textLength(pattern);
     std::vector<Claim> claims;
-    for (const Placeholder& placeholder : placeholders) {
-        const uint32_t width = textLength(placeholder.text);
+    for (const Filled& placeholder : filled) {
+        const char* text = placeholder.placeholder.text;
+        const uint32_t width = textLength(text);
         uint32_t from = 0;
-        for (int32_t found; from < length && (found = findText(pattern + from, placeholder.text)) >= 0;) {
+        for (int32_t found; from < length && (found = findText(pattern + from, text)) >= 0;) {
             const uint32_t start = from + static_cast<uint32_t>(found);
             if (overlapsAny(claims, start, start + width)) {
                 from = start + 1;
@@ -70,10 +72,10 @@ CharString substituteTemplate(const char* pattern, const HostPlayer& buyer, cons
     uint32_t at = 0;
     for (const Claim& claim : claims) {
         line.append(pattern + at, claim.start - at);
-        if (claim.placeholder->playerChose) {
-            appendPlayerText(line, claim.placeholder->value);
+        if (claim.filled->placeholder.playerChose) {
+            appendPlayerText(line, claim.filled->value);
         } else {
-            line.append(claim.placeholder->value);
+            line.append(claim.filled->value);
         }
         at = claim.end;
     }

@@ -19,6 +19,9 @@ void addLintCommand(CLI::App& program, int& status);
 // installation put it.
 std::string libraryBesideProgram();
 
+// Whether standard input is a terminal, where the arena prompts for steps.
+bool inputIsKeyboard();
+
 // The text a sub-command reads: the named file, or standard input for "-".
 // When the file cannot be opened, `program: cannot read NAME` goes to the
 // error stream and `readable()` is false.

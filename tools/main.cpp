@@ -4,6 +4,14 @@
 #include <filesystem>
 #include <iostream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "tools/commands.h"
 
 namespace kadrel::tools {
@@ -21,17 +29,40 @@ InputText::InputText(const std::string& name, const char* program) {
     }
 }
 
+#ifdef _WIN32
+std::string libraryBesideProgram() {
+    wchar_t program[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    if (length == 0 || length == MAX_PATH) return "kadrel.dll";
+    return (std::filesystem::path(program).parent_path() / "kadrel.dll").string();
+}
+
+bool inputIsKeyboard() { return _isatty(_fileno(stdin)) != 0; }
+#else
 std::string libraryBesideProgram() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     return (error ? std::filesystem::path("libkadrel.so") : program.parent_path() / "libkadrel.so").string();
 }
 
+bool inputIsKeyboard() { return isatty(STDIN_FILENO) != 0; }
+#endif
+
 }  // namespace kadrel::tools
 
 int main(int argc, char** argv) {
+    // Listings of a million accounts go out in large writes, not one per field.
+    std::ios::sync_with_stdio(false);
+#ifdef _WIN32
+    // The same bytes on every system: transcripts and exports end their lines
+    // in LF, and CR LF input is read as such by every sub-command.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     CLI::App program("Companion of the Kadrel plug-in: a stand-in arena, the bank file and the INI files.", "kadrel");
     program.require_subcommand(1);
+    // Paths such as /srv/bot under Wine are file names, not /options.
+    program.allow_windows_style_options(false);
     int status = 0;
     kadrel::tools::addArenaCommand(program, status);
     kadrel::tools::addBankCommand(program, status);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/text.h"
+#include "shop/sector_name.h"
 
 namespace kadrel::tools {
 
@@ -18,15 +19,8 @@ std::string claimArena(const std::string& libraryPath) {
     return libraryPath;
 }
 
-std::string sectorOf(int32_t x, int32_t y) {
-    // 16 pixels to a tile, 1024 tiles across and down in 20 sectors each way.
-    const int64_t column = (int64_t{x} >> 4) * 20 / 1024;
-    const int64_t row = (int64_t{y} >> 4) * 20 / 1024;
-    if (column < 0 || column >= 26 || row < 0) return "off the map";
-    std::string sector(1, static_cast<char>('A' + column));
-    sector += std::to_string(1 + row);
-    return sector;
-}
+// The sector as the plug-in names it in what it says, off the map included.
+std::string sectorOf(int32_t x, int32_t y) { return printable(sectorName(x, y).text()); }
 
 }  // namespace
 
@@ -176,7 +170,7 @@ void Arena::describe(std::ostream& to) const {
     if (arenaFlags.empty()) to << "no uncarried flags\n";
     for (const ArenaFlag& flag : arenaFlags) {
         to << "flag at tile " << flag.tileX << ' ' << flag.tileY << " ("
-           << sectorOf(flag.tileX * 16, flag.tileY * 16) << ")\n";
+           << sectorOf(flag.tileX * pixelsPerTile, flag.tileY * pixelsPerTile) << ")\n";
     }
 }
 

@@ -1,7 +1,5 @@
 // kadrel arena: runs a script of arena steps against the built plug-in, or
 // reads the steps from the keyboard.
-#include <unistd.h>
-
 #include <iostream>
 #include <optional>
 #include <string>
@@ -68,7 +66,7 @@ int runScript(const ArenaOptions& options) {
 
 int runInteractive(const ArenaOptions& options) {
     Arena arena(options.library, std::cout);
-    const bool prompt = isatty(STDIN_FILENO) != 0;
+    const bool prompt = inputIsKeyboard();
     if (prompt) {
         std::cout << "A stand-in arena around the plug-in " << options.library
                   << ". Type init to connect it, help for the steps, quit to leave.\n";

@@ -17,6 +17,7 @@
 
 #include "core/text.h"
 #include "host/bot_instance.h"
+#include "platform/platform.h"
 #include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
 #include "tools/commands.h"
@@ -27,7 +28,7 @@ namespace kadrel::tools {
 namespace {
 
 struct BankOptions {
-    std::string file = "Quorlen.bank";
+    std::string file = bank::fileName;
     std::string topCount = "10";
     std::string name;
     std::string amount;
@@ -65,7 +66,7 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
 
 // Only the plug-in's own bank has a journal beside it.
 bool isSharedBank(const std::string& path) {
-    return std::filesystem::path(path).filename() == bankFileName;
+    return std::filesystem::path(path).filename() == bank::fileName;
 }
 
 // The bank's directory is the current one while this lives: the plug-in
@@ -129,8 +130,8 @@ bool writeBank(const std::string& path, BankImage& image, const std::function<vo
         edit(current);
         const std::vector<uint8_t> bytes = current.bytes();
         ledger.clear();
-        ledger.appendLoaded(bytes.data(), bytes.size() / sizeof(CreditAccount));
-        image = current;
+        ledger.appendLoaded(bytes.data(), bytes.size() / bank::recordSize);
+        image = std::move(current);
     });
 }
 
@@ -138,21 +139,21 @@ std::string accountCount(size_t count) { return std::to_string(count) + (count =
 
 std::string paddedName(const std::string& name) {
     std::string shown = escapeName(name);
-    if (shown.size() < 20) shown.resize(20, ' ');
+    if (shown.size() < bank::nameSize) shown.resize(bank::nameSize, ' ');
     return shown;
 }
 
 int list(const BankOptions& options) {
     const std::optional<BankImage> image = currentBank(options.file, false);
     if (!image) return 1;
-    if (image->records().empty()) {
+    if (image->size() == 0) {
         std::cout << "no accounts\n";
         return 0;
     }
     std::cout << "record  name                     credits\n";
-    for (size_t index = 0; index < image->records().size(); ++index) {
-        const BankRecord& record = image->records()[index];
-        std::cout << std::setw(6) << index << "  " << paddedName(record.name()) << std::setw(13) << record.credits;
+    for (size_t index = 0; index < image->size(); ++index) {
+        const CreditAccount& record = image->record(index);
+        std::cout << std::setw(6) << index << "  " << paddedName(nameOf(record)) << std::setw(13) << record.credits;
         if (const auto first = image->shadowedBy(index)) {
             std::cout << "  (never found: record " << *first << " has the same name)";
         }
@@ -181,17 +182,17 @@ int top(const BankOptions& options) {
     const std::optional<BankImage> image = currentBank(options.file, false);
     if (!image) return 1;
     std::vector<size_t> reachable;
-    for (size_t index = 0; index < image->records().size(); ++index) {
+    for (size_t index = 0; index < image->size(); ++index) {
         if (!image->shadowedBy(index)) reachable.push_back(index);
     }
     std::stable_sort(reachable.begin(), reachable.end(), [&image](size_t a, size_t b) {
-        return image->records()[a].credits > image->records()[b].credits;
+        return image->record(a).credits > image->record(b).credits;
     });
     if (reachable.size() > *count) reachable.resize(*count);
     if (reachable.empty()) std::cout << "no accounts\n";
     for (size_t rank = 0; rank < reachable.size(); ++rank) {
-        const BankRecord& record = image->records()[reachable[rank]];
-        std::cout << std::setw(4) << rank + 1 << "  " << paddedName(record.name()) << std::setw(13)
+        const CreditAccount& record = image->record(reachable[rank]);
+        std::cout << std::setw(4) << rank + 1 << "  " << paddedName(nameOf(record)) << std::setw(13)
                   << record.credits << '\n';
     }
     return 0;
@@ -205,13 +206,13 @@ int get(const BankOptions& options) {
         std::cerr << "no account matches " << escapeName(options.name) << '\n';
         return 1;
     }
-    const BankRecord& record = image->records()[*index];
-    std::cout << escapeName(record.name()) << " has " << record.credits << " credits\n";
+    const CreditAccount& record = image->record(*index);
+    std::cout << escapeName(nameOf(record)) << " has " << record.credits << " credits\n";
     return 0;
 }
 
 int set(const BankOptions& options) {
-    if (options.name.size() > longestAccountName) {
+    if (options.name.size() > bank::longestName) {
         std::cerr << "kadrel bank: an account name holds at most 19 bytes\n";
         return 1;
     }
@@ -225,12 +226,12 @@ int set(const BankOptions& options) {
     const bool written = writeBank(options.file, *image, [&options, amount](BankImage& bank) {
         const std::optional<size_t> index = bank.find(options.name);
         if (index) {
-            const BankRecord& record = bank.records()[*index];
-            std::cout << escapeName(record.name()) << ": " << record.credits << " -> " << amount << " credits\n";
+            const CreditAccount& record = bank.record(*index);
+            std::cout << escapeName(nameOf(record)) << ": " << record.credits << " -> " << amount << " credits\n";
             bank.setCredits(*index, amount);
         } else {
             std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
-            bank.append(BankRecord::make(options.name, amount));
+            bank.append(makeRecord(options.name, amount));
         }
     });
     if (!written) {
@@ -272,7 +273,7 @@ int importRecords(const BankOptions& options) {
     if (!image) return 1;
     InputText input(options.input, "kadrel bank");
     if (!input.readable()) return 1;
-    std::vector<BankRecord> records;
+    std::vector<CreditAccount> records;
     try {
         records = readCsv(input.text());
     } catch (const std::exception& error) {
@@ -283,26 +284,22 @@ int importRecords(const BankOptions& options) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
-    std::cout << options.file << ": " << accountCount(image->records().size()) << " imported\n";
+    std::cout << options.file << ": " << accountCount(image->size()) << " imported\n";
     return 0;
 }
 
-// Keeps the damaged bytes under a name not yet taken, FILE.damaged, then
-// FILE.damaged.1 and on, the names the plug-in sets a damaged file aside
-// under; "" when none can be written.
+// Keeps the damaged bytes under a name not yet taken, the names the plug-in
+// sets a damaged file aside under; "" when none can be written. The copy is
+// written whole beside the file, then renamed to a free name, so that it is
+// complete and on the disk before the damaged file is replaced.
 std::string keepCopy(const std::string& path, const std::vector<uint8_t>& bytes) {
-    constexpr int attempts = 1000;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        const std::string copy = path + ".damaged" + (attempt > 0 ? "." + std::to_string(attempt) : "");
-        std::FILE* file = std::fopen(copy.c_str(), "wbx");
-        if (file == nullptr) continue;
-        // On the disk before the damaged file is replaced, as the repaired one is.
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                             std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-        if (std::fclose(file) == 0 && written) return copy;
-        std::remove(copy.c_str());
-        return "";
+    const std::string written = path + ".damaged-copy";
+    if (!platform::replaceFile(written.c_str(), bytes.data(), bytes.size())) return "";
+    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
+        const std::string copy = bank::damagedName(path.c_str(), attempt).text();
+        if (platform::renameNoReplace(written.c_str(), copy.c_str())) return copy;
     }
+    std::remove(written.c_str());
     return "";
 }
 
@@ -313,17 +310,17 @@ int check(const BankOptions& options) {
         return 1;
     }
     const std::vector<uint8_t> bytes(contents->begin(), contents->end());
-    const BankImage image = BankImage::fromBytes(bytes);
-    for (size_t index = 0; index < image.records().size(); ++index) {
+    BankImage image = BankImage::fromBytes(bytes);
+    for (size_t index = 0; index < image.size(); ++index) {
         if (const auto first = image.shadowedBy(index)) {
-            std::cout << "record " << index << " (" << escapeName(image.records()[index].name())
-                      << ") is never found: record " << *first << " ("
-                      << escapeName(image.records()[*first].name()) << ") has the same name\n";
+            std::cout << "record " << index << " (" << escapeName(nameOf(image.record(index)))
+                      << ") is never found: record " << *first << " (" << escapeName(nameOf(image.record(*first)))
+                      << ") has the same name\n";
         }
     }
     const std::vector<std::string> problems = image.damage();
     if (problems.empty()) {
-        std::cout << options.file << ": " << accountCount(image.records().size()) << " in " << bytes.size()
+        std::cout << options.file << ": " << accountCount(image.size()) << " in " << bytes.size()
                   << " bytes, sound\n";
         return 0;
     }
@@ -336,13 +333,13 @@ int check(const BankOptions& options) {
         std::cerr << "kadrel bank: cannot keep a copy of the damaged file; nothing was changed\n";
         return 1;
     }
-    const BankImage repaired = image.repaired();
-    if (!repaired.write(options.file)) {
+    image.repair();
+    if (!image.write(options.file)) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
     for (const std::string& problem : problems) std::cout << "repaired: " << problem << '\n';
-    std::cout << options.file << ": " << accountCount(repaired.records().size()) << " kept; the damaged file is "
+    std::cout << options.file << ": " << accountCount(image.size()) << " kept; the damaged file is "
               << copy << '\n';
     return 0;
 }

@@ -4,45 +4,28 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "core/text.h"
 #include "platform/platform.h"
 #include "tools/whole_file.h"
 
 namespace kadrel::tools {
 
-namespace {
+std::string nameOf(const CreditAccount& record) { return std::string(record.name, strnlen(record.name, bank::nameSize)); }
 
-size_t nameLength(const std::array<uint8_t, bankNameSize>& bytes) {
-    return static_cast<size_t>(std::find(bytes.begin(), bytes.end(), 0) - bytes.begin());
+std::vector<uint8_t> tailOf(const CreditAccount& record) {
+    const size_t length = strnlen(record.name, bank::nameSize);
+    if (length >= bank::nameSize) return {};
+    const auto* bytes = reinterpret_cast<const uint8_t*>(record.name);
+    return std::vector<uint8_t>(bytes + length + 1, bytes + bank::nameSize);
 }
 
-int32_t littleEndian(const uint8_t* bytes) {
-    const uint32_t value = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-                           uint32_t{bytes[3]} << 24;
-    return static_cast<int32_t>(value);
-}
-
-}  // namespace
-
-std::string BankRecord::name() const {
-    return std::string(reinterpret_cast<const char*>(nameBytes.data()), nameLength(nameBytes));
-}
-
-bool BankRecord::terminated() const { return nameLength(nameBytes) < bankNameSize; }
-
-std::vector<uint8_t> BankRecord::tail() const {
-    const size_t length = nameLength(nameBytes);
-    if (length >= bankNameSize) return {};
-    return std::vector<uint8_t>(nameBytes.begin() + static_cast<std::ptrdiff_t>(length) + 1, nameBytes.end());
-}
-
-BankRecord BankRecord::make(std::string_view name, int32_t credits, const std::vector<uint8_t>& tail) {
-    if (name.size() > longestAccountName || tail.size() > longestAccountName - name.size()) {
-        throw std::length_error("an account name and what follows its NUL fill at most 20 bytes");
+CreditAccount makeRecord(std::string_view name, int32_t credits, const std::vector<uint8_t>& tail) {
+    if (name.size() > bank::longestName || tail.size() > bank::longestName - name.size()) {
+        throw std::length_error("an account name and what follows its NUL fill at most " +
+                                std::to_string(bank::nameSize) + " bytes");
     }
-    BankRecord record;
-    std::copy(name.begin(), name.end(), record.nameBytes.begin());
-    std::copy(tail.begin(), tail.end(), record.nameBytes.begin() + static_cast<std::ptrdiff_t>(name.size()) + 1);
+    CreditAccount record{};
+    std::copy(name.begin(), name.end(), record.name);
+    std::copy(tail.begin(), tail.end(), record.name + name.size() + 1);
     record.credits = credits;
     return record;
 }
@@ -56,72 +39,58 @@ std::optional<BankImage> BankImage::read(const std::string& path) {
 BankImage BankImage::fromBytes(const std::vector<uint8_t>& bytes) {
     BankImage image;
     image.length = bytes.size();
-    for (size_t offset = 0; offset + bankRecordSize <= bytes.size(); offset += bankRecordSize) {
-        BankRecord record;
-        std::memcpy(record.nameBytes.data(), bytes.data() + offset, bankNameSize);
-        record.credits = littleEndian(bytes.data() + offset + bankNameSize);
-        image.accounts.push_back(record);
+    std::vector<uint8_t> whole(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(bytes.size() % bank::recordSize));
+    for (size_t offset = 0; offset < whole.size(); offset += bank::recordSize) {
+        if (bank::terminateName(whole.data() + offset)) image.unterminated.push_back(offset / bank::recordSize);
     }
+    image.accounts->appendLoaded(whole.data(), whole.size() / bank::recordSize);
     return image;
 }
 
 std::vector<std::string> BankImage::damage() const {
     std::vector<std::string> problems;
-    if (length % bankRecordSize != 0) {
-        problems.push_back(std::to_string(length) + " bytes is not a whole number of 24-byte records (" +
-                           std::to_string(length % bankRecordSize) +
+    if (!bank::wholeRecords(length)) {
+        problems.push_back(std::to_string(length) + " bytes is not a whole number of " +
+                           std::to_string(bank::recordSize) + "-byte records (" +
+                           std::to_string(length % bank::recordSize) +
                            " bytes too many): the plug-in loads no account from this file");
     }
-    for (size_t index = 0; index < accounts.size(); ++index) {
-        if (!accounts[index].terminated()) {
-            problems.push_back("record " + std::to_string(index) + ": the name has no NUL within its 20 bytes");
-        }
+    for (const size_t index : unterminated) {
+        problems.push_back("record " + std::to_string(index) + ": the name has no NUL within its " +
+                           std::to_string(bank::nameSize) + " bytes");
     }
     return problems;
 }
 
-BankImage BankImage::repaired() const {
-    BankImage image = *this;
-    for (BankRecord& record : image.accounts) {
-        if (!record.terminated()) record.nameBytes.back() = 0;
-    }
-    image.length = image.accounts.size() * bankRecordSize;
-    return image;
+void BankImage::repair() {
+    unterminated.clear();
+    length = size() * bank::recordSize;
 }
 
 std::optional<size_t> BankImage::find(std::string_view name) const {
-    const std::string wanted(name);
-    for (size_t index = 0; index < accounts.size(); ++index) {
-        if (equalsNoCase(accounts[index].name().c_str(), wanted.c_str())) return index;
-    }
-    return std::nullopt;
+    const int64_t index = accounts->firstIndex(std::string(name).c_str());
+    if (index < 0) return std::nullopt;
+    return static_cast<size_t>(index);
 }
 
 std::optional<size_t> BankImage::shadowedBy(size_t index) const {
-    const std::optional<size_t> first = find(accounts[index].name());
-    if (first && *first < index) return first;
+    const int64_t first = accounts->firstIndex(record(index).name);
+    if (first >= 0 && static_cast<size_t>(first) < index) return static_cast<size_t>(first);
     return std::nullopt;
 }
 
-void BankImage::append(const BankRecord& record) {
-    accounts.push_back(record);
-    length = accounts.size() * bankRecordSize;
-}
-
-void BankImage::replaceAll(std::vector<BankRecord> records) {
-    accounts = std::move(records);
-    length = accounts.size() * bankRecordSize;
+void BankImage::replaceAll(const std::vector<CreditAccount>& records) {
+    accounts = std::make_unique<Ledger>();
+    accounts->appendLoaded(records.data(), records.size());
+    length = records.size() * bank::recordSize;
 }
 
 std::vector<uint8_t> BankImage::bytes() const {
-    std::vector<uint8_t> result;
-    result.reserve(accounts.size() * bankRecordSize);
-    for (const BankRecord& record : accounts) {
-        result.insert(result.end(), record.nameBytes.begin(), record.nameBytes.end());
-        const auto value = static_cast<uint32_t>(record.credits);
-        for (int shift = 0; shift < 32; shift += 8) result.push_back(static_cast<uint8_t>(value >> shift));
+    std::vector<uint8_t> contents(size() * bank::recordSize);
+    for (size_t index = 0; index < size(); ++index) {
+        std::memcpy(contents.data() + index * bank::recordSize, &record(index), bank::recordSize);
     }
-    return result;
+    return contents;
 }
 
 bool BankImage::write(const std::string& path) const {

@@ -1,35 +1,27 @@
-// The bank file as the plug-in reads and writes it: a headerless sequence of
-// 24-byte records, each 20 name bytes (the name ends at a NUL inside them,
-// the bytes after it mean nothing but are kept) and a little-endian signed
-// 32-bit balance. A file whose length is not a multiple of 24 is damaged: the
-// plug-in loads no account from it.
+// The bank file as kadrel bank holds it: the plug-in's own ledger, loaded from
+// the file's bytes by the plug-in's format, so that every name is found by the
+// plug-in's look-up (a hash index: list, top, get, set and check take time
+// linear in the number of accounts, top n log n for its sort).
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "accounts/bank_format.h"
+#include "accounts/ledger.h"
+
 namespace kadrel::tools {
 
-constexpr size_t bankRecordSize = 24;
-constexpr size_t bankNameSize = 20;
-constexpr size_t longestAccountName = bankNameSize - 1;
-
-struct BankRecord {
-    std::array<uint8_t, bankNameSize> nameBytes{};
-    int32_t credits = 0;
-
-    // The bytes before the first NUL (all 20 when there is none).
-    std::string name() const;
-    bool terminated() const;
-    // The bytes after the name's NUL.
-    std::vector<uint8_t> tail() const;
-
-    static BankRecord make(std::string_view name, int32_t credits, const std::vector<uint8_t>& tail = {});
-};
+// The bytes before the name's terminator.
+std::string nameOf(const CreditAccount& record);
+// The bytes after the name's terminator, which the plug-in carries along unread.
+std::vector<uint8_t> tailOf(const CreditAccount& record);
+// Throws std::length_error when the name and tail do not fit the name's field.
+CreditAccount makeRecord(std::string_view name, int32_t credits, const std::vector<uint8_t>& tail = {});
 
 class BankImage {
 public:
@@ -40,32 +32,34 @@ public:
     // What makes the file unfit for the plug-in, one line each; empty for a
     // sound file.
     std::vector<std::string> damage() const;
-    bool damaged() const { return !damage().empty(); }
 
-    // The whole records with every name ended inside its field: a cut record
-    // at the end is dropped and a name without its NUL is cut to 19 bytes.
-    BankImage repaired() const;
+    // Keeps the whole records, every name ended inside its field: the file
+    // the plug-in would have loaded.
+    void repair();
 
-    const std::vector<BankRecord>& records() const { return accounts; }
-    size_t byteLength() const { return length; }
+    const Ledger& records() const { return *accounts; }
+    size_t size() const { return accounts->size(); }
+    const CreditAccount& record(size_t index) const { return accounts->at(static_cast<uint32_t>(index)); }
 
-    // The index of the first record whose name matches as the plug-in
-    // matches names: same length, ASCII capitals folded.
+    // The record the plug-in finds for a name.
     std::optional<size_t> find(std::string_view name) const;
     // The earlier record that the plug-in finds instead of this one.
     std::optional<size_t> shadowedBy(size_t index) const;
 
-    void setCredits(size_t index, int32_t credits) { accounts[index].credits = credits; }
-    void append(const BankRecord& record);
-    void replaceAll(std::vector<BankRecord> records);
+    void setCredits(size_t index, int32_t credits) { accounts->at(static_cast<uint32_t>(index)).credits = credits; }
+    void append(const CreditAccount& record) { accounts->appendLoaded(record); }
+    void replaceAll(const std::vector<CreditAccount>& records);
 
+    // The records as the file holds them.
     std::vector<uint8_t> bytes() const;
+
     // Writes the file in one atomic step; false when that fails.
     bool write(const std::string& path) const;
 
 private:
-    std::vector<BankRecord> accounts;
+    std::unique_ptr<Ledger> accounts = std::make_unique<Ledger>();
     size_t length = 0;
+    std::vector<size_t> unterminated;  // records whose names the load had to cut
 };
 
 }  // namespace kadrel::tools

@@ -28,8 +28,8 @@ int hexDigit(char digit) {
 
 // The bytes after the name's NUL: nothing when they are all zero, as an
 // account opened by the plug-in has them.
-std::string tailText(const BankRecord& record) {
-    const std::vector<uint8_t> tail = record.tail();
+std::string tailText(const CreditAccount& record) {
+    const std::vector<uint8_t> tail = tailOf(record);
     if (std::all_of(tail.begin(), tail.end(), [](uint8_t byte) { return byte == 0; })) return "";
     std::string text;
     for (const uint8_t byte : tail) text += hexByte(byte);
@@ -184,20 +184,20 @@ std::string escapeName(std::string_view name) {
     return text;
 }
 
-void writeCsv(std::ostream& out, const std::vector<BankRecord>& records) {
+void writeCsv(std::ostream& out, const Ledger& records) {
     out << csvHeader << '\n';
-    for (const BankRecord& record : records) {
-        out << csvField(escapeName(record.name())) << ',' << record.credits << ',' << tailText(record) << '\n';
+    for (const CreditAccount& record : records) {
+        out << csvField(escapeName(nameOf(record))) << ',' << record.credits << ',' << tailText(record) << '\n';
     }
 }
 
-std::vector<BankRecord> readCsv(std::istream& in) {
+std::vector<CreditAccount> readCsv(std::istream& in) {
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::vector<CsvRow> rows = splitCsv(text);
     if (rows.empty() || rows.front().fields != std::vector<std::string>{"name", "credits", "tail"}) {
         throw std::runtime_error(std::string("line 1: the first line must be the header ") + csvHeader);
     }
-    std::vector<BankRecord> records;
+    std::vector<CreditAccount> records;
     for (size_t index = 1; index < rows.size(); ++index) {
         const CsvRow& row = rows[index];
         if (row.fields.size() != 3) {
@@ -205,7 +205,7 @@ std::vector<BankRecord> readCsv(std::istream& in) {
                                           std::to_string(row.fields.size()));
         }
         const std::string name = unescapeName(row.fields[0], row.line);
-        if (name.size() > longestAccountName) {
+        if (name.size() > bank::longestName) {
             throw LineError(row.line, "an account name holds at most 19 bytes: " + row.fields[0]);
         }
         // The number test reads up to a NUL, so "12<NUL>abc" must not reach it.
@@ -213,21 +213,20 @@ std::vector<BankRecord> readCsv(std::istream& in) {
             throw LineError(row.line, "credits must be a whole number from -2147483648 to 2147483647, not '" +
                                           row.fields[1] + "'");
         }
-        const std::vector<uint8_t> tail = parseTail(row.fields[2], longestAccountName - name.size(), row.line);
-        records.push_back(BankRecord::make(name, parseInteger(row.fields[1].c_str(), 10), tail));
+        const std::vector<uint8_t> tail = parseTail(row.fields[2], bank::longestName - name.size(), row.line);
+        records.push_back(makeRecord(name, parseInteger(row.fields[1].c_str(), 10), tail));
     }
     return records;
 }
 
-void writeJson(std::ostream& out, const std::vector<BankRecord>& records) {
+void writeJson(std::ostream& out, const Ledger& records) {
     std::string text = "[";
-    for (size_t index = 0; index < records.size(); ++index) {
-        text += index == 0 ? "\n  {\"name\": " : ",\n  {\"name\": ";
-        appendJsonString(text, records[index].name());
-        text += ", \"credits\": " + std::to_string(records[index].credits) + ", \"tail\": \"" +
-                tailText(records[index]) + "\"}";
+    for (const CreditAccount& record : records) {
+        text += text.size() == 1 ? "\n  {\"name\": " : ",\n  {\"name\": ";
+        appendJsonString(text, nameOf(record));
+        text += ", \"credits\": " + std::to_string(record.credits) + ", \"tail\": \"" + tailText(record) + "\"}";
     }
-    text += records.empty() ? "]\n" : "\n]\n";
+    text += records.size() == 0 ? "]\n" : "\n]\n";
     out << text;
 }
 

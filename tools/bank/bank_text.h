@@ -18,14 +18,14 @@ namespace kadrel::tools {
 std::string escapeName(std::string_view name);
 
 // The CSV file: a header line "name,credits,tail", then one line per record.
-void writeCsv(std::ostream& out, const std::vector<BankRecord>& records);
+void writeCsv(std::ostream& out, const Ledger& records);
 
 // Reads what writeCsv writes (quoted fields as in RFC 4180, CRLF or LF line
 // ends). Throws std::runtime_error naming the line of the first mistake.
-std::vector<BankRecord> readCsv(std::istream& in);
+std::vector<CreditAccount> readCsv(std::istream& in);
 
 // A JSON array of {"name", "credits", "tail"} objects; name bytes from 0x80 up
 // are taken as Latin-1, so that every name is valid text.
-void writeJson(std::ostream& out, const std::vector<BankRecord>& records);
+void writeJson(std::ostream& out, const Ledger& records);
 
 }  // namespace kadrel::tools

@@ -3,6 +3,8 @@
 #include <optional>
 
 #include "core/text.h"
+#include "shop/catalogue_rules.h"
+#include "shop/template.h"
 #include "tools/lint/ini_files.h"
 #include "tools/lint/lint.h"
 
@@ -10,83 +12,102 @@ namespace kadrel::tools {
 
 namespace {
 
-constexpr int highestItem = 255;
-constexpr size_t longestItemName = 20;
-constexpr size_t longestValue = 191;
+using namespace catalogue;
 
-// Codes that name a special action; every other code makes buying the item
-// answer "The specified item has invalid data".
-bool knownSpecialAction(int32_t code) {
-    return (code >= 0 && code <= 18) || code == 20 || code == 21 || code == 24 || code == 25;
-}
+constexpr int highestItem = sectionCount - 1;
+constexpr size_t longestValue = valueBufferSize - 1;
 
-std::vector<std::string> numbered(const char* stem) {
+std::string numberedKey(const ItemKey& key, int slot) { return key.name + std::to_string(slot); }
+
+// Every key an item section can hold, each numbered one slot by slot; or
+// only the integer ones.
+std::vector<std::string> keysOf(bool integersOnly) {
     std::vector<std::string> keys;
-    for (int index = 0; index < actionSlots; ++index) keys.push_back(stem + std::to_string(index));
-    return keys;
-}
-
-std::vector<std::string> itemKeys() {
-    std::vector<std::string> keys{"Name", "Description", "Value"};
-    for (const char* stem : {"PrivAction", "PubAction", "SpecialAction"}) {
-        for (const std::string& key : numbered(stem)) keys.push_back(key);
+    for (const ItemKey& key : itemKeys) {
+        if (integersOnly && !key.integer) continue;
+        if (!key.numbered) keys.emplace_back(key.name);
+        for (int slot = 0; key.numbered && slot < actionSlots; ++slot) keys.push_back(numberedKey(key, slot));
     }
-    keys.emplace_back("SpecialPoints");
     return keys;
 }
 
-std::vector<std::string> integerKeys() {
-    std::vector<std::string> keys{"Value"};
-    for (const std::string& key : numbered("SpecialAction")) keys.push_back(key);
-    keys.emplace_back("SpecialPoints");
-    return keys;
+// "Name, Description, ..., PrivAction0-9, ... and SpecialPoints".
+std::string keyList() {
+    std::string list;
+    for (const ItemKey& key : itemKeys) {
+        if (!list.empty()) list += &key == std::end(itemKeys) - 1 ? " and " : ", ";
+        list += key.name;
+        if (key.numbered) list += "0-" + std::to_string(actionSlots - 1);
+    }
+    return list;
+}
+
+// "0-18, 20, 21, 24 and 25": the runs of known codes.
+std::string specialActionCodeList() {
+    std::vector<std::string> runs;
+    for (int32_t code = 0; code < specialActionCodes; ++code) {
+        if (!knownSpecialAction(code)) continue;
+        int32_t last = code;
+        while (last + 1 < specialActionCodes && knownSpecialAction(last + 1)) ++last;
+        if (last > code + 1) {
+            runs.push_back(std::to_string(code) + "-" + std::to_string(last));
+            code = last;
+        } else {
+            runs.push_back(std::to_string(code));
+        }
+    }
+    std::string list;
+    for (size_t index = 0; index < runs.size(); ++index) {
+        list += (index == 0 ? "" : index + 1 == runs.size() ? " and " : ", ") + runs[index];
+    }
+    return list;
+}
+
+std::string placeholderList() {
+    std::string list;
+    for (const Placeholder& placeholder : placeholders) list += (list.empty() ? "" : " ") + std::string(placeholder.text);
+    return list;
 }
 
 // The item number of a section the plug-in reads: "Item" and 0 to 255 without
 // leading zeros. Why another section is never read, in `why`.
 std::optional<int> itemNumber(const std::string& section, std::string& why) {
-    const std::string stem = section.substr(0, 4);
-    const std::string digits = section.size() > 4 ? section.substr(4) : "";
-    if (!sameName(stem, "Item") || digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
-        why = "the plug-in reads only the sections Item0 to Item255";
+    const size_t stemLength = std::string(sectionStem).size();
+    const std::string stem = section.substr(0, stemLength);
+    const std::string digits = section.size() > stemLength ? section.substr(stemLength) : "";
+    if (!sameName(stem, sectionStem) || digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+        why = "the plug-in reads only the sections " + std::string(sectionStem) + "0 to " + sectionStem +
+              std::to_string(highestItem);
         return std::nullopt;
     }
     const size_t significant = digits.find_first_not_of('0');
     const std::string number = significant == std::string::npos ? "0" : digits.substr(significant);
     if (number.size() > 3 || std::stoi(number) > highestItem) {
-        why = "item numbers run from 0 to 255";
+        why = "item numbers run from 0 to " + std::to_string(highestItem);
         return std::nullopt;
     }
     if (number != digits) {
-        why = "item numbers are written without leading zeros (Item" + number + ")";
+        why = "item numbers are written without leading zeros (" + std::string(sectionStem) + number + ")";
         return std::nullopt;
     }
     return std::stoi(number);
 }
 
-// The item name as the loader makes it: the first 20 characters, then the
-// text before the first blank.
-std::string itemName(const std::string& value) {
-    const std::string kept = value.substr(0, longestItemName);
-    std::string word = kept.substr(0, kept.find(' '));
-    while (!word.empty() && word.back() == ' ') word.pop_back();
-    return word;
-}
-
 // What the loader stored for one of the integer keys.
 int32_t loadedNumber(const ShopItem& item, const std::string& key) {
-    if (sameName(key, "Value")) return item.value;
+    if (sameName(key, key::value.name)) return item.value;
     for (int slot = 0; slot < actionSlots; ++slot) {
-        if (sameName(key, "SpecialAction" + std::to_string(slot))) return item.specialActions[slot];
+        if (sameName(key, numberedKey(key::specialAction, slot))) return item.specialActions[slot];
     }
     return item.specialPoints;
 }
 
-std::string invalidEntry(int number) { return "Invalid buy.ini entry: " + std::to_string(number); }
+// What the plug-in tells the host when it drops an item.
+std::string invalidEntry(int number) { return std::string("Invalid ") + fileName + " entry: " + std::to_string(number); }
 
 struct ItemCheck {
     const IniFile& file;
-    const std::vector<std::string>& echoes;
+    const LoadReport& report;
     Findings& findings;
     // The loaded item of each section number, in catalogue order.
     std::vector<std::pair<int, const ShopItem*>> loaded;
@@ -99,7 +120,7 @@ struct ItemCheck {
     }
 
     void unreadKeys(const platform::ProfileSection& section, bool isItem) const {
-        static const std::vector<std::string> known = itemKeys();
+        static const std::vector<std::string> known = keysOf(false);
         FirstKeys firstKeys;
         for (const platform::ProfileEntry& entry : section.entries) {
             if (!firstKeys.answered(file, section, entry, findings)) continue;
@@ -112,8 +133,7 @@ struct ItemCheck {
             if (!closest.empty()) {
                 message += "; did you mean " + closest + "?";
             } else {
-                message += " (it reads Name, Description, Value, PrivAction0-9, PubAction0-9, SpecialAction0-9 and "
-                           "SpecialPoints)";
+                message += " (it reads " + keyList() + ")";
             }
             findings.warning(file.name, section.name, entry.key, message);
         }
@@ -121,27 +141,30 @@ struct ItemCheck {
 
     void item(const platform::ProfileSection& section, int number) const {
         const std::string& name = section.name;
-        const std::string itemSection = "Item" + std::to_string(number);
-        const std::string nameValue = file.fullValue(itemSection, "Name");
-        if (file.value(itemSection, "Name").empty()) {
+        const std::string itemSection = sectionName(number).text();
+        const std::string nameValue = file.fullValue(itemSection, key::name.name);
+        const SectionLoad& load = report.sections[number];
+        if (load.outcome == SectionLoad::Outcome::NoName) {
             findings.warning(file.name, name, "", "no Name, so the plug-in skips this section");
             return;
         }
         for (const platform::ProfileEntry& entry : section.entries) {
             if (file.fullValue(itemSection, entry.key).size() > longestValue) {
-                findings.warning(file.name, name, entry.key, "the value is cut to its first 191 characters");
+                findings.warning(file.name, name, entry.key,
+                                 "the value is cut to its first " + std::to_string(longestValue) + " characters");
             }
         }
-        const std::string called = itemName(file.value(itemSection, "Name"));
+        const std::string called = itemName(file.value(itemSection, key::name.name).c_str()).text();
         if (called != nameValue) {
-            findings.warning(file.name, name, "Name",
+            findings.warning(file.name, name, key::name.name,
                              "the item is called \"" + called +
-                                 "\": the plug-in keeps the first 20 characters and, of those, the first word");
+                                 "\": the plug-in keeps the first " + std::to_string(nameWidth) +
+                                 " characters and, of those, the first word");
         }
 
-        const bool rejected = std::find(echoes.begin(), echoes.end(), invalidEntry(number)) != echoes.end();
+        const bool rejected = load.outcome == SectionLoad::Outcome::Refused;
         bool explained = false;
-        for (const std::string& key : integerKeys()) {
+        for (const std::string& key : keysOf(true)) {
             const std::string value = file.value(itemSection, key);
             if (value.empty()) continue;
             if (!isNumeric(value.c_str())) {
@@ -169,28 +192,28 @@ struct ItemCheck {
             findings.error(file.name, name, "", "the plug-in says \"" + invalidEntry(number) + "\" and drops the item");
         }
 
-        for (const char* stem : {"PrivAction", "PubAction"}) {
-            for (const std::string& key : numbered(stem)) {
+        for (const ItemKey* actions : {&key::privAction, &key::pubAction}) {
+            for (int slot = 0; slot < actionSlots; ++slot) {
+                const std::string key = numberedKey(*actions, slot);
                 const std::string line = file.value(itemSection, key);
-                for (const char* chosen : {"%name%", "%squad%", "%param%"}) {
-                    if (line.rfind(chosen, 0) != 0) continue;
+                for (const Placeholder& placeholder : placeholders) {
+                    if (!placeholder.playerChose || line.rfind(placeholder.text, 0) != 0) continue;
                     findings.warning(file.name, name, key,
-                                     std::string("the line begins with ") + chosen +
+                                     std::string("the line begins with ") + placeholder.text +
                                          ", text the buyer chose: the plug-in drops the '*' characters it begins "
                                          "with, so that a buyer cannot make the bot send a server command");
                 }
                 for (const std::string& unknown : unknownPlaceholders(line)) {
                     findings.warning(file.name, name, key,
-                                     "unknown placeholder " + unknown +
-                                         ", sent as written (the plug-in replaces %name% %points% %squad% %freq1% "
-                                         "%freq2% %param%, in lower case)");
+                                     "unknown placeholder " + unknown + ", sent as written (the plug-in replaces " +
+                                         placeholderList() + ", in lower case)");
                 }
             }
         }
-        const std::string description = file.value(itemSection, "Description");
-        if (std::any_of(std::begin(knownPlaceholders), std::end(knownPlaceholders),
-                        [&](const char* placeholder) { return description.find(placeholder) != std::string::npos; })) {
-            findings.warning(file.name, name, "Description",
+        const std::string description = file.value(itemSection, key::description.name);
+        if (std::any_of(std::begin(placeholders), std::end(placeholders),
+                        [&](const Placeholder& placeholder) { return description.find(placeholder.text) != std::string::npos; })) {
+            findings.warning(file.name, name, key::description.name,
                              "the listing shows the description as written: placeholders are replaced only in the "
                              "actions");
         }
@@ -202,16 +225,16 @@ struct ItemCheck {
         for (int slot = 0; slot < actionSlots; ++slot) {
             const int32_t code = item.specialActions[slot];
             if (!knownSpecialAction(code)) {
-                findings.warning(file.name, name, "SpecialAction" + std::to_string(slot),
+                findings.warning(file.name, name, numberedKey(key::specialAction, slot),
                                  "no special action has the code " + std::to_string(code) +
-                                     ": buying the item answers \"The specified item has invalid data\" (codes are "
-                                     "0-18, 20, 21, 24 and 25)");
+                                     ": buying the item answers \"The specified item has invalid data\" (codes are " +
+                                     specialActionCodeList() + ")");
             }
         }
         for (auto earlier = loaded.begin(); earlier != here; ++earlier) {
             if (earlier->second->name.equalsNoCase(item.name)) {
-                findings.warning(file.name, name, "Name",
-                                 "never bought: [Item" + std::to_string(earlier->first) + "] is also called \"" +
+                findings.warning(file.name, name, key::name.name,
+                                 "never bought: [" + std::string(sectionStem) + std::to_string(earlier->first) + "] is also called \"" +
                                      earlier->second->name.text() + "\" and !buy finds it first");
                 break;
             }
@@ -221,22 +244,19 @@ struct ItemCheck {
 
 }  // namespace
 
-void lintBuyIni(const BotInstance& bot, const std::vector<std::string>& echoes, Findings& findings) {
-    const IniFile file("buy.ini");
+void lintBuyIni(const BotInstance& bot, const LoadReport& report, Findings& findings) {
+    const IniFile file(fileName, valueBufferSize);
     if (!file.text) {
         findings.warning(file.name, "", "", "cannot be read: the shop has nothing to buy");
         return;
     }
     reportIgnoredLines(file, findings);
-    ItemCheck check{file, echoes, findings, {}};
+    ItemCheck check{file, report, findings, {}};
 
-    // Which section each loaded item came from: the loader takes the numbers
-    // in order and skips the sections without a Name and those it rejects.
+    // The loader appends the sections it takes in the order of their numbers.
     auto next = bot.shopItems.begin();
     for (int number = 0; number <= highestItem && next != bot.shopItems.end(); ++number) {
-        const std::string itemSection = "Item" + std::to_string(number);
-        if (file.value(itemSection, "Name").empty()) continue;
-        if (std::find(echoes.begin(), echoes.end(), invalidEntry(number)) != echoes.end()) continue;
+        if (report.sections[number].outcome != SectionLoad::Outcome::Taken) continue;
         check.loaded.emplace_back(number, &*next);
         ++next;
     }

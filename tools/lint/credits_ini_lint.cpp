@@ -10,21 +10,23 @@ namespace kadrel::tools {
 
 namespace {
 
-constexpr const char* rewardSection = "Credits";
-constexpr size_t longestValue = 191;
+constexpr const char* rewardSection = rewardsSection;
+constexpr size_t longestValue = rewardValueBufferSize - 1;
+
+std::string prizeKey(int32_t type) { return prizeKeyStem + std::to_string(type); }
 
 std::vector<std::string> rewardKeys() {
-    std::vector<std::string> keys{"SoccerGoalEnemy", "SoccerGoalTeam", "FlagVictoryTeam", "FlagVictoryEnemy",
-                                  "Kill",            "TeamKill",       "Killed",          "TeamKilled",
-                                  "AnyPrize"};
-    for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) keys.push_back("Prize" + std::to_string(type));
+    std::vector<std::string> keys;
+    for (const AmountKey& amount : amountKeys) keys.emplace_back(amount.key);
+    keys.emplace_back(anyPrizeKey);
+    for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) keys.push_back(prizeKey(type));
     return keys;
 }
 
-// Read along with the bank file; nothing in the plug-in consults it.
-constexpr const char* canGoNegativeKey = "CanGoNegative";
-
-bool isPrizeKey(const std::string& key) { return key.size() > 5 && sameName(key.substr(0, 5), "Prize"); }
+bool isPrizeKey(const std::string& key) {
+    const std::string stem = prizeKeyStem;
+    return key.size() > stem.size() && sameName(key.substr(0, stem.size()), stem);
+}
 
 std::string unreadKeyMessage(const std::string& key, const std::vector<std::string>& known) {
     std::string message = "the plug-in never reads this key";
@@ -38,29 +40,16 @@ std::string unreadKeyMessage(const std::string& key, const std::vector<std::stri
     return message;
 }
 
-struct AmountField {
-    const char* key;
-    int32_t RewardTable::*field;
-};
-
-constexpr AmountField amountFields[] = {
-    {"SoccerGoalEnemy", &RewardTable::soccerGoalEnemy}, {"SoccerGoalTeam", &RewardTable::soccerGoalTeam},
-    {"FlagVictoryTeam", &RewardTable::flagVictoryTeam}, {"FlagVictoryEnemy", &RewardTable::flagVictoryEnemy},
-    {"Kill", &RewardTable::kill},                       {"TeamKill", &RewardTable::teamKill},
-    {"Killed", &RewardTable::killed},                   {"TeamKilled", &RewardTable::teamKilled},
-};
-
 // The amount the plug-in's loader made of a key, when the table shows it: the
 // AnyPrize amount is seen only in a prize type without a PrizeN of its own.
 std::optional<int32_t> loadedAmount(const RewardTable& rewards, const IniFile& file, const std::string& key) {
-    for (const AmountField& amount : amountFields) {
+    for (const AmountKey& amount : amountKeys) {
         if (sameName(key, amount.key)) return rewards.*amount.field;
     }
     for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) {
-        const std::string prizeKey = "Prize" + std::to_string(type);
         const int32_t amount = rewards.prize[type - lowestPrizeType];
-        if (sameName(key, prizeKey)) return amount;
-        if (sameName(key, "AnyPrize") && file.value(rewardSection, prizeKey).empty()) return amount;
+        if (sameName(key, prizeKey(type))) return amount;
+        if (sameName(key, anyPrizeKey) && file.value(rewardSection, prizeKey(type)).empty()) return amount;
     }
     return std::nullopt;
 }
@@ -68,7 +57,7 @@ std::optional<int32_t> loadedAmount(const RewardTable& rewards, const IniFile& f
 }  // namespace
 
 void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echoes, Findings& findings) {
-    const IniFile file("credits.ini");
+    const IniFile file(rewardsFile, rewardValueBufferSize);
     for (const std::string& echo : echoes) findings.error(file.name, "", "", "the plug-in says \"" + echo + "\"");
     if (!file.text) {
         findings.warning(file.name, "", "", "cannot be read: every reward is 0");
@@ -79,12 +68,12 @@ void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echo
     bool rewardsSeen = false;
     for (const platform::ProfileSection& section : file.text->allSections()) {
         if (!sameName(section.name, rewardSection)) {
-            std::string message = "never read: the plug-in reads only the section Credits";
+            std::string message = std::string("never read: the plug-in reads only the section ") + rewardSection;
             findings.warning(file.name, section.name, "", message);
             continue;
         }
         if (rewardsSeen) {
-            findings.warning(file.name, section.name, "", "never read: an earlier [Credits] is the one read");
+            findings.warning(file.name, section.name, "", std::string("never read: an earlier [") + rewardSection + "] is the one read");
             continue;
         }
         rewardsSeen = true;
@@ -97,7 +86,7 @@ void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echo
                 continue;
             }
             if (file.fullValue(rewardSection, entry.key).size() > longestValue) {
-                findings.warning(file.name, section.name, entry.key, "the value is cut to its first 191 characters");
+                findings.warning(file.name, section.name, entry.key, "the value is cut to its first " + std::to_string(longestValue) + " characters");
             }
             const std::string value = file.value(rewardSection, entry.key);
             if (value.empty()) continue;
@@ -112,7 +101,7 @@ void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echo
             findings.warning(file.name, section.name, entry.key, message);
         }
     }
-    if (!rewardsSeen) findings.warning(file.name, "", "", "no [Credits] section: every reward is 0");
+    if (!rewardsSeen) findings.warning(file.name, "", "", std::string("no [") + rewardSection + "] section: every reward is 0");
 }
 
 }  // namespace kadrel::tools

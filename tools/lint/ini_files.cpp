@@ -2,14 +2,13 @@
 
 #include "core/text.h"
 #include "platform/platform.h"
+#include "shop/template.h"
 #include "tools/whole_file.h"
 
 namespace kadrel::tools {
 
 namespace {
 
-// What the plug-in reads into its 192-byte buffers.
-constexpr uint32_t pluginBuffer = 192;
 constexpr uint32_t wholeValue = 1u << 20;
 
 bool placeholderByte(char byte) {
@@ -19,14 +18,15 @@ bool placeholderByte(char byte) {
 
 }  // namespace
 
-IniFile::IniFile(const char* fileName) : name(fileName), profile(fileName) {
+IniFile::IniFile(const char* fileName, uint32_t bufferSize)
+    : name(fileName), bufferSize(bufferSize), profile(fileName) {
     if (std::optional<std::string> contents = readWholeFile(platform::configFilePath(fileName).text())) {
         text.emplace(*contents);
     }
 }
 
 std::string IniFile::value(const std::string& section, const std::string& key) const {
-    return profile.read(section.c_str(), key.c_str(), pluginBuffer).text();
+    return profile.read(section.c_str(), key.c_str(), bufferSize).text();
 }
 
 std::string IniFile::fullValue(const std::string& section, const std::string& key) const {
@@ -63,7 +63,7 @@ std::vector<std::string> unknownPlaceholders(const std::string& text) {
             continue;
         }
         bool known = false;
-        for (const char* placeholder : knownPlaceholders) known = known || candidate == placeholder;
+        for (const Placeholder& placeholder : placeholders) known = known || candidate == placeholder.text;
         if (!known) unknown.push_back(candidate);
         open = text.find('%', close + 1);
     }

@@ -17,12 +17,13 @@ namespace kadrel::tools {
 
 struct IniFile {
     std::string name;
+    uint32_t bufferSize;  // the plug-in's, for this file's values
     platform::ProfileFile profile;  // as the plug-in reads it
     std::optional<platform::ProfileText> text;  // none when the file cannot be read
 
-    explicit IniFile(const char* fileName);
+    IniFile(const char* fileName, uint32_t bufferSize);
 
-    // The value as the plug-in reads it: at most 191 characters.
+    // The value as the plug-in reads it: at most bufferSize - 1 characters.
     std::string value(const std::string& section, const std::string& key) const;
     // The whole value, to tell whether the plug-in cuts it.
     std::string fullValue(const std::string& section, const std::string& key) const;
@@ -46,11 +47,8 @@ private:
     std::set<std::string> seen;
 };
 
-// Placeholders are lower-case words between percent signs.
-constexpr const char* knownPlaceholders[] = {"%name%", "%points%", "%squad%", "%freq1%", "%freq2%", "%param%"};
-
 // The texts between percent signs that look like placeholders (letters,
-// digits and underscores only) and are none of the known ones.
+// digits and underscores only) and are none of the plug-in's.
 std::vector<std::string> unknownPlaceholders(const std::string& text);
 
 }  // namespace kadrel::tools

@@ -11,8 +11,8 @@
 
 namespace kadrel::tools {
 
-// `bot` has run loadShopItems; `echoes` are the texts it sent the host.
-void lintBuyIni(const BotInstance& bot, const std::vector<std::string>& echoes, Findings& findings);
+// `bot` has run loadShopItems, which filled `report`.
+void lintBuyIni(const BotInstance& bot, const catalogue::LoadReport& report, Findings& findings);
 
 // `bot` has run loadRewards; `echoes` are the texts it sent the host.
 void lintCreditsIni(const BotInstance& bot, const std::vector<std::string>& echoes, Findings& findings);

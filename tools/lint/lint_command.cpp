@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "host/bot_instance.h"
+#include "shop/catalogue_rules.h"
 #include "tools/commands.h"
 #include "tools/lint/lint.h"
 
@@ -83,16 +84,17 @@ int lint(const LintOptions& options) {
     const WorkingDirectory here(options.directory);
     BotInstance bot(1);
     bot.callback = &captureEcho;
-    std::vector<std::string> shopEchoes;
+    std::vector<std::string> shopEchoes;  // told by the report instead
     std::vector<std::string> rewardEchoes;
+    auto shopReport = std::make_unique<catalogue::LoadReport>();
     capturedEchoes = &shopEchoes;
-    bot.loadShopItems();
+    bot.loadShopItems(shopReport.get());
     capturedEchoes = &rewardEchoes;
     bot.loadRewards();
     capturedEchoes = nullptr;
 
     Findings findings;
-    lintBuyIni(bot, shopEchoes, findings);
+    lintBuyIni(bot, *shopReport, findings);
     lintCreditsIni(bot, rewardEchoes, findings);
     findings.print(std::cout);
     if (options.show) showLoaded(bot);

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the operators' ZIP and checks it as an operator receives it: exactly
+# the plug-in, the program, the three example files and the guide; the guide
+# in Windows line ends; both executables stripped of debug information and
+# importing only DLLs that every Windows has; and the packaged DLL passing the
+# checks of the shipped DLL's tables.
+# Usage: check_package.sh BUILD-DIR SOURCE-DIR
+set -euo pipefail
+build=$1
+source_dir=$2
+fail() { echo "FAIL: $*"; exit 1; }
+
+cmake --build "$build" --target package >/dev/null
+zips=("$build"/kadrel-*-win32.zip)
+[ ${#zips[@]} = 1 ] && [ -f "${zips[0]}" ] || fail "expected one kadrel-VERSION-win32.zip in $build"
+zip=${zips[0]}
+version=$(sed -nE 's/^project\(Kadrel VERSION ([0-9.]+).*/\1/p' "$source_dir/CMakeLists.txt")
+[ "$(basename "$zip")" = "kadrel-$version-win32.zip" ] || fail "the package is called $(basename "$zip")"
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+unzip -q "$zip" -d "$unpacked"
+listing=$(cd "$unpacked" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
+[ "$listing" = 'README.txt buy.ini credits.ini demo.arena kadrel.dll kadrel.exe ' ] || fail "the package holds $listing"
+
+for name in credits.ini buy.ini demo.arena; do
+    cmp -s "$unpacked/$name" "$source_dir/examples/$name" || fail "$name differs from examples/$name"
+done
+lines=$(wc -l <"$unpacked/README.txt")
+crlf=$(grep -c $'\r$' "$unpacked/README.txt" || true)
+[ "$lines" -gt 20 ] && [ "$crlf" = "$lines" ] || fail "README.txt: $crlf of $lines lines end in CR LF"
+grep -q 'kadrel.exe arena demo.arena' "$unpacked/README.txt" || fail "README.txt does not show the demo"
+grep -q 'kadrel.exe lint' "$unpacked/README.txt" || fail "README.txt does not show lint"
+
+# DLLs that come with every Windows: the C runtime and the system's own.
+system_dlls='^(KERNEL32|msvcrt|USER32|ADVAPI32|SHELL32|WS2_32|api-ms-win-.*)\.dll$'
+for name in kadrel.dll kadrel.exe; do
+    dump=$(i686-w64-mingw32-objdump -p "$unpacked/$name")
+    grep -q 'file format pei-i386' <<<"$dump" || fail "$name is not a PE32 i386 image"
+    if i686-w64-mingw32-objdump -h "$unpacked/$name" | grep -q '\.debug'; then fail "$name holds debug information"; fi
+    imports=$(awk '/DLL Name:/{print $3}' <<<"$dump" | sort -u)
+    [ -n "$imports" ] || fail "$name imports nothing"
+    while read -r dll; do
+        grep -qiE "$system_dlls" <<<"$dll" || fail "$name imports $dll, which is no system DLL"
+    done <<<"$imports"
+    echo "$name imports: $(tr '\n' ' ' <<<"$imports")"
+done
+
+# The DLL operators get is the one whose tables pass the shipped DLL's checks.
+bash "$source_dir/tests/check_dll_tables.sh" "$unpacked/kadrel.dll" >/dev/null || fail "the packaged kadrel.dll fails the table checks"
+echo "package: $(basename "$zip"), $(tr -s ' ' <<<"$listing")"
+echo "1 passed, 0 failed"

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# kadrel.exe beside kadrel.dll, run under Wine as an operator runs it on
+# Windows: the demo match (its transcript byte for byte, the same as the
+# native program's), the bank's CSV round trip, and lint of the example files,
+# with LF and CR LF line ends and a Windows path.
+# Usage: windows_kit_test.sh SOURCE-DIR KADREL-EXE RUNNER...
+set -uo pipefail
+source_dir=$1
+program=$2
+shift 2
+runner=("$@")
+
+passed=0
+failed=0
+check() {  # NAME, then the command that must succeed
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok: $name"
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $name"
+    fi
+}
+kadrel() { "${runner[@]}" "$program" "$@"; }
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch" || exit 1
+
+# Wine sets up its prefix on first use and says so on the error stream, which
+# the demo match must leave empty.
+kadrel --help >/dev/null 2>&1
+
+# The demo match, in a directory that holds the example files.
+mkdir demo
+cp "$source_dir"/examples/{credits.ini,buy.ini,demo.arena} demo/
+demo_match() {
+    (cd demo && kadrel arena demo.arena >transcript 2>errors) &&
+        cmp demo/transcript "$source_dir/tests/tools/demo.transcript" && [ ! -s demo/errors ]
+}
+check "the demo transcript, byte for byte" demo_match
+check "the demo match left its bank behind" test -s demo/Quorlen.bank
+
+# The bank: accounts set one by one, exported, imported into a new file that
+# must equal the first byte for byte; then the same CSV with CR LF line ends.
+bank_round_trip() {
+    mkdir bank && cd bank || return 1
+    kadrel bank set Alice 250 >/dev/null && kadrel bank set 'Comma, "Quote"' 2147483647 >/dev/null &&
+        kadrel bank set ' Blank ends ' -2147483648 >/dev/null && kadrel bank set alice 300 >/dev/null &&
+        kadrel bank export --csv -o bank.csv && kadrel bank copy.bank import bank.csv >/dev/null &&
+        cmp Quorlen.bank copy.bank && [ "$(kadrel bank get ALICE)" = "Alice has 300 credits" ] &&
+        [ "$(stat -c %s Quorlen.bank)" = 72 ]
+    local status=$?
+    cd ..
+    return $status
+}
+check "the bank's CSV round trip" bank_round_trip
+crlf_import() {
+    sed 's/$/\r/' bank/bank.csv >bank/crlf.csv && kadrel bank bank/crlf.bank import bank/crlf.csv >/dev/null &&
+        cmp bank/Quorlen.bank bank/crlf.bank
+}
+check "a CSV with CR LF line ends imports the same" crlf_import
+windows_path_bank() {
+    local path="Z:${scratch//\//\\}\\bank\\Quorlen.bank"
+    [ "$(kadrel bank "$path" get 'comma, "quote"')" = 'Comma, "Quote" has 2147483647 credits' ]
+}
+check "the bank read through a Windows path" windows_path_bank
+
+# Lint of the example files, as they are and with CR LF line ends.
+lint_clean() { [ "$(kadrel lint "$1")" = "0 errors, 0 warnings" ]; }
+check "lint of the examples" lint_clean "$source_dir/examples"
+mkdir crlf
+for name in credits.ini buy.ini; do sed 's/$/\r/' "$source_dir/examples/$name" >"crlf/$name"; done
+check "lint of the examples with CR LF line ends, through a Windows path" lint_clean "Z:${scratch//\//\\}\\crlf"
+lint_finds() {
+    printf '[Item0]\r\nName=Shield\r\nValue=ten\r\n' >crlf/buy.ini
+    local found status
+    found=$(kadrel lint crlf)
+    status=$?
+    # An error makes lint fail, so that a script can stop before going live.
+    [ "$status" = 1 ] && grep -qx '1 error, 0 warnings' <<<"$found" &&
+        grep -q '^buy.ini \[Item0\] Value: error: "ten" is not a whole number' <<<"$found"
+}
+check "lint finds a mistake in a CR LF file" lint_finds
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
