@@ -1,3 +1,7 @@
+// 64-bit file offsets and inode numbers on 32-bit hosts too: without them
+// readdir gives up on large file systems and pread stops at 2 GB.
+#define _FILE_OFFSET_BITS 64
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
