@@ -65,7 +65,10 @@ std::string specialActionCodeList() {
 
 std::string placeholderList() {
     std::string list;
-    for (const char* placeholder : placeholders) list += (list.empty() ? "" : " ") + std::string(placeholder);
+    for (const char* placeholder : placeholders) {
+        if (!list.empty()) list += ' ';
+        list += placeholder;
+    }
     return list;
 }
 
