@@ -86,8 +86,8 @@ TEST_F(BankTool, JsonReadsNameBytesAsLatin1) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
               "[\n"
-              "  {\"name\": \"\xc3\x84sa\", \"credits\": 3, \"tail\": \"\"},\n"
-              "  {\"name\": \"Q\\\"\\\\\", \"credits\": -1, \"tail\": \"05000000000000000000000000000000\"}\n"
+              "  {\n    \"name\": \"\xc3\x84sa\",\n    \"credits\": 3,\n    \"tail\": \"\"\n  },\n"
+              "  {\n    \"name\": \"Q\\\"\\\\\",\n    \"credits\": -1,\n    \"tail\": \"05000000000000000000000000000000\"\n  }\n"
               "]\n");
 }
 

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include <nlohmann/json.hpp>
+
 #include "core/text.h"
 
 namespace kadrel::tools {
@@ -145,26 +147,19 @@ std::vector<CsvRow> splitCsv(const std::string& text) {
     return rows;
 }
 
-void appendJsonString(std::string& out, const std::string& text) {
-    out += '"';
-    for (const char byte : text) {
+// Name bytes from 0x80 up read as Latin-1: two UTF-8 bytes each.
+std::string latin1AsUtf8(const std::string& bytes) {
+    std::string text;
+    for (const char byte : bytes) {
         const auto code = static_cast<unsigned char>(byte);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += byte;
-        } else if (code < 0x20 || code == 0x7F) {
-            char escaped[7];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
-            out += escaped;
-        } else if (code < 0x80) {
-            out += byte;
+        if (code < 0x80) {
+            text += byte;
         } else {
-            // Latin-1 to UTF-8: two bytes for U+0080 to U+00FF.
-            out += static_cast<char>(0xC0 | code >> 6);
-            out += static_cast<char>(0x80 | (code & 0x3F));
+            text += static_cast<char>(0xC0 | code >> 6);
+            text += static_cast<char>(0x80 | (code & 0x3F));
         }
     }
-    out += '"';
+    return text;
 }
 
 }  // namespace
@@ -220,14 +215,11 @@ std::vector<CreditAccount> readCsv(std::istream& in) {
 }
 
 void writeJson(std::ostream& out, const Ledger& records) {
-    std::string text = "[";
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const CreditAccount& record : records) {
-        text += text.size() == 1 ? "\n  {\"name\": " : ",\n  {\"name\": ";
-        appendJsonString(text, nameOf(record));
-        text += ", \"credits\": " + std::to_string(record.credits) + ", \"tail\": \"" + tailText(record) + "\"}";
+        list.push_back({{"name", latin1AsUtf8(nameOf(record))}, {"credits", record.credits}, {"tail", tailText(record)}});
     }
-    text += records.size() == 0 ? "]\n" : "\n]\n";
-    out << text;
+    out << list.dump(2) << '\n';
 }
 
 }  // namespace kadrel::tools

@@ -65,17 +65,24 @@ std::string specialActionCodeList() {
 
 std::string placeholderList() {
     std::string list;
-    for (const Placeholder& placeholder : placeholders) list += (list.empty() ? "" : " ") + std::string(placeholder.text);
+    for (const Placeholder& placeholder : placeholders) {
+        if (!list.empty()) list += ' ';
+        list += placeholder.text;
+    }
     return list;
 }
 
-// The item number of a section the plug-in reads: "Item" and 0 to 255 without
-// leading zeros. Why another section is never read, in `why`.
+// The item number of a section the plug-in reads: the loader asks for each
+// section by the name it builds from the number. Why another section is
+// never read, in `why`.
 std::optional<int> itemNumber(const std::string& section, std::string& why) {
+    for (int number = 0; number <= highestItem; ++number) {
+        if (sameName(section, sectionName(number).text())) return number;
+    }
     const size_t stemLength = std::string(sectionStem).size();
-    const std::string stem = section.substr(0, stemLength);
     const std::string digits = section.size() > stemLength ? section.substr(stemLength) : "";
-    if (!sameName(stem, sectionStem) || digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) {
+    if (!sameName(section.substr(0, stemLength), sectionStem) || digits.empty() ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
         why = "the plug-in reads only the sections " + std::string(sectionStem) + "0 to " + sectionStem +
               std::to_string(highestItem);
         return std::nullopt;
@@ -84,13 +91,10 @@ std::optional<int> itemNumber(const std::string& section, std::string& why) {
     const std::string number = significant == std::string::npos ? "0" : digits.substr(significant);
     if (number.size() > 3 || std::stoi(number) > highestItem) {
         why = "item numbers run from 0 to " + std::to_string(highestItem);
-        return std::nullopt;
-    }
-    if (number != digits) {
+    } else {
         why = "item numbers are written without leading zeros (" + std::string(sectionStem) + number + ")";
-        return std::nullopt;
     }
-    return std::stoi(number);
+    return std::nullopt;
 }
 
 // What the loader stored for one of the integer keys.
