@@ -11,6 +11,8 @@
 namespace kadrel::bank {
 
 constexpr const char* fileName = "Quorlen.bank";
+// The changes not yet folded into the bank; it must stay beside it.
+constexpr const char* journalFileName = "Quorlen.bank.journal";
 
 // No header: the records follow one another in ledger order, each an exact
 // image of CreditAccount (the name's field, then the balance as the machine

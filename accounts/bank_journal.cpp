@@ -8,22 +8,16 @@ namespace kadrel {
 
 namespace {
 
-constexpr size_t bankRecordSize = sizeof(CreditAccount);
 // The bank is read this many records at a time, straight into the ledger.
 constexpr size_t loadRunRecords = 4096;
 // The journal is taken in this many records at a time, without allocating.
 constexpr size_t catchUpRecords = 128;
-// Names tried for a damaged file before giving up: .damaged, .damaged.1, ...
-constexpr int32_t damagedNameAttempts = 1000;
 constexpr uint32_t checkpointPause = 200;  // milliseconds between attempts
 
 // A record whose name has no terminator is kept with its name cut to 19
 // characters, so that every loaded name ends inside its field.
 void terminateNames(unsigned char* bytes, size_t size) {
-    for (size_t offset = 0; offset < size; offset += bankRecordSize) {
-        unsigned char* name = bytes + offset;
-        if (name[longestName] != '\0' && std::memchr(name, '\0', longestName) == nullptr) name[longestName] = '\0';
-    }
+    for (size_t offset = 0; offset < size; offset += bank::recordSize) bank::terminateName(bytes + offset);
 }
 
 void applyRecord(Ledger& ledger, const JournalRecord& record) {
@@ -40,16 +34,6 @@ void applyRecord(Ledger& ledger, const JournalRecord& record) {
     }
 }
 
-CharString damagedName(const char* file, int32_t attempt) {
-    CharString name(file);
-    name.append(".damaged");
-    if (attempt > 0) {
-        name.append(".");
-        name.appendNumber(attempt);
-    }
-    return name;
-}
-
 bool isFree(const char* name) {
     platform::FileReader probe;
     return probe.open(name) == platform::FileState::Missing;
@@ -58,10 +42,10 @@ bool isFree(const char* name) {
 // Moves a bank file that cannot be read aside, under a name not yet taken,
 // and tells the host where it went. False when it stays in place.
 bool setDamagedBankAside(const BotInstance& instance) {
-    for (int32_t attempt = 0; attempt < damagedNameAttempts; ++attempt) {
-        const CharString target = damagedName(bankFileName, attempt);
-        if (platform::renameNoReplace(bankFileName, target.text())) {
-            CharString message(bankFileName);
+    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
+        const CharString target = bank::damagedName(bank::fileName, attempt);
+        if (platform::renameNoReplace(bank::fileName, target.text())) {
+            CharString message(bank::fileName);
             message.append(" is damaged; it was moved to ");
             message.append(target);
             instance.echo(message.text());
@@ -69,7 +53,7 @@ bool setDamagedBankAside(const BotInstance& instance) {
         }
         if (isFree(target.text())) break;  // the name is free, so the rename itself failed
     }
-    CharString message(bankFileName);
+    CharString message(bank::fileName);
     message.append(" is damaged and could not be moved aside; it is not saved over");
     instance.echo(message.text());
     return false;
@@ -86,7 +70,7 @@ void BankJournal::report(BotInstance& bot, bool& streak, const char* message) {
 
 void BankJournal::openJournal(BotInstance& bot) {
     if (journal.isOpen()) return;
-    switch (journal.open(journalFileName)) {
+    switch (journal.open(bank::journalFileName)) {
         case platform::SharedFile::Opened::Ready:
             journalFailing = false;
             synced = false;  // the journal may hold changes this ledger lacks
@@ -111,7 +95,7 @@ bool BankJournal::readBank(BotInstance& bot, Ledger& ledger, uint64_t& length, u
     bool damaged = false;
     {
         platform::FileReader reader;
-        switch (reader.open(bankFileName)) {
+        switch (reader.open(bank::fileName)) {
             case platform::FileState::Missing:
                 return true;
             case platform::FileState::NotRegular:
@@ -123,11 +107,11 @@ bool BankJournal::readBank(BotInstance& bot, Ledger& ledger, uint64_t& length, u
             case platform::FileState::Regular:
                 break;
         }
-        damaged = reader.size() % bankRecordSize != 0;
+        damaged = reader.size() % bank::recordSize != 0;
         if (!damaged) {
-            std::vector<unsigned char> run(reader.size() < loadRunRecords * bankRecordSize
+            std::vector<unsigned char> run(reader.size() < loadRunRecords * bank::recordSize
                                                ? static_cast<size_t>(reader.size())
-                                               : loadRunRecords * bankRecordSize);
+                                               : loadRunRecords * bank::recordSize);
             BankHasher hasher;
             for (uint64_t left = reader.size(); left != 0;) {
                 const size_t piece = left < run.size() ? static_cast<size_t>(left) : run.size();
@@ -137,7 +121,7 @@ bool BankJournal::readBank(BotInstance& bot, Ledger& ledger, uint64_t& length, u
                 }
                 hasher.add(run.data(), piece);
                 terminateNames(run.data(), piece);
-                ledger.appendUnindexed(run.data(), piece / bankRecordSize);
+                ledger.appendUnindexed(run.data(), piece / bank::recordSize);
                 left -= piece;
             }
             ledger.indexLoaded();
@@ -176,11 +160,11 @@ bool BankJournal::writeFreshHeader(uint64_t next, uint64_t bankLength, uint64_t 
 void BankJournal::setJournalAside(BotInstance& bot, uint64_t size) {
     std::vector<unsigned char> bytes(static_cast<size_t>(size));
     if (!journal.readAt(0, bytes.data(), bytes.size())) bytes.clear();
-    for (int32_t attempt = 0; attempt < damagedNameAttempts; ++attempt) {
-        const CharString target = damagedName(journalFileName, attempt);
+    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
+        const CharString target = bank::damagedName(bank::journalFileName, attempt);
         if (!isFree(target.text())) continue;
         if (!platform::replaceFile(target.text(), bytes.data(), bytes.size())) break;
-        CharString message(journalFileName);
+        CharString message(bank::journalFileName);
         message.append(" is damaged; it was copied to ");
         message.append(target);
         bot.echo(message.text());
@@ -375,7 +359,7 @@ void BankJournal::makeDurable(BotInstance& bot) {
 // balances: before the rename the old bank with every record, after it the
 // new bank, whose announcement tells that the records are in it.
 BankJournal::Saved BankJournal::writeBank(BotInstance& bot, uint64_t& length, uint64_t& hash) {
-    CharString temporary(bankFileName);
+    CharString temporary(bank::fileName);
     temporary.append(".");
     temporary.appendNumber(static_cast<int32_t>(platform::processId()));
     temporary.append(".");
@@ -383,7 +367,7 @@ BankJournal::Saved BankJournal::writeBank(BotInstance& bot, uint64_t& length, ui
     temporary.append(".tmp");
 
     platform::FileReplacement replacement;
-    switch (replacement.begin(bankFileName, temporary.text())) {
+    switch (replacement.begin(bank::fileName, temporary.text())) {
         case platform::FileReplacement::Began::Ready:
             break;
         case platform::FileReplacement::Began::ReadOnly:
@@ -398,11 +382,11 @@ BankJournal::Saved BankJournal::writeBank(BotInstance& bot, uint64_t& length, ui
     BankHasher hasher;
     bool written = true;
     bot.accounts.forEachRun([&](const CreditAccount* first, uint32_t count) {
-        written = written && replacement.write(first, count * bankRecordSize);
-        if (written) hasher.add(first, count * bankRecordSize);
+        written = written && replacement.write(first, count * bank::recordSize);
+        if (written) hasher.add(first, count * bank::recordSize);
     });
     if (!written) return Saved::Failed;
-    length = static_cast<uint64_t>(bot.accounts.size()) * bankRecordSize;
+    length = static_cast<uint64_t>(bot.accounts.size()) * bank::recordSize;
     hash = hasher.result();
 
     JournalHeader header{};
@@ -437,7 +421,7 @@ BankJournal::Saved BankJournal::checkpointLocked(BotInstance& bot, bool foldsJou
     bool damaged = false;
     {
         platform::FileReader probe;
-        damaged = probe.open(bankFileName) == platform::FileState::Regular && probe.size() % bankRecordSize != 0;
+        damaged = probe.open(bank::fileName) == platform::FileState::Regular && probe.size() % bank::recordSize != 0;
     }
     if (damaged && !setDamagedBankAside(bot)) return Saved::Skipped;
     // Under the lock nobody is half-way through a checkpoint: every

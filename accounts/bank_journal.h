@@ -13,6 +13,7 @@
 #include <functional>
 #include <vector>
 
+#include "accounts/bank_format.h"
 #include "accounts/journal_format.h"
 #include "platform/platform.h"
 
@@ -20,9 +21,6 @@ namespace kadrel {
 
 class BotInstance;
 class Ledger;
-
-constexpr const char* bankFileName = "Quorlen.bank";
-constexpr const char* journalFileName = "Quorlen.bank.journal";
 
 class BankJournal {
 public:

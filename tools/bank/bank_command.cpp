@@ -102,7 +102,7 @@ std::vector<uint8_t> ledgerBytes(const Ledger& ledger) {
 std::optional<BankImage> currentBank(const std::string& path, bool missingIsEmpty) {
     std::optional<BankImage> image = soundBank(path, missingIsEmpty);
     if (!image || !isSharedBank(path)) return image;
-    const std::filesystem::path journal = std::filesystem::path(path).parent_path() / journalFileName;
+    const std::filesystem::path journal = std::filesystem::path(path).parent_path() / bank::journalFileName;
     std::error_code error;
     if (!std::filesystem::exists(journal, error)) return image;
     const InBankDirectory inDirectory(path);
