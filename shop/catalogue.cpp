@@ -88,6 +88,14 @@ CharString itemName(const CharString& nameValue) {
     return (blank < 0 ? kept : kept.left(static_cast<uint32_t>(blank))).trim();
 }
 
+CharString invalidEntryMessage(int32_t number) {
+    CharString message("Invalid ");
+    message.append(fileName);
+    message.append(" entry: ");
+    message.appendNumber(number);
+    return message;
+}
+
 }  // namespace catalogue
 
 void BotInstance::loadShopItems(catalogue::LoadReport* report) {
@@ -108,11 +116,7 @@ void BotInstance::loadShopItems(catalogue::LoadReport* report) {
         if (taken) {
             shopItems.append(item.release());
         } else {
-            CharString message("Invalid ");
-            message.append(catalogue::fileName);
-            message.append(" entry: ");
-            message.appendNumber(number);
-            echo(message.text());
+            echo(catalogue::invalidEntryMessage(number).text());
         }
     }
 }

@@ -51,6 +51,9 @@ CharString itemName(const CharString& nameValue);
 constexpr int32_t specialActionCodes = 26;
 bool knownSpecialAction(int32_t code);
 
+// The status line of an item whose numbers cannot be read: the load drops it.
+CharString invalidEntryMessage(int32_t number);
+
 // What a load made of each section, for those who check the file.
 struct SectionLoad {
     enum class Outcome { NoName, Taken, Refused };

@@ -107,7 +107,7 @@ int32_t loadedNumber(const ShopItem& item, const std::string& key) {
 }
 
 // What the plug-in tells the host when it drops an item.
-std::string invalidEntry(int number) { return std::string("Invalid ") + fileName + " entry: " + std::to_string(number); }
+std::string invalidEntry(int number) { return invalidEntryMessage(number).text(); }
 
 struct ItemCheck {
     const IniFile& file;
