@@ -22,6 +22,7 @@
 #include "tools/bank/bank_text.h"
 #include "tools/commands.h"
 #include "tools/whole_file.h"
+#include "tools/working_directory.h"
 
 namespace kadrel::tools {
 
@@ -69,25 +70,6 @@ bool isSharedBank(const std::string& path) {
     return std::filesystem::path(path).filename() == bank::fileName;
 }
 
-// The bank's directory is the current one while this lives: the plug-in
-// names its bank and journal relative to it.
-class InBankDirectory {
-public:
-    explicit InBankDirectory(const std::string& path) : previous(std::filesystem::current_path()) {
-        const std::filesystem::path directory = std::filesystem::path(path).parent_path();
-        if (!directory.empty()) std::filesystem::current_path(directory);
-    }
-    ~InBankDirectory() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous, ignored);
-    }
-    InBankDirectory(const InBankDirectory&) = delete;
-    InBankDirectory& operator=(const InBankDirectory&) = delete;
-
-private:
-    std::filesystem::path previous;
-};
-
 std::vector<uint8_t> ledgerBytes(const Ledger& ledger) {
     std::vector<uint8_t> bytes;
     ledger.forEachRun([&bytes](const CreditAccount* first, uint32_t count) {
@@ -105,7 +87,7 @@ std::optional<BankImage> currentBank(const std::string& path, bool missingIsEmpt
     const std::filesystem::path journal = std::filesystem::path(path).parent_path() / bank::journalFileName;
     std::error_code error;
     if (!std::filesystem::exists(journal, error)) return image;
-    const InBankDirectory inDirectory(path);
+    const WorkingDirectory inDirectory(std::filesystem::path(path).parent_path());
     BotInstance reader(1);
     reader.loadBank();
     if (!reader.bank.ready()) {
@@ -123,7 +105,7 @@ bool writeBank(const std::string& path, BankImage& image, const std::function<vo
         edit(image);
         return image.write(path);
     }
-    const InBankDirectory inDirectory(path);
+    const WorkingDirectory inDirectory(std::filesystem::path(path).parent_path());
     BotInstance writer(1);
     return writer.bank.rewrite(writer, [&](Ledger& ledger) {
         BankImage current = BankImage::fromBytes(ledgerBytes(ledger));

@@ -9,6 +9,7 @@
 #include "shop/catalogue_rules.h"
 #include "tools/commands.h"
 #include "tools/lint/lint.h"
+#include "tools/working_directory.h"
 
 namespace kadrel::tools {
 
@@ -26,23 +27,6 @@ void KADREL_CALL captureEcho(BotEvent& request) {
         capturedEchoes->emplace_back(reinterpret_cast<const char*>(request.p[0]));
     }
 }
-
-// The loaders read from the current directory, as the plug-in does.
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const std::filesystem::path& directory) : previous(std::filesystem::current_path()) {
-        std::filesystem::current_path(directory);
-    }
-    ~WorkingDirectory() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous, ignored);
-    }
-    WorkingDirectory(const WorkingDirectory&) = delete;
-    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-
-private:
-    std::filesystem::path previous;
-};
 
 void showLoaded(const BotInstance& bot) {
     std::cout << "The shop as the plug-in loaded it:\n";
