@@ -3,7 +3,6 @@
 // check --repair, which first keeps a copy of it. Quorlen.bank is read with
 // its journal, and set and import change it under the journal's lock, as a
 // bot of its own would, so that running bots lose nothing.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
