@@ -68,8 +68,9 @@ private:
 // A new version of a file, written under a temporary name beside the file it
 // replaces and put in its place in one atomic step by commit(). A symbolic
 // link at the path is written through: its target is replaced and the link
-// stays. The mode and owner of the old file are kept (POSIX). Abandoned
-// without commit(), the temporary file is removed.
+// stays (on Windows only a link whose target exists). The old file's mode and
+// owner are kept; on Windows its owner, access rights and attributes.
+// Abandoned without commit(), the temporary file is removed.
 class FileReplacement {
 public:
     enum class Began { Ready, ReadOnly, NotRegular, Failed };
@@ -96,6 +97,7 @@ private:
     uint32_t mode = 0;
     int64_t owner = -1;
     int64_t group = -1;
+    bool replacesFile = false;  // Windows: a file was at the path when begun
 };
 
 // A file that bots of several processes keep open at once and take turns on

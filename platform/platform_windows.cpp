@@ -142,14 +142,37 @@ void FileReplacement::abandon() {
     DeleteFileA(temporary.text());
 }
 
+// A link at the path is followed to the file it names, which is what is
+// replaced; a link whose target is missing is left alone, as nothing says
+// where its file should go.
 FileReplacement::Began FileReplacement::begin(const char* path, const char* temporaryName) {
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Began::NotRegular;
-        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Began::ReadOnly;
-    }
+    replacesFile = false;
     target = CharString(path);
-    temporary = CharString(temporaryName);
+    const HANDLE old = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (old != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION information;
+        char finalPath[pathBufferSize];
+        const bool regular = isRegular(old) && GetFileInformationByHandle(old, &information);
+        const DWORD length = regular ? GetFinalPathNameByHandleA(old, finalPath, pathBufferSize, FILE_NAME_NORMALIZED) : 0;
+        CloseHandle(old);
+        if (!regular) return Began::NotRegular;
+        if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) return Began::ReadOnly;
+        if (length == 0 || length >= pathBufferSize) return Began::Failed;
+        target = CharString(finalPath, length);
+        replacesFile = true;
+    } else {
+        const DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Began::NotRegular : Began::Failed;
+        }
+        if (error != ERROR_FILE_NOT_FOUND) return Began::Failed;
+    }
+    const std::string finalTarget(target.text());
+    const size_t separator = finalTarget.find_last_of("\\/");
+    temporary = CharString(separator == std::string::npos ? temporaryName
+                                                          : (finalTarget.substr(0, separator + 1) + temporaryName).c_str());
     const HANDLE file =
         CreateFileA(temporary.text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Began::Failed;
@@ -177,8 +200,13 @@ bool FileReplacement::commit() {
     }
     const BOOL closed = CloseHandle(asHandle(handle));
     handle = noHandle;
-    if (!closed ||
-        !MoveFileExA(temporary.text(), target.text(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // ReplaceFile keeps the old file's owner, access rights and attributes.
+    const bool replaced =
+        closed && (replacesFile ? ReplaceFileA(target.text(), temporary.text(), nullptr,
+                                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                : MoveFileExA(temporary.text(), target.text(),
+                                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    if (!replaced) {
         DeleteFileA(temporary.text());
         return false;
     }

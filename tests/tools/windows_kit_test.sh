@@ -68,6 +68,15 @@ windows_path_bank() {
 }
 check "the bank read through a Windows path" windows_path_bank
 
+# A bank that is a symbolic link is written through: the file it names gets
+# the new balances and the link stays a link.
+linked_bank() {
+    mkdir -p linked/store && cp bank/Quorlen.bank linked/store/real.bank && ln -s store/real.bank linked/Quorlen.bank &&
+        (cd linked && kadrel bank set Linda 77 >/dev/null) && [ -L linked/Quorlen.bank ] &&
+        [ "$(stat -c %s linked/store/real.bank)" = 96 ] && [ -z "$(ls linked/store | grep -v '^real.bank$')" ]
+}
+check "a bank behind a symbolic link is written through" linked_bank
+
 # Lint of the example files, as they are and with CR LF line ends.
 lint_clean() { [ "$(kadrel lint "$1")" = "0 errors, 0 warnings" ]; }
 check "lint of the examples" lint_clean "$source_dir/examples"
