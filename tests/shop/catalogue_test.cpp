@@ -87,19 +87,14 @@ TEST_P(Values, NumbersAreDecimalsThatFit32Bits) {
     }
 }
 
+// The number rule itself is tested beside isNumericInRange; here only what
+// the catalogue adds: an empty value, which keys are numbers, the edges.
 INSTANTIATE_TEST_SUITE_P(
     Entries, Values,
-    ::testing::Values(ValueCase{"Value=250", "250"}, ValueCase{"Value=", "0"}, ValueCase{"Value=007", "7"},
-                      ValueCase{"Value=-5", "-5"}, ValueCase{"Value=2147483647", "2147483647"},
-                      ValueCase{"Value=-2147483648", "-2147483648"},
+    ::testing::Values(ValueCase{"Value=250", "250"}, ValueCase{"Value=", "0"}, ValueCase{"Value=-5", "-5"},
                       ValueCase{"Value=-000000000002147483648", "-2147483648"}, ValueCase{"SpecialAction4=99", "0"},
-                      ValueCase{"SpecialAction9=-2147483648", "0"}, ValueCase{"SpecialPoints=2147483647", "0"},
-                      ValueCase{"Value=+5", nullptr}, ValueCase{"Value=5x", nullptr}, ValueCase{"Value=-", nullptr},
-                      ValueCase{"Value=1.5", nullptr}, ValueCase{"Value=0x10", nullptr},
-                      ValueCase{"Value=--5", nullptr}, ValueCase{"Value=2147483648", nullptr},
-                      ValueCase{"Value=-2147483649", nullptr}, ValueCase{"Value=4294967546", nullptr},
-                      ValueCase{"SpecialAction0=x", nullptr}, ValueCase{"SpecialAction4=abc", nullptr},
-                      ValueCase{"SpecialAction9=1 2", nullptr}, ValueCase{"SpecialAction3=2147483648", nullptr},
+                      ValueCase{"Value=5x", nullptr}, ValueCase{"Value=2147483648", nullptr},
+                      ValueCase{"SpecialAction0=x", nullptr}, ValueCase{"SpecialAction9=1 2", nullptr},
                       ValueCase{"SpecialPoints=x", nullptr}, ValueCase{"SpecialPoints=-2147483649", nullptr}));
 
 TEST_F(Catalogue, OneMessagePerInvalidSection) {

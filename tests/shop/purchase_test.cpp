@@ -84,13 +84,6 @@ TEST_F(Purchase, PointsBelowTheRequirementRefuse) {
     EXPECT_EQ(savedBank(), (Bank{{"Alice", 10}}));
 }
 
-TEST_F(Purchase, EnoughPointsSendThePointsLineFirst) {
-    stock(10, "[Item1]\nName=Thing\nValue=10\nSpecialPoints=500\nPrivAction0=bought\n");
-    alice.scores(400, 100);
-    EXPECT_EQ(buy(alice, "thing"), (Texts{"*points 500", "bought"}));
-    EXPECT_EQ(savedBank(), (Bank{{"Alice", 0}}));
-}
-
 TEST_F(Purchase, CreditsAreCheckedBeforePoints) {
     stock(9, "[Item1]\nName=Thing\nValue=10\nSpecialPoints=500\n");
     alice.scores(0, 0);

@@ -200,33 +200,5 @@ TEST_F(LineBreaks, ALinePast160CharactersIsSent) {
     EXPECT_EQ(run({15}), (Lines{toArena(header), toArena(joined(0, 7)), toArena(joined(7, 12))}));
 }
 
-TEST_F(SpecialActions, ManyPlayersFillSeveralLinesInListOrder) {
-    std::deque<PlayerRecord> players;
-    std::string all;
-    for (int i = 0; i < 200; ++i) {
-        const std::string name = "P" + std::to_string(i * 37);
-        players.emplace_back(name, static_cast<uint16_t>(10 + i), 0, 3).position(i * 160, i * 80);
-        host.players.add(players.back().record());
-    }
-    const Lines lines = run({17});
-    ASSERT_GT(lines.size(), 3u);
-    EXPECT_EQ(lines[0], toTeam(header));
-    std::string rebuilt;
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const std::string& text = lines[i].text;
-        if (i + 1 < lines.size()) {
-            EXPECT_GT(text.size(), 160u);
-            EXPECT_LE(text.rfind("   "), 160u) << "the line passed 160 only with its last entry";
-        }
-        rebuilt += (rebuilt.empty() ? "" : "   ") + text;
-    }
-    std::string expected;
-    for (int i = 0; i < 200; ++i) {
-        expected += (i == 0 ? "" : "   ") + ("P" + std::to_string(i * 37)) + " @ " +
-                    static_cast<char>('A' + (i * 10) * 20 / 1024) + std::to_string(1 + (i * 5) * 20 / 1024);
-    }
-    EXPECT_EQ(rebuilt, expected);
-}
-
 }  // namespace
 }  // namespace kadrel::testing
