@@ -9,11 +9,7 @@
 
 namespace kadrel::testing {
 
-namespace {
-
-TestHost* current = nullptr;
-
-std::string libraryPath() {
+std::string pluginLibraryPath() {
 #ifdef _WIN32
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -24,10 +20,14 @@ std::string libraryPath() {
 #endif
 }
 
+namespace {
+
+TestHost* current = nullptr;
+
 // Refuses a second host before the library is loaded a second time.
 std::string claimHost() {
     if (current != nullptr) throw std::logic_error("one test host at a time");
-    return libraryPath();
+    return pluginLibraryPath();
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ using stand_in::FlagRecord;
 using stand_in::HostListRecord;
 using stand_in::PlayerRecord;
 
+// The built plug-in: beside the test program on Windows, where the build put
+// it elsewhere.
+std::string pluginLibraryPath();
+
 struct Request {
     uint32_t handle = 0;
     int32_t code = 0;

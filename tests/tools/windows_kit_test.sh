@@ -38,7 +38,7 @@ mkdir demo
 cp "$source_dir"/examples/{credits.ini,buy.ini,demo.arena} demo/
 demo_match() {
     (cd demo && kadrel arena demo.arena >transcript 2>errors) &&
-        cmp demo/transcript "$source_dir/tests/tools/demo.transcript" && [ ! -s demo/errors ]
+        cmp demo/transcript "$source_dir/tests/transcripts/demo.expected" && [ ! -s demo/errors ]
 }
 check "the demo transcript, byte for byte" demo_match
 check "the demo match left its bank behind" test -s demo/Quorlen.bank

@@ -1,9 +1,7 @@
 // kadrel arena: runs a script of arena steps against the built plug-in, or
 // reads the steps from the keyboard.
 #include <iostream>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "tools/arena/arena.h"
 #include "tools/arena/script.h"
@@ -18,50 +16,13 @@ struct ArenaOptions {
     std::string library;
 };
 
-struct ScriptLine {
-    size_t number;
-    std::string text;
-    Action action;
-};
-
-// Checks every line before the first one runs, so that a typo at the end
-// does not leave a half-played arena and a changed bank file behind.
-std::optional<std::vector<ScriptLine>> readScript(std::istream& in, const std::string& name) {
-    std::vector<ScriptLine> lines;
-    bool valid = true;
-    std::string text;
-    for (size_t number = 1; std::getline(in, text); ++number) {
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        try {
-            lines.push_back({number, text, parseLine(text)});
-        } catch (const ScriptError& error) {
-            std::cerr << name << ':' << number << ": " << error.what() << "\n    " << text << '\n';
-            valid = false;
-        }
-    }
-    if (!valid) return std::nullopt;
-    return lines;
-}
-
 int runScript(const ArenaOptions& options) {
     InputText script(options.script, "kadrel arena");
     if (!script.readable()) return 1;
-    const auto lines = readScript(script.text(), options.script);
+    const auto lines = readScript(script.text(), options.script, std::cerr);
     if (!lines) return 1;
     Arena arena(options.library, std::cout);
-    for (const ScriptLine& line : *lines) {
-        // The transcript shows each step before what the plug-in said to it.
-        std::cout << (line.action ? "> " : "") << line.text << '\n';
-        if (!line.action) continue;
-        try {
-            line.action(arena);
-        } catch (const ScriptError& error) {
-            std::cout.flush();
-            std::cerr << options.script << ':' << line.number << ": " << error.what() << "\n    " << line.text << '\n';
-            return 1;
-        }
-    }
-    return 0;
+    return playScript(*lines, arena, options.script, std::cerr) ? 0 : 1;
 }
 
 int runInteractive(const ArenaOptions& options) {

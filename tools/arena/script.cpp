@@ -332,6 +332,40 @@ Action parseLine(std::string_view line) {
     throw ScriptError("unknown command '" + words[0] + "' (help lists the commands)");
 }
 
+std::optional<std::vector<ScriptLine>> readScript(std::istream& in, const std::string& name, std::ostream& errors) {
+    std::vector<ScriptLine> lines;
+    bool valid = true;
+    std::string text;
+    for (size_t number = 1; std::getline(in, text); ++number) {
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        try {
+            lines.push_back({number, text, parseLine(text)});
+        } catch (const ScriptError& error) {
+            errors << name << ':' << number << ": " << error.what() << "\n    " << text << '\n';
+            valid = false;
+        }
+    }
+    if (!valid) return std::nullopt;
+    return lines;
+}
+
+bool playScript(const std::vector<ScriptLine>& lines, Arena& arena, const std::string& name, std::ostream& errors) {
+    std::ostream& out = arena.output();
+    for (const ScriptLine& line : lines) {
+        // The transcript shows each step before what the plug-in said to it.
+        out << (line.action ? "> " : "") << line.text << '\n';
+        if (!line.action) continue;
+        try {
+            line.action(arena);
+        } catch (const ScriptError& error) {
+            out.flush();
+            errors << name << ':' << line.number << ": " << error.what() << "\n    " << line.text << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
 bool printLanguageHelp(std::ostream& out, std::string_view word) {
     if (word.empty()) {
         out << "Each line is one step:\n";
