@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bank_records.h"
+#include "bank_model.h"
 #include "core/text.h"
 #include "host/bot_instance.h"
 #include "scratch_dir.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bank_records.h"
+#include "bank_model.h"
 #include "scratch_dir.h"
 #include "test_host.h"
 
