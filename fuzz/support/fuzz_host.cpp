@@ -11,6 +11,7 @@
 #include <map>
 
 #include "host/instances.h"
+#include "tools/stand_in/request_check.h"
 
 namespace kadrel::fuzzing {
 
@@ -112,10 +113,7 @@ const std::string& fixtureBank() {
     static const std::string bank = [] {
         std::string bytes;
         for (const FixtureAccount& account : fixtureAccounts) {
-            char record[bankRecordSize] = {};
-            std::memcpy(record, account.nameField.data(), account.nameField.size());
-            std::memcpy(record + nameFieldSize, &account.credits, sizeof account.credits);
-            bytes.append(record, sizeof record);
+            bytes += testing::bankRecord(account.nameField, account.credits);
         }
         return bytes;
     }();
@@ -189,41 +187,18 @@ uintptr_t Host::callbackSlot() { return reinterpret_cast<uintptr_t>(&Host::callb
 
 void Host::deliver(BotEvent& event) {
     deliveringHandle = event.handle;
-    delivering = true;
     talk(event);
-    delivering = false;
+    deliveringHandle = 0;
 }
 
 void KADREL_CALL Host::callback(BotEvent& request) {
     Host& host = *currentHost;
-    if (!host.delivering) fail("a request outside any event");
-    if (request.handle == 0) fail("a request from the bot of handle 0");
-    if (request.handle != host.deliveringHandle) {
-        fail("a request carries another bot's handle",
-             std::to_string(request.handle) + " during an event of " + std::to_string(host.deliveringHandle));
-    }
-    uintptr_t textSlot = 0;
-    if (request.code == RequestEcho) {
-        if (request.p[1] != 0 || request.p[2] != 0 || request.p[3] != 0 || request.p[4] != 0) {
-            fail("an echo with unused slots set");
-        }
-        textSlot = request.p[0];
-    } else if (request.code == RequestSay) {
-        const uintptr_t mode = request.p[0];
-        if (mode != SayPublic && mode != SayTeam && mode != SayPrivate) fail("unknown chat mode", std::to_string(mode));
-        if (request.p[1] != 0 || request.p[4] != 0) fail("a chat line with a sound or a fifth slot");
-        if (mode == SayPublic && request.p[2] != 0) fail("a public line with an addressee");
-        if (request.p[2] > 0xFFFF) fail("an addressee wider than 16 bits", std::to_string(request.p[2]));
-        textSlot = request.p[3];
-    } else {
-        fail("unknown request code", std::to_string(request.code));
-    }
-    if (textSlot == 0) fail("a request without its text");
+    const stand_in::CheckedRequest checked = stand_in::checkRequest(request, host.deliveringHandle);
+    if (checked.text == nullptr) fail(checked.fault.c_str());
     // Reads the text up to its NUL, so that the sanitizer sees every byte.
-    const char* text = reinterpret_cast<const char*>(textSlot);
-    const size_t length = std::strlen(text);
+    const size_t length = std::strlen(checked.text);
     ++host.requestCount;
-    if (host.keepTexts) host.texts.emplace_back(text, length);
+    if (host.keepTexts) host.texts.emplace_back(checked.text, length);
 }
 
 std::string randomName(FuzzedDataProvider& input, const std::vector<std::string>& names) {
@@ -255,12 +230,6 @@ std::string randomNumberText(FuzzedDataProvider& input) {
         default:
             return input.ConsumeRandomLengthString(24);
     }
-}
-
-std::string accountName(std::string_view nameField) {
-    const size_t terminator = nameField.find('\0');
-    const size_t length = terminator == std::string_view::npos ? nameField.size() : terminator;
-    return std::string(nameField.substr(0, length < nameFieldSize - 1 ? length : nameFieldSize - 1));
 }
 
 PlayerRecord& Arena::randomPlayer(FuzzedDataProvider& input, const std::vector<std::string>& names) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bank_model.h"
 #include "host/host_contract.h"
 #include "tools/stand_in/event_sender.h"
 #include "tools/stand_in/host_records.h"
@@ -25,9 +26,11 @@ using stand_in::HostListRecord;
 using stand_in::PlayerRecord;
 
 using stand_in::currentVersion;
-constexpr size_t nameFieldSize = 20;
+using testing::accountName;
+using testing::BankModel;
+constexpr size_t nameFieldSize = testing::bankNameBytes;
 constexpr size_t squadFieldSize = 116;
-constexpr size_t bankRecordSize = 24;
+constexpr size_t bankRecordSize = testing::bankRecordBytes;
 
 // Makes a fresh scratch folder, removed at exit, for the inputs to run in. A
 // tmpfs is preferred: the bank file is synced to disk at every save. Called
@@ -79,11 +82,9 @@ bool fileExists(const char* name);
 // Stops the run with a message: a finding.
 [[noreturn]] void fail(const char* what, const std::string& detail = "");
 
-// The host's side of the contract. Every request is checked: it carries the
-// handle of the bot whose event is being delivered (never 0), a known code and
-// chat mode, zero in every slot its kind does not use, and a readable,
-// NUL-terminated text. Destroying the host frees every bot instance, as the
-// unload of the library does.
+// The host's side of the contract: every request is held to
+// stand_in::checkRequest and its text read to the NUL. Destroying the host
+// frees every bot instance, as the unload of the library does.
 class Host final : public stand_in::EventSender {
 public:
     Host();
@@ -102,7 +103,6 @@ private:
     uintptr_t callbackAddress() const override { return callbackSlot(); }
     static void KADREL_CALL callback(BotEvent& request);
     uint32_t deliveringHandle = 0;
-    bool delivering = false;
 };
 
 // Host records drawn from the input. They live as long as the arena.
@@ -135,9 +135,5 @@ std::string randomName(FuzzedDataProvider& input, const std::vector<std::string>
 // A number as text: small, large, at the limits of 32 bits, beyond them, or
 // with a stray sign or blank.
 std::string randomNumberText(FuzzedDataProvider& input);
-
-// The name an account gets from a player record: the bytes before the first
-// NUL, at most 19.
-std::string accountName(std::string_view nameField);
 
 }  // namespace kadrel::fuzzing

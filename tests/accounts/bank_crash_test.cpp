@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "bank_records.h"
+#include "bank_model.h"
 #include "host/bot_instance.h"
 #include "scratch_dir.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bank_records.h"
+#include "bank_model.h"
 #include "host/bot_instance.h"
 #include "scratch_dir.h"
 #include "test_host.h"
@@ -44,17 +44,6 @@ TEST_F(BankFile, RoundTripKeepsEveryByte) {
     host.init(1);
     EXPECT_EQ(savedBytes(), bytes);
     EXPECT_EQ(savedBytes(), bytes) << "a second save writes the same";
-}
-
-TEST_F(BankFile, BalancesAreLittleEndianTwosComplement) {
-    scratch.write("credits.ini", "[Credits]\nKill=1000\nKilled=-5\n");
-    host.init(1);
-    host.death(1, PlayerRecord("Died", 1, 0, 0), PlayerRecord("Killer", 2, 0, 1));
-    const std::string bytes = savedBytes();
-    ASSERT_EQ(bytes.size(), 48u);
-    EXPECT_EQ(bytes.substr(20, 4), std::string("\xE8\x03\x00\x00", 4));
-    EXPECT_EQ(bytes.substr(44, 4), std::string("\xFB\xFF\xFF\xFF", 4));
-    EXPECT_EQ(bytes.substr(0, 20), std::string("Killer") + std::string(14, '\0'));
 }
 
 TEST_F(BankFile, LoadsInFileOrderAndAppendsNewAccountsAfterThem) {

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "bank_records.h"
+#include "bank_model.h"
 #include "scratch_dir.h"
 #include "test_host.h"
 
@@ -51,13 +51,18 @@ const std::string startingBank = bankBytes({{"Bob", 100}});
 
 Ledger bankAt(const ScratchDir& scratch, const std::string& name) { return parseBank(scratch.readBytes(name)); }
 
+// The last line of Bob's command.
+std::string reply(TestHost& host, uint32_t bot, const char* word) {
+    host.clearRequests();
+    host.command(bot, PlayerRecord("Bob"), word);
+    return host.requests.empty() ? "" : host.requests.back().text;
+}
+
 // What a fresh bot loads, once whatever blocked the bank is gone.
 std::string balanceAfterRepair() {
     TestHost host;
     host.init(2);
-    host.clearRequests();
-    host.command(2, PlayerRecord("Bob"), "creds");
-    return host.requests.empty() ? "" : host.requests.back().text;
+    return reply(host, 2, "creds");
 }
 
 const PathCase pathCases[] = {
@@ -156,11 +161,6 @@ const PathCase pathCases[] = {
      }},
 };
 
-void writeText(const char* name, const std::string& text) {
-    std::ofstream file(name, std::ios::binary);
-    file << text;
-}
-
 void fillDisk() {
     std::FILE* filler = std::fopen("filler", "w");
     const std::string block(512, 'f');
@@ -181,18 +181,16 @@ TEST_P(BankPaths, ReportsOnceAndKeepsEveryBalance) {
     scratch.write("credits.ini", "[Credits]\nAnyPrize=5\n");
     scratch.write("buy.ini", "[Item0]\nName=Shield\nValue=1\n");
     const bool dropPrivileges = geteuid() == 0;
-    if (dropPrivileges) {
-        for (const auto& entry : fs::directory_iterator(scratch.path())) {
-            ASSERT_EQ(lchown(entry.path().c_str(), unprivileged, unprivileged), 0);
-        }
+    auto giveAway = [&] {
+        if (!dropPrivileges) return;
         ASSERT_EQ(chown(scratch.path().c_str(), unprivileged, unprivileged), 0);
-    }
-    row.arrange(scratch);
-    if (dropPrivileges) {
         for (const auto& entry : fs::directory_iterator(scratch.path())) {
             ASSERT_EQ(lchown(entry.path().c_str(), unprivileged, unprivileged), 0);
         }
-    }
+    };
+    giveAway();
+    row.arrange(scratch);
+    giveAway();
 
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -206,13 +204,9 @@ TEST_P(BankPaths, ReportsOnceAndKeepsEveryBalance) {
             expectedInit.insert(expectedInit.end(), row.initLines.begin(), row.initLines.end());
             expectedInit.push_back("Data loaded");
             EXPECT_EQ(host.texts(), expectedInit);
-            host.clearRequests();
-            host.command(1, PlayerRecord("Bob"), "buy");
-            EXPECT_FALSE(host.requests.empty()) << "the shop did not load";
+            EXPECT_NE(reply(host, 1, "buy"), "") << "the shop did not load";
             host.prize(1, PlayerRecord("Bob"), 3);
-            host.clearRequests();
-            host.command(1, PlayerRecord("Bob"), "creds");
-            EXPECT_EQ(host.requests.empty() ? "" : host.requests.back().text, row.balance);
+            EXPECT_EQ(reply(host, 1, "creds"), row.balance);
             host.clearRequests();
             host.term(1);
             Texts expectedTerm = {"DLL plugin disconnected."};
@@ -246,7 +240,7 @@ TEST(BankFullDisk, AFailedAppendIsReportedOnceAndLandsLater) {
     fs::current_path(mountPoint);
     {
         TestHost host;
-        writeText("credits.ini", "[Credits]\nAnyPrize=5\n");
+        std::ofstream("credits.ini") << "[Credits]\nAnyPrize=5\n";
         host.init(1);
         // Fill the disk up to the last byte.
         fillDisk();
@@ -261,7 +255,7 @@ TEST(BankFullDisk, AFailedAppendIsReportedOnceAndLandsLater) {
         EXPECT_EQ(host.texts(), Texts{"DLL plugin disconnected."});
     }
     std::ifstream bank("Quorlen.bank", std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(bank), std::istreambuf_iterator<char>()};
+    const std::string bytes{std::istreambuf_iterator<char>(bank), std::istreambuf_iterator<char>()};
     EXPECT_EQ(parseBank(bytes), (Ledger{{"Bob", 1500}})) << "every award of the full disk's time is saved";
     fs::current_path(previous);
     umount(mountPoint.c_str());

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bank_records.h"
+#include "bank_model.h"
 #include "scratch_dir.h"
 #include "test_host.h"
 
@@ -78,12 +78,10 @@ TEST_P(KillValues, OnlySigned32BitDecimalsCount) {
     EXPECT_EQ(savedLedger().at(0), (BankRecord{"Killer", GetParam().amount})) << "value " << GetParam().value;
 }
 
+// What is a number is core text's rule (text_test); these rows show that an
+// amount is read by it, and that one beyond 32 bits pays nothing.
 INSTANTIATE_TEST_SUITE_P(Values, KillValues,
-                         ::testing::Values(ValueCase{"10", 10}, ValueCase{"-10", -10}, ValueCase{"+10", 0},
-                                           ValueCase{"1O", 0}, ValueCase{"-", 0}, ValueCase{"", 0},
-                                           ValueCase{"2147483647", INT_MAX}, ValueCase{"-2147483648", INT_MIN},
-                                           ValueCase{"2147483648", 0}, ValueCase{"-2147483649", 0},
-                                           ValueCase{"4294967306", 0}, ValueCase{"00000000000000000042", 42}));
+                         ::testing::Values(ValueCase{"-10", -10}, ValueCase{"1O", 0}, ValueCase{"2147483648", 0}));
 
 TEST_F(Rewards, PrizesUseAnyPrizeUnlessTheirOwnKeyIsSet) {
     connect(

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
-#include "bank_records.h"
+#include "bank_model.h"
 #include "host/bot_instance.h"
 #include "scratch_dir.h"
 

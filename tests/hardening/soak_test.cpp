@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <random>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "bank_model.h"
 #include "scratch_dir.h"
 #include "test_host.h"
 
@@ -60,76 +60,6 @@ uint64_t environmentNumber(const char* name, uint64_t fallback) {
     return value != nullptr && *value != '\0' ? std::strtoull(value, nullptr, 10) : fallback;
 }
 
-char folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-bool sameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (folded(a[i]) != folded(b[i])) return false;
-    }
-    return true;
-}
-
-int32_t saturated(int64_t sum) {
-    if (sum > INT32_MAX) return INT32_MAX;
-    if (sum < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(sum);
-}
-
-struct Account {
-    std::array<char, 20> name;
-    int32_t credits = 0;
-};
-
-// A ledger as the rules say it must be: accounts in the order they were
-// opened, found by name with ASCII capitals folded. Its storage is reserved up
-// front, so that the test's own allocations stay put while memory is measured.
-class ModelLedger {
-public:
-    ModelLedger() { accounts.reserve(capacity); }
-
-    Account* find(const std::string& name) {
-        for (Account& account : accounts) {
-            if (sameName(std::string(account.name.data(), strnlen(account.name.data(), 20)), name)) return &account;
-        }
-        return nullptr;
-    }
-
-    int32_t balance(const std::string& name) {
-        const Account* account = find(name);
-        return account != nullptr ? account->credits : 0;
-    }
-
-    Account& open(const std::string& name) {
-        if (accounts.size() == capacity) throw std::logic_error("model ledger full");
-        Account& account = accounts.emplace_back();
-        account.name.fill(0);
-        std::memcpy(account.name.data(), name.data(), name.size());
-        return account;
-    }
-
-    void award(int32_t amount, const std::string& name) {
-        Account* account = find(name);
-        if (account == nullptr) account = &open(name);
-        account->credits = saturated(static_cast<int64_t>(account->credits) + amount);
-    }
-
-    std::vector<Account> accounts;
-
-private:
-    static constexpr size_t capacity = 4 * fullPoolSize;
-};
-
-std::string bankBytes(const ModelLedger& ledger) {
-    std::string bytes;
-    for (const Account& account : ledger.accounts) {
-        bytes.append(account.name.data(), account.name.size());
-        bytes.append(reinterpret_cast<const char*>(&account.credits), sizeof account.credits);
-    }
-    return bytes;
-}
-
-
 struct Player {
     PlayerRecord record;
     std::string name;  // the account the player's events reach
@@ -140,6 +70,7 @@ struct Player {
 class Soak : public ::testing::Test {
 protected:
     Soak() : random(static_cast<uint32_t>(environmentNumber("KADREL_SOAK_SEED", 20261206))) {
+        model.reserve(fullPoolSize);  // the test's own storage stays put while memory is measured
         scratch.write("credits.ini", creditsIni());
         scratch.write("buy.ini", "[Item0]\nName=Shield\nValue=" + std::to_string(shieldPrice) + "\n");
         for (int i = 0; i < fullPoolSize; ++i) {
@@ -201,7 +132,7 @@ protected:
         }
     }
 
-    void command(uint32_t handle, ModelLedger& model) {
+    void command(uint32_t handle, BankModel& model) {
         Player& sender = somePlayer();
         const std::string& target = somePlayer().name;
         const int kind = draw(10);
@@ -238,7 +169,7 @@ protected:
     }
 
     // Every bot holds every account.
-    size_t accountCount() const { return model.accounts.size() * std::size(bots); }
+    size_t accountCount() const { return model.size() * std::size(bots); }
 
     struct Checkpoint {
         size_t accounts;
@@ -256,7 +187,7 @@ protected:
     TestHost host;
     std::mt19937 random;
     std::deque<Player> pool;
-    ModelLedger model;  // all bots share one bank
+    BankModel model;  // all bots share one bank
     int listed = 0;
 };
 
@@ -303,7 +234,7 @@ TEST_F(Soak, BalancesMemoryAndBankFollowMillionsOfEvents) {
     // change once, whichever bot saves.
     for (size_t bot = 0; bot < std::size(bots); ++bot) {
         host.term(bots[bot]);
-        EXPECT_TRUE(scratch.read("Quorlen.bank") == bankBytes(model))
+        EXPECT_TRUE(scratch.read(bankFileName()) == model.bytes())
             << "the bank after the term event of bot " << bots[bot] << " differs from the model";
     }
     RecordProperty("events", std::to_string(events));

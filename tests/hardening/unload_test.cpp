@@ -4,10 +4,10 @@
 // and compares the live blocks before the load with those after the unload.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "allocation_counter.h"
+#include "bank_model.h"
 #include "scratch_dir.h"
 #include "test_host.h"
 
@@ -19,14 +19,7 @@ const uint32_t bots[] = {11, 12, 13};
 
 std::string bankOf(int accounts) {
     std::string bytes;
-    for (int i = 0; i < accounts; ++i) {
-        char record[24] = {};
-        const std::string name = "Saved" + std::to_string(i);
-        std::memcpy(record, name.data(), name.size());
-        const int32_t credits = 1000 + i;
-        std::memcpy(record + 20, &credits, sizeof credits);
-        bytes.append(record, sizeof record);
-    }
+    for (int i = 0; i < accounts; ++i) bytes += bankRecord("Saved" + std::to_string(i), 1000 + i);
     return bytes;
 }
 

@@ -1,7 +1,11 @@
 #include "test_host.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <stdexcept>
+
+#include "tools/stand_in/request_check.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -37,16 +41,21 @@ TestHost::TestHost() : library(claimHost()) { current = this; }
 TestHost::~TestHost() { current = nullptr; }
 
 void KADREL_CALL TestHost::callback(BotEvent& request) {
+    const stand_in::CheckedRequest checked = stand_in::checkRequest(request, current->deliveringHandle);
+    EXPECT_EQ(checked.fault, "") << "the host refuses the request";
     Request copy;
     copy.handle = request.handle;
     copy.code = request.code;
     std::memcpy(copy.p, request.p, sizeof copy.p);
-    const uintptr_t textSlot = request.code == 0 ? request.p[0] : request.p[3];
-    if (textSlot != 0) copy.text = reinterpret_cast<const char*>(textSlot);
+    if (checked.text != nullptr) copy.text = checked.text;
     current->requests.push_back(std::move(copy));
 }
 
-void TestHost::deliver(BotEvent& event) { library.talk(event); }
+void TestHost::deliver(BotEvent& event) {
+    deliveringHandle = event.handle;
+    library.talk(event);
+    deliveringHandle = 0;
+}
 
 uintptr_t TestHost::callbackAddress() const { return reinterpret_cast<uintptr_t>(&TestHost::callback); }
 

@@ -1,7 +1,7 @@
 // A stand-in for the host bot program. It loads the built plug-in the way the
 // host does, builds the host's records as raw bytes at the contract's offsets,
 // sends events through the exported talk and records every request that
-// reaches its callback.
+// reaches its callback, failing the test for one the host would refuse.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +56,7 @@ private:
     static void KADREL_CALL callback(BotEvent& request);
 
     stand_in::PluginLibrary library;
+    uint32_t deliveringHandle = 0;
 };
 
 }  // namespace kadrel::testing
