@@ -1,7 +1,8 @@
-// The journal's edge cases among bots of one host: loaded duplicates,
-// saturation, resets, a bot that stops without saving, checkpoints, and cut or
-// damaged records. Random runs over many bots and processes are the soak run's
-// and bank_processes_test's.
+// The journal among bots of one host: a look-up and a spend see the other
+// bots' changes first, and its edge cases (loaded duplicates, saturation,
+// resets, a bot that stops without saving, checkpoints, cut or damaged
+// records). Random runs over many bots and processes are the soak run's and
+// bank_processes_test's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -42,6 +43,30 @@ protected:
     ScratchDir scratch;
     TestHost host;
 };
+
+TEST_F(SharedBank, EveryBotSeesAChangeAtOnce) {
+    scratch.write(bankFileName(), bankBytes({{"Bob", 10}}));
+    host.init(7);
+    host.init(9);
+    pay(7, "Bob", 5);
+    EXPECT_EQ(reply(9, "bob", "creds"), "You have 15 credits");
+    pay(9, "Cid", 2);
+    EXPECT_EQ(reply(7, "Op", "cget", "cid", 2), "cid has 2 credits");
+}
+
+// The second spend of the same credits, on another bot, is refused.
+TEST_F(SharedBank, CreditsAreSpentOnceAcrossBots) {
+    scratch.write("buy.ini", "[Item0]\nName=Shield\nValue=60\nPrivAction0=Shield for %name%\n");
+    scratch.write(bankFileName(), bankBytes({{"Bob", 100}, {"Eve", 100}}));
+    host.init(7);
+    host.init(9);
+    EXPECT_EQ(reply(7, "Bob", "donate", "Amy:100"), "100 credits donated to Amy");
+    EXPECT_EQ(reply(9, "Bob", "donate", "Cid:100"), "You do not have enough credits");
+    EXPECT_EQ(reply(7, "Eve", "buy", "Shield"), "Shield for Eve");
+    EXPECT_EQ(reply(9, "Eve", "buy", "Shield"), "You need 20 more credits to buy that item");
+    host.term(9);
+    EXPECT_EQ(file(), (Ledger{{"Bob", 0}, {"Eve", 40}, {"Amy", 100}}));
+}
 
 TEST_F(SharedBank, ChangesGoToTheFirstOfMatchingRecordsOnly) {
     scratch.write(bankFileName(), bankBytes({{"Bob", 5}, {"BOB", 7}}));
