@@ -2,8 +2,6 @@
 // of reading steps. The stories it plays are transcripts, played in-process.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "run_program.h"
 #include "scratch_dir.h"
 
@@ -78,13 +76,6 @@ TEST_F(Arena, InteractiveLinesComeFromStandardInputAndMistakesDoNotStopIt) {
     EXPECT_EQ(run.err,
               "error: unknown command 'what' (help lists the commands)\n"
               "error: Alice is already in the arena\n");
-}
-
-TEST_F(Arena, TheExampleFilesAreClean) {
-    const std::filesystem::path examples = std::filesystem::path(KADREL_SOURCE_DIR) / "examples";
-    const ProgramRun run = runKadrel("lint '" + examples.string() + "'");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "0 errors, 0 warnings\n");
 }
 
 TEST_F(Arena, AMissingLibraryIsReported) {
