@@ -165,8 +165,6 @@ void removeFilesExcept(std::initializer_list<std::string_view> kept) {
     }
 }
 
-bool fileExists(const char* name) { return fs::exists(name); }
-
 void fail(const char* what, const std::string& detail) {
     std::fprintf(stderr, "FINDING: %s%s%s\n", what, detail.empty() ? "" : ": ", detail.c_str());
     std::fflush(stderr);
@@ -197,7 +195,6 @@ void KADREL_CALL Host::callback(BotEvent& request) {
     if (checked.text == nullptr) fail(checked.fault.c_str());
     // Reads the text up to its NUL, so that the sanitizer sees every byte.
     const size_t length = std::strlen(checked.text);
-    ++host.requestCount;
     if (host.keepTexts) host.texts.emplace_back(checked.text, length);
 }
 

@@ -77,7 +77,6 @@ std::string readFile(const char* name);
 // Removes every file of the current directory but the named ones: what an
 // input leaves behind (a bank file set aside, say) must not reach the next.
 void removeFilesExcept(std::initializer_list<std::string_view> kept);
-bool fileExists(const char* name);
 
 // Stops the run with a message: a finding.
 [[noreturn]] void fail(const char* what, const std::string& detail = "");
@@ -96,7 +95,6 @@ public:
     // Texts of the requests, kept only when asked for.
     bool keepTexts = false;
     std::vector<std::string> texts;
-    uint64_t requestCount = 0;
 
 private:
     void deliver(BotEvent& event) override;
