@@ -14,29 +14,27 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-const std::string refusedOld = "DLL plugin cannot connect.  This plugin requires the latest version of Quorlen.";
-const std::string refusedNew = "DLL plugin cannot connect.  This plugin is out of date.";
 const Texts greeting = {"DLL plugin connected.", "Loading data...", "Data loaded"};
+const std::string bankFile = "Quorlen.bank";
 
 class Talk : public ::testing::Test {
 protected:
+    // Whether the bot saved since the last look.
+    bool saved() { return std::filesystem::remove(scratch.path() / bankFile); }
+
     ScratchDir scratch;
     TestHost host;
 };
 
-// The version rule, one bot for each version; what a refused bot then hears
-// is a transcript.
+// One bot for each version; an older host's refusal, and what a refused bot
+// then hears, are transcripts.
 TEST_F(Talk, HandshakeAcceptsEvery6xVersionOnly) {
-    const struct {
-        uint32_t version;
-        Texts expected;
-    } cases[] = {{0x00060000, greeting}, {0x0006FFFF, greeting}, {0x00050009, {refusedOld}},
-                 {0x00000000, {refusedOld}}, {0x00070000, {refusedNew}}, {0xFFFF0000, {refusedNew}}};
+    const Texts outOfDate = {"DLL plugin cannot connect.  This plugin is out of date."};
+    const std::pair<uint32_t, Texts> cases[] = {{0x0006FFFF, greeting}, {0x00070000, outOfDate}, {0xFFFF0000, outOfDate}};
     uint32_t handle = 1;
-    for (const auto& example : cases) {
-        host.init(handle, example.version);
-        EXPECT_EQ(host.texts(), example.expected) << std::hex << example.version;
-        ++handle;
+    for (const auto& [version, expected] : cases) {
+        host.init(handle++, version);
+        EXPECT_EQ(host.texts(), expected) << std::hex << version;
         host.clearRequests();
     }
 }
@@ -55,25 +53,24 @@ TEST_F(Talk, HandleZeroHandlesEventsButNeverSends) {
     host.init(0);
     host.term(0);
     EXPECT_TRUE(host.requests.empty());
-    EXPECT_TRUE(scratch.exists("Quorlen.bank")) << "the term event still saved";
+    EXPECT_TRUE(saved()) << "the term event still saved";
 }
 
-// Ticks count from the first event, init or not.
+// Ticks count from the first event, init or not; a term saves at once and
+// does not move the next timed save.
 TEST_F(Talk, TimedSavesComeAtThe300thAnd600thTick) {
     host.tick(7, 299);
-    EXPECT_FALSE(scratch.exists("Quorlen.bank"));
+    EXPECT_FALSE(saved());
     host.tick(7);
-    EXPECT_TRUE(scratch.exists("Quorlen.bank"));
-    std::filesystem::remove(scratch.path() / "Quorlen.bank");
+    EXPECT_TRUE(saved());
     host.init(7);
     host.tick(7, 150);
-    host.term(7);  // saves at once and does not move the next timed save
-    ASSERT_TRUE(scratch.exists("Quorlen.bank"));
-    std::filesystem::remove(scratch.path() / "Quorlen.bank");
+    host.term(7);
+    EXPECT_TRUE(saved());
     host.tick(7, 149);
-    EXPECT_FALSE(scratch.exists("Quorlen.bank"));
+    EXPECT_FALSE(saved());
     host.tick(7);
-    EXPECT_TRUE(scratch.exists("Quorlen.bank"));
+    EXPECT_TRUE(saved());
 }
 
 TEST_F(Talk, UnknownAndNegativeCodesChangeNothing) {
@@ -85,18 +82,19 @@ TEST_F(Talk, UnknownAndNegativeCodesChangeNothing) {
     }
     for (int32_t code : ignored) host.send(7, code, 1, 2, 3, 4, 5);
     EXPECT_TRUE(host.requests.empty());
-    EXPECT_FALSE(scratch.exists("Quorlen.bank"));
+    EXPECT_FALSE(saved());
 }
 
 TEST_F(Talk, EventsWithoutTheirRecordsAreDroppedQuietly) {
     host.init(7);
     host.clearRequests();
-    const PlayerRecord alice("Alice");
-    host.send(7, 12, 0, 0);
-    host.send(7, 12, reinterpret_cast<uintptr_t>(alice.record()), 0);
+    const PlayerRecord record("Alice");
+    const auto alice = reinterpret_cast<uintptr_t>(record.record());
+    host.send(7, 12, 0, alice);
+    host.send(7, 12, alice, 0);
     host.send(7, 14, 0, 3);
     host.send(7, 20, 0, 0);
-    host.send(7, 21, reinterpret_cast<uintptr_t>(alice.record()), 0);
+    host.send(7, 21, alice, 0);
     EXPECT_TRUE(host.requests.empty());
     host.term(7);
     EXPECT_EQ(host.texts(), (Texts{"DLL plugin disconnected."})) << "the bot still works";

@@ -1,141 +1,97 @@
-// The catalogue as buy.ini defines it, seen through the listing and the
-// messages of the init event.
-#include "shop_fixture.h"
+// The catalogue as buy.ini defines it, seen through the init event's messages
+// and the listing of !buy without an argument.
+#include "bot_session.h"
 
 namespace kadrel::testing {
 namespace {
 
-const Texts greetingStart = {"DLL plugin connected.", "Loading data..."};
+using Items = std::vector<std::pair<std::string, std::string>>;
 
-class Catalogue : public ShopTest {
+const Texts loaded = {"DLL plugin connected.", "Loading data...", "Data loaded"};
+
+class Catalogue : public BotSession {
 protected:
     // The listed items as name and price, header and footer checked.
-    std::vector<std::pair<std::string, std::string>> listed() {
+    Items listed() {
         const Texts lines = buy(buyer, "");
-        std::vector<std::pair<std::string, std::string>> items;
-        if (lines.size() == 1 && lines[0] == "There is nothing to buy") return items;
+        Items items;
+        if (lines == Texts{"There is nothing to buy"}) return items;
         EXPECT_GE(lines.size(), 2u);
         EXPECT_EQ(lines.front(), "Item name            Price          Description");
         EXPECT_EQ(lines.back(), "Type !buy <item name> to buy something");
         for (size_t i = 1; i + 1 < lines.size(); ++i) {
-            const std::string& line = lines[i];
-            items.emplace_back(line.substr(0, line.find(' ')), line.substr(21, line.find(' ', 21) - 21));
+            items.emplace_back(lines[i].substr(0, lines[i].find(' ')), lines[i].substr(21, lines[i].find(' ', 21) - 21));
         }
         return items;
     }
 
-    Texts initMessages(std::string_view ini) {
-        Texts sent = load(ini);
-        EXPECT_EQ(Texts(sent.begin(), sent.begin() + 2), greetingStart);
-        EXPECT_EQ(sent.back(), "Data loaded");
+    // The init's messages between the greeting and "Data loaded".
+    Texts invalidEntries(std::string_view ini) {
+        const Texts sent = load(ini);
+        if (sent.size() < 3) return sent;
+        EXPECT_EQ((Texts{sent[0], sent[1], sent.back()}), loaded);
         return Texts(sent.begin() + 2, sent.end() - 1);
     }
 
     const PlayerRecord buyer{"Alice", 4};
 };
 
-using Items = std::vector<std::pair<std::string, std::string>>;
-
 TEST_F(Catalogue, SectionsZeroTo255InOrderWithGaps) {
-    EXPECT_EQ(initMessages("[Item255]\nName=B\n[Item256]\nName=C\n[Item007]\nName=D\n[Item3]\nName=\n"
-                           "[Item0]\nName=A\n[Item12]\nDescription=no name\nValue=x\n"),
+    EXPECT_EQ(invalidEntries("[Item255]\nName=B\n[Item256]\nName=C\n[Item007]\nName=D\n[Item3]\nName=\n"
+                             "[Item0]\nName=A\n[Item12]\nDescription=no name\nValue=x\n"),
               Texts{});
     EXPECT_EQ(listed(), (Items{{"A", "0"}, {"B", "0"}}));
 }
 
 TEST_F(Catalogue, MissingFileGivesNothingToBuy) {
     host.init(bot);
-    EXPECT_EQ(host.texts(), (Texts{"DLL plugin connected.", "Loading data...", "Data loaded"}));
-    EXPECT_EQ(buy(buyer, ""), Texts{"There is nothing to buy"});
-}
-
-struct NameCase {
-    const char* written;
-    const char* itemName;
-};
-
-class Names : public Catalogue, public ::testing::WithParamInterface<NameCase> {};
-
-TEST_P(Names, FirstWordOfTheFirstTwentyCharacters) {
-    load(std::string("[Item1]\nName=") + GetParam().written + "\n");
-    EXPECT_EQ(listed(), (Items{{GetParam().itemName, "0"}}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Cut, Names,
-                         ::testing::Values(NameCase{"Super Shield Deluxe Pack", "Super"},
-                                           NameCase{"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "ABCDEFGHIJKLMNOPQRST"},
-                                           NameCase{"abcdefghijklmnopqrs tuvw", "abcdefghijklmnopqrs"},
-                                           NameCase{"ABCDEFGHIJKLMNOPQRSTU V", "ABCDEFGHIJKLMNOPQRST"},
-                                           NameCase{"Shield", "Shield"}));
-
-struct ValueCase {
-    const char* line;
-    const char* price;  // nullptr: the entry is invalid
-};
-
-class Values : public Catalogue, public ::testing::WithParamInterface<ValueCase> {};
-
-TEST_P(Values, NumbersAreDecimalsThatFit32Bits) {
-    const Texts messages = initMessages(std::string("[Item6]\nName=Before\n[Item7]\nName=Tested\n") + GetParam().line +
-                                        "\n[Item8]\nName=After\n");
-    if (GetParam().price == nullptr) {
-        EXPECT_EQ(messages, Texts{"Invalid buy.ini entry: 7"});
-        EXPECT_EQ(listed(), (Items{{"Before", "0"}, {"After", "0"}}));
-    } else {
-        EXPECT_EQ(messages, Texts{});
-        EXPECT_EQ(listed(), (Items{{"Before", "0"}, {"Tested", GetParam().price}, {"After", "0"}}));
-    }
-}
-
-// The number rule itself is tested beside isNumericInRange; here only what
-// the catalogue adds: an empty value, which keys are numbers, the edges.
-INSTANTIATE_TEST_SUITE_P(
-    Entries, Values,
-    ::testing::Values(ValueCase{"Value=250", "250"}, ValueCase{"Value=", "0"}, ValueCase{"Value=-5", "-5"},
-                      ValueCase{"Value=-000000000002147483648", "-2147483648"}, ValueCase{"SpecialAction4=99", "0"},
-                      ValueCase{"Value=5x", nullptr}, ValueCase{"Value=2147483648", nullptr},
-                      ValueCase{"SpecialAction0=x", nullptr}, ValueCase{"SpecialAction9=1 2", nullptr},
-                      ValueCase{"SpecialPoints=x", nullptr}, ValueCase{"SpecialPoints=-2147483649", nullptr}));
-
-TEST_F(Catalogue, OneMessagePerInvalidSection) {
-    EXPECT_EQ(initMessages("[Item7]\nName=Bad\nValue=x\nSpecialAction0=y\nSpecialPoints=z\n"
-                           "[Item9]\nName=Worse\nSpecialAction1=a\nSpecialAction2=b\n"),
-              (Texts{"Invalid buy.ini entry: 7", "Invalid buy.ini entry: 9"}));
+    EXPECT_EQ(sent(), loaded);
     EXPECT_EQ(listed(), Items{});
 }
 
-TEST_F(Catalogue, UnreadKeysDoNotInvalidate) {
-    EXPECT_EQ(initMessages("[Item1]\nName=Odd\nSpecialAction=x\nSpecialAction10=y\nPubAction=z\nPrice=q\n"), Texts{});
-    EXPECT_EQ(listed(), (Items{{"Odd", "0"}}));
+// The first word of the first twenty characters.
+TEST_F(Catalogue, NamesAreCut) {
+    load("[Item1]\nName=Super Shield Deluxe\n[Item2]\nName=ABCDEFGHIJKLMNOPQRSTU V\n[Item3]\nName=abcdefghijklmnopqrs t\n");
+    EXPECT_EQ(listed(), (Items{{"Super", "0"}, {"ABCDEFGHIJKLMNOPQRST", "0"}, {"abcdefghijklmnopqrs", "0"}}));
 }
 
-TEST_F(Catalogue, DescriptionKeepsAt191Characters) {
-    const std::string description(300, 'd');
-    load("[Item1]\nName=Long\nDescription=" + description + "\n");
-    const Texts lines = buy(buyer, "");
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1].substr(36), std::string(191, 'd'));
+// The number rule itself is tested beside isNumericInRange; here what the
+// catalogue adds: an empty value is 0, which keys are numbers, the edges, one
+// message per refused item, and keys it never reads.
+TEST_F(Catalogue, NumbersAreDecimalsThatFit32Bits) {
+    EXPECT_EQ(invalidEntries("[Item1]\nName=A\nValue=250\n[Item2]\nName=B\nValue=\n"
+                             "[Item3]\nName=C\nValue=-000000000002147483648\n[Item4]\nName=D\nSpecialAction4=99\n"
+                             "[Item5]\nName=E\nValue=5x\n[Item6]\nName=F\nValue=2147483648\n"
+                             "[Item7]\nName=G\nSpecialAction0=x\n[Item8]\nName=H\nSpecialAction9=1 2\n"
+                             "[Item9]\nName=I\nSpecialPoints=-2147483649\n"
+                             "[Item10]\nName=J\nValue=x\nSpecialAction0=y\nSpecialPoints=z\n"
+                             "[Item11]\nName=K\nSpecialAction=x\nSpecialAction10=y\nPubAction=z\nPrice=q\n"),
+              (Texts{"Invalid buy.ini entry: 5", "Invalid buy.ini entry: 6", "Invalid buy.ini entry: 7",
+                     "Invalid buy.ini entry: 8", "Invalid buy.ini entry: 9", "Invalid buy.ini entry: 10"}));
+    EXPECT_EQ(listed(), (Items{{"A", "250"}, {"B", "0"}, {"C", "-2147483648"}, {"D", "0"}, {"K", "0"}}));
 }
 
+// Columns at 21 and 36, whatever the name and price; a description keeps its
+// first 191 characters.
+TEST_F(Catalogue, ListingIsInColumnsPrivatelyToTheAsker) {
+    load("[Item5]\nName=ABCDEFGHIJKLMNOPQRST\nDescription=" + std::string(300, 'd') + "\nValue=-2147483648\n"
+         "[Item6]\nName=Free\n");
+    EXPECT_EQ(command(buyer, "buy"), (Texts{"Item name            Price          Description",
+                                             "ABCDEFGHIJKLMNOPQRST -2147483648    " + std::string(191, 'd'),
+                                             "Free                 0              ",
+                                             "Type !buy <item name> to buy something"}));
+}
+
+// A reload replaces the catalogue; of equal names all are listed and the first
+// is bought.
 TEST_F(Catalogue, ReloadReplacesTheCatalogue) {
-    load("[Item1]\nName=One\n[Item2]\nName=Two\n");
-    load("[Item1]\nName=One\n[Item2]\nName=Two\n");
-    EXPECT_EQ(listed(), (Items{{"One", "0"}, {"Two", "0"}}));
-    load("[Item5]\nName=Five\nValue=5\n");
-    EXPECT_EQ(listed(), (Items{{"Five", "5"}}));
-}
-
-TEST_F(Catalogue, EqualNamesAreAllListedAndTheFirstIsBought) {
-    load("[Item3]\nName=Box\nValue=0\nPrivAction0=first\n[Item2]\nName=BOX\nValue=0\nPrivAction0=second\n");
+    const std::string boxes = "[Item3]\nName=Box\nPrivAction0=first\n[Item2]\nName=BOX\nPrivAction0=second\n";
+    load(boxes);
+    load(boxes);
     EXPECT_EQ(listed(), (Items{{"BOX", "0"}, {"Box", "0"}}));
     EXPECT_EQ(buy(buyer, "box"), Texts{"second"});
-}
-
-TEST_F(Catalogue, EachBotHasItsOwnCatalogue) {
-    load("[Item1]\nName=One\n");
-    scratch.write("buy.ini", "[Item1]\nName=Other\n");
-    host.init(2);
-    EXPECT_EQ(listed(), (Items{{"One", "0"}}));
+    load("[Item5]\nName=Five\nValue=5\n");
+    EXPECT_EQ(listed(), (Items{{"Five", "5"}}));
 }
 
 }  // namespace

@@ -1,73 +1,50 @@
 // The placeholders of the chat-line templates, filled with the buyer's
 // details.
-#include "shop_fixture.h"
+#include "bot_session.h"
 
 namespace kadrel::testing {
 namespace {
 
-struct TemplateCase {
-    const char* pattern;
-    const char* argument;
-    const char* line;
-};
-
-class TemplateShop : public ShopTest {
+class Templates : public BotSession {
 protected:
-    // One private and one public line from the same template.
-    Texts bought(const PlayerRecord& buyer, const TemplateCase& c) {
-        load(std::string("[Item1]\nName=Shield\nPrivAction0=") + c.pattern + "\nPubAction0=" + c.pattern + "\n");
-        return buy(buyer, c.argument);
+    // The line that a template sends, privately and publicly alike.
+    std::string filled(const PlayerRecord& buyer, const std::string& pattern, std::string_view argument = "shield") {
+        load("[Item1]\nName=Shield\nPrivAction0=" + pattern + "\nPubAction0=" + pattern + "\n");
+        const Texts lines = buy(buyer, argument);
+        EXPECT_TRUE(lines.size() == 2 && lines[0] == lines[1]) << pattern;
+        return lines.empty() ? "" : lines[0];
     }
 };
 
-class Templates : public TemplateShop, public ::testing::WithParamInterface<TemplateCase> {};
-
-TEST_P(Templates, FillsEachPlaceholder) {
+// Placeholders are claimed left to right, one kind after the other, where no
+// earlier claim lies; only the exact lower-case names are placeholders.
+TEST_F(Templates, FillEachPlaceholder) {
     PlayerRecord buyer("Bob", 3, 0, 7);
     buyer.squad("Red Wing").scores(1200, 34);
-    EXPECT_EQ(bought(buyer, GetParam()), (Texts{GetParam().line, GetParam().line}));
-    ASSERT_EQ(host.requests.size(), 2u);
-    EXPECT_EQ(host.requests[0].mode(), 5u);
-    EXPECT_EQ(host.requests[1].mode(), 2u);
+    const struct {
+        const char* pattern;
+        const char* argument;
+        const char* line;
+    } cases[] = {{"%name% and %name%", "shield", "Bob and Bob"},
+                 {"%points% points", "shield", "1234 points"},
+                 {"%squad%: freq %freq1% / %freq2%", "shield", "Red Wing: freq 7 / 7"},
+                 {"[%param%]", "shield red team", "[red team]"},
+                 {"[%param%]", "shield", "[shield]"},
+                 {"%Name% %unknown% 100%", "shield", "%Name% %unknown% 100%"},
+                 {"%%name%%", "shield", "%Bob%"},
+                 {"%squad%name%", "shield", "%squadBob"},
+                 {"%name%freq1%freq1%", "shield", "Bobfreq17"}};
+    for (const auto& c : cases) EXPECT_EQ(filled(buyer, c.pattern, c.argument), c.line) << c.pattern;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Placeholders, Templates,
-    ::testing::Values(TemplateCase{"Thanks for buying, %name%", "shield", "Thanks for buying, Bob"},
-                      TemplateCase{"%name% and %name%", "shield", "Bob and Bob"},
-                      TemplateCase{"%points% points", "shield", "1234 points"},
-                      TemplateCase{"%name% of %squad% bought a shield", "shield", "Bob of Red Wing bought a shield"},
-                      TemplateCase{"freq %freq1% / %freq2%", "shield", "freq 7 / 7"},
-                      TemplateCase{"[%param%]", "shield red team", "[red team]"},
-                      TemplateCase{"[%param%]", "shield", "[shield]"}, TemplateCase{"[%param%]", "SHIELD", "[SHIELD]"},
-                      TemplateCase{"[%param%]", "shield   red  team  ", "[red  team]"},
-                      TemplateCase{"[%param%]", "shield ", "[]"},
-                      TemplateCase{"no placeholders here", "shield", "no placeholders here"},
-                      TemplateCase{"%Name% %unknown% 100%", "shield", "%Name% %unknown% 100%"},
-                      TemplateCase{"%%name%%", "shield", "%Bob%"}, TemplateCase{"%squad%name%", "shield", "%squadBob"},
-                      TemplateCase{"%name%freq1%freq1%", "shield", "Bobfreq17"},
-                      TemplateCase{"*scorereset", "shield", "*scorereset"}));
-
-struct TeamCase {
-    uint16_t team;
-    const char* line;
-};
-
-class Teams : public TemplateShop, public ::testing::WithParamInterface<TeamCase> {};
-
-TEST_P(Teams, PrivateFrequenciesAreHiddenByFreq1) {
-    const PlayerRecord buyer("Bob", 3, 0, GetParam().team);
-    EXPECT_EQ(bought(buyer, {"%freq1%|%freq2%", "shield", ""}), (Texts{GetParam().line, GetParam().line}));
+TEST_F(Templates, PrivateFrequenciesAreHiddenByFreq1) {
+    for (const auto& [team, line] : {std::pair<uint16_t, const char*>{99, "99|99"}, {100, "(Private freq)|100"},
+                                     {65535, "(Private freq)|65535"}}) {
+        EXPECT_EQ(filled(PlayerRecord("Bob", 3, 0, team), "%freq1%|%freq2%"), line);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Frequencies, Teams,
-                         ::testing::Values(TeamCase{0, "0|0"}, TeamCase{99, "99|99"},
-                                           TeamCase{100, "(Private freq)|100"},
-                                           TeamCase{65535, "(Private freq)|65535"}));
-
-class Smuggling : public ShopTest {};
-
-TEST_F(Smuggling, ValuesAreNeverSearchedForPlaceholders) {
+TEST_F(Templates, ValuesAreNeverSearchedForPlaceholders) {
     load("[Item1]\nName=Shield\nPrivAction0=%name%/%squad%/%param%\nPubAction0=%squad% says *points %param%\n");
     PlayerRecord buyer("%squad%%param%", 3);
     buyer.squad("%param%%name%");
@@ -75,21 +52,16 @@ TEST_F(Smuggling, ValuesAreNeverSearchedForPlaceholders) {
               (Texts{"%squad%%param%/%param%%name%/%name% %freq2%", "%param%%name% says *points %name% %freq2%"}));
 }
 
-TEST_F(Smuggling, PointsAreWrittenUnsigned) {
-    load("[Item1]\nName=Shield\nPrivAction0=%points%\n");
+// Points are written unsigned; a squad is read within its field.
+TEST_F(Templates, PointsAndSquadAsTheRecordHoldsThem) {
     PlayerRecord buyer("Bob", 3);
     buyer.scores(-1, 0);
-    EXPECT_EQ(buy(buyer, "shield"), Texts{"4294967295"});
+    EXPECT_EQ(filled(buyer, "%points%"), "4294967295");
     buyer.scores(2147483647, 2);
-    EXPECT_EQ(buy(buyer, "shield"), Texts{"2147483649"});
-}
-
-TEST_F(Smuggling, SquadIsReadWithinItsField) {
-    load("[Item1]\nName=Shield\nPrivAction0=<%squad%>\n");
-    PlayerRecord buyer("Bob", 3);
-    EXPECT_EQ(buy(buyer, "shield"), Texts{"<>"});
+    EXPECT_EQ(filled(buyer, "%points%"), "2147483649");
+    EXPECT_EQ(filled(buyer, "<%squad%>"), "<>");
     buyer.squad(std::string(115, 's'));
-    EXPECT_EQ(buy(buyer, "shield"), Texts{"<" + std::string(115, 's') + ">"});
+    EXPECT_EQ(filled(buyer, "<%squad%>"), "<" + std::string(115, 's') + ">");
 }
 
 }  // namespace

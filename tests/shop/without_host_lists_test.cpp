@@ -18,29 +18,22 @@ void KADREL_CALL capture(BotEvent& request) {
 }
 
 TEST(WithoutHostLists, ReportsFindNothingAndResetsReachNobody) {
-    sent.clear();
     BotInstance bot(1);
     bot.callback = capture;
     auto* item = new ShopItem;
     item->name = "Kit";
-    const int32_t codes[actionSlots] = {1, 2, 3, 10, 11, 12, 16, 21, 25, 9};
+    const int32_t codes[actionSlots] = {3, 10, 12, 16, 21, 25};
     std::memcpy(item->specialActions, codes, sizeof codes);
     bot.shopItems.append(item);
 
     HostPlayer buyer{};
     std::strcpy(buyer.name, "Alice");
-    buyer.ident = 4;
     ChatCommand command{};
     command.commandName = "buy";
     command.parameterText = "kit";
     bot.handleCommand(&buyer, &command);
-
-    const std::vector<std::string> expected = {
-        "There are no carried flags",   "There are no uncarried flags", "There are no carried flags",
-        "There are no uncarried flags", "Display bought by Alice",      "Display bought by Alice",
-        "There are no carried flags",   "There are no uncarried flags",
-    };
-    EXPECT_EQ(sent, expected);
+    EXPECT_EQ(sent, (std::vector<std::string>{"There are no carried flags", "There are no uncarried flags",
+                                              "Display bought by Alice"}));
 }
 
 }  // namespace

@@ -1,0 +1,111 @@
+// One bot driven through the test host: buy.ini and the bank file written by
+// the test, chat commands and help requests sent as the host sends them, and
+// the balances read back from the bank file the bot saves.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "bank_model.h"
+#include "scratch_dir.h"
+#include "test_host.h"
+
+namespace kadrel::testing {
+
+using Texts = std::vector<std::string>;
+using Bank = std::vector<std::pair<std::string, int32_t>>;
+
+class BotSession : public ::testing::Test {
+protected:
+    static constexpr uint32_t bot = 7;
+
+    // Writes buy.ini and the bank file, then connects the bot; returns what
+    // the init sent.
+    Texts load(std::string_view buyIni, const Bank& bank = {}) {
+        std::string bytes;
+        for (const auto& [name, credits] : bank) bytes += bankRecord(name, credits);
+        if (!bank.empty()) scratch.write(bankFileName(), bytes);
+        scratch.write("buy.ini", buyIni);
+        host.clearRequests();
+        host.init(bot);
+        return sent();
+    }
+
+    // The texts of the requests since the last look.
+    Texts sent() {
+        Texts texts = host.texts();
+        host.clearRequests();
+        return texts;
+    }
+
+    // The requests since the last look, as the transcripts show them.
+    Texts heard() {
+        Texts lines;
+        for (const Request& request : host.requests) {
+            const std::string to = !request.isSay()        ? "[echo] "
+                                   : request.mode() == 2   ? "[public] "
+                                   : request.mode() == 4   ? "[team " + std::to_string(request.addressee()) + "] "
+                                                           : "[private to " + std::to_string(request.addressee()) + "] ";
+            lines.push_back(to + request.text);
+        }
+        host.clearRequests();
+        return lines;
+    }
+
+    Texts buy(const PlayerRecord& buyer, std::string_view argument) {
+        host.command(bot, buyer, "buy", argument);
+        return sent();
+    }
+
+    // The replies to a command or help request, each of which must be a
+    // private line to the sender.
+    Texts command(const PlayerRecord& sender, std::string_view word, std::string_view parameters = "") {
+        host.command(bot, sender, word, parameters);
+        return repliesTo(sender);
+    }
+    Texts help(const PlayerRecord& asker, std::string_view topic) {
+        host.help(bot, asker, topic);
+        return repliesTo(asker);
+    }
+
+    // The accounts, in file order, as the bot saves them at the term event.
+    Bank savedBank() {
+        host.term(bot);
+        host.clearRequests();
+        Bank accounts;
+        for (const BankRecord& record : parseBank(scratch.readBytes(bankFileName()))) {
+            accounts.emplace_back(record.name, record.credits);
+        }
+        return accounts;
+    }
+
+    ScratchDir scratch;
+    TestHost host;
+    const PlayerRecord oper{"Oper", 90, 1};
+
+private:
+    Texts repliesTo(const PlayerRecord& player) {
+        for (const Request& request : host.requests) {
+            EXPECT_TRUE(request.isSay() && request.mode() == 5 && request.addressee() == player.identValue())
+                << request.text;
+        }
+        return sent();
+    }
+};
+
+// A connected bot with nothing to sell, for the chat commands.
+class Commands : public BotSession {
+protected:
+    Commands() { load(""); }
+
+    void give(std::string_view name, int64_t amount) {
+        ASSERT_EQ(command(oper, "cgive", std::string(name) + ":" + std::to_string(amount)), Texts{"Credits added"});
+    }
+};
+
+}  // namespace kadrel::testing
