@@ -1,8 +1,9 @@
 // The bank's property test: several host processes, each with several bots,
 // award, donate, buy, save and reload on overlapping players at once, round
-// after round, with resets of all credits between rounds. A model kept by the test adds up every change whose
-// reply (or event) completed; the bank at the end must equal it, and no
-// balance may be below zero, since only spending takes credits away.
+// after round, with resets of all credits between rounds. Every change whose
+// reply (or event) completed is logged; the bank at the end must equal their
+// sum, and no balance may be below zero, since only spending takes credits
+// away.
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
@@ -33,12 +34,8 @@ constexpr int stepsPerRound = 250;
 constexpr int32_t shieldPrice = 30;
 const char* const names[] = {"Ann", "ANN", "Bob", "bob", "Cy", "Dee", "Eve", "Fox"};
 
-std::string key(std::string name) {
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
-}
-
-// One completed change, as a child logs it once its reply came back.
+// One completed change, appended to the shared log in one write by the child
+// that saw it complete; an empty name stands for a reset of all credits.
 struct Change {
     char name[20];
     int32_t amount;
@@ -59,34 +56,29 @@ void logChange(int log, const std::string& name, int32_t amount) {
         TestHost host;
         std::mt19937 random(seed);
         for (uint32_t bot = 0; bot < botsPerProcess; ++bot) host.init(firstHandle + bot);
-        auto someName = [&] { return std::string(names[random() % std::size(names)]); };
         for (int step = 0; step < stepsPerRound && status == 0; ++step) {
             const uint32_t handle = firstHandle + random() % botsPerProcess;
             const unsigned kind = random() % 100;
+            const std::string name = names[random() % std::size(names)], other = names[random() % std::size(names)];
+            const int32_t amount = static_cast<int32_t>(1 + random() % 28);
             host.clearRequests();
             if (kind < 45) {
-                const std::string name = someName();
-                const int32_t amount = static_cast<int32_t>(1 + random() % 28);
                 host.prize(handle, PlayerRecord(name), amount);
                 logChange(log, name, amount);
             } else if (kind < 75) {
-                const std::string from = someName();
-                const std::string to = someName();
-                const int32_t amount = static_cast<int32_t>(1 + random() % 50);
-                host.command(handle, PlayerRecord(from), "donate", to + ":" + std::to_string(amount));
+                host.command(handle, PlayerRecord(name), "donate", other + ":" + std::to_string(amount));
                 const std::string reply = host.requests.empty() ? "" : host.requests.back().text;
-                if (reply == std::to_string(amount) + " credits donated to " + to) {
-                    logChange(log, to, amount);
-                    logChange(log, from, -amount);
+                if (reply == std::to_string(amount) + " credits donated to " + other) {
+                    logChange(log, other, amount);
+                    logChange(log, name, -amount);
                 } else if (reply != "You do not have enough credits") {
                     status = 4;
                 }
             } else if (kind < 95) {
-                const std::string buyer = someName();
-                host.command(handle, PlayerRecord(buyer), "buy", "Shield");
+                host.command(handle, PlayerRecord(name), "buy", "Shield");
                 const std::string reply = host.requests.empty() ? "" : host.requests.back().text;
-                if (reply == "Shield for " + buyer) {
-                    logChange(log, buyer, -shieldPrice);
+                if (reply == "Shield for " + name) {
+                    logChange(log, name, -shieldPrice);
                 } else if (reply.rfind("You need ", 0) != 0) {
                     status = 5;
                 }
@@ -100,35 +92,30 @@ void logChange(int log, const std::string& name, int32_t amount) {
     _exit(status);
 }
 
-class BankProcesses : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string settings = "[Credits]\n";
-        for (int t = 1; t <= 28; ++t) settings += "Prize" + std::to_string(t) + "=" + std::to_string(t) + "\n";
-        scratch.write("credits.ini", settings);
-        scratch.write("buy.ini", "[Item0]\nName=Shield\nValue=" + std::to_string(shieldPrice) +
-                                     "\nPrivAction0=Shield for %name%\n");
-        scratch.write(bankFileName(), bankBytes({{"Ann", 100}, {"Bob", 40}}));
-    }
+std::string key(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
 
+TEST(BankProcesses, TheBankEqualsEveryCompletedChange) {
     ScratchDir scratch;
-};
+    std::string settings = "[Credits]\n";
+    for (int t = 1; t <= 28; ++t) settings += "Prize" + std::to_string(t) + "=" + std::to_string(t) + "\n";
+    scratch.write("credits.ini", settings);
+    scratch.write("buy.ini", "[Item0]\nName=Shield\nValue=" + std::to_string(shieldPrice) +
+                                 "\nPrivAction0=Shield for %name%\n");
+    scratch.write(bankFileName(), bankBytes({{"Ann", 100}, {"Bob", 40}}));
+    const int log = open("changes", O_WRONLY | O_CREAT | O_APPEND, 0644);
+    ASSERT_GE(log, 0);
 
-TEST_F(BankProcesses, TheBankEqualsEveryCompletedChange) {
-    std::map<std::string, int64_t> model = {{"ann", 100}, {"bob", 40}};
     std::mt19937 random(20261207);
     int resets = 0;
     for (int round = 0; round < rounds; ++round) {
         std::vector<pid_t> children;
-        std::vector<std::string> logs;
-        for (int p = 0; p < processes; ++p) {
-            logs.push_back("changes." + std::to_string(round) + "." + std::to_string(p));
-            const int log = open(logs.back().c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            ASSERT_GE(log, 0);
+        for (uint32_t p = 0; p < processes; ++p) {
             const uint32_t seed = static_cast<uint32_t>(random());
             const pid_t child = fork();
-            if (child == 0) play(log, seed, 10 + static_cast<uint32_t>(p) * botsPerProcess);
-            close(log);
+            if (child == 0) play(log, seed, 10 + p * botsPerProcess);
             ASSERT_GT(child, 0);
             children.push_back(child);
         }
@@ -137,39 +124,38 @@ TEST_F(BankProcesses, TheBankEqualsEveryCompletedChange) {
             ASSERT_EQ(waitpid(child, &status, 0), child);
             ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a child saw a wrong reply: " << status;
         }
-        for (const std::string& log : logs) {
-            const std::vector<uint8_t> bytes = scratch.readBytes(log);
-            ASSERT_EQ(bytes.size() % sizeof(Change), 0u);
-            for (size_t at = 0; at < bytes.size(); at += sizeof(Change)) {
-                Change change;
-                std::memcpy(&change, bytes.data() + at, sizeof change);
-                model[key(change.name)] += change.amount;
-            }
-        }
         if (random() % 4 == 0) {
             // A reset between rounds, by a bot of the test's own.
             BotInstance resetter(1);
             resetter.loadBank();
             resetter.clearAccounts();
-            model.clear();
+            const Change reset{};
+            ASSERT_EQ(write(log, &reset, sizeof reset), static_cast<ssize_t>(sizeof reset));
             ++resets;
         }
     }
-
+    close(log);
     {
         BotInstance last(2);
         last.loadBank();
         last.saveBank();
     }
-    std::map<std::string, int64_t> saved;
+
+    std::map<std::string, int64_t> model = {{"ann", 100}, {"bob", 40}}, saved;
+    const std::string changes = scratch.read("changes");
+    for (size_t at = 0; at < changes.size(); at += sizeof(Change)) {
+        Change change;
+        std::memcpy(&change, changes.data() + at, sizeof change);
+        if (change.name[0] == '\0') model.clear();
+        else model[key(change.name)] += change.amount;
+    }
     for (const BankRecord& record : parseBank(scratch.readBytes(bankFileName()))) {
         EXPECT_EQ(saved.count(key(record.name)), 0u) << "one record per name: " << record.name;
         EXPECT_GE(record.credits, 0) << record.name << " was spent below zero";
         saved[key(record.name)] = record.credits;
     }
-    for (auto it = model.begin(); it != model.end();) {
-        it = it->second == 0 && saved.count(it->first) == 0 ? model.erase(it) : std::next(it);
-    }
+    // A refused spend may leave an empty account behind, or none.
+    std::erase_if(model, [&](const auto& entry) { return entry.second == 0 && saved.count(entry.first) == 0; });
     EXPECT_EQ(saved, model);
     RecordProperty("resets", resets);
 }

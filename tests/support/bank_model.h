@@ -67,11 +67,6 @@ inline std::string accountName(std::string_view field) {
     return std::string(field.substr(0, std::min(field.find('\0'), bankNameBytes - 1)));
 }
 
-inline bool sameName(std::string_view a, std::string_view b) {
-    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return fold(x) == fold(y); });
-}
-
 // A ledger as the rules say it must be: accounts in the order they were loaded
 // and opened, the first whose name matches (ASCII capitals folded) answering,
 // balances saturating at the 32-bit limits. Records keep their bytes as they
@@ -113,19 +108,22 @@ public:
         return record != nullptr ? recordCredits(record->data()) : 0;
     }
 
-    void clear() { records.clear(); }
     size_t size() const { return records.size(); }
 
-    std::string bytes(size_t from = 0) const {
+    std::string bytes() const {
         std::string result;
-        for (size_t i = from; i < records.size(); ++i) result.append(records[i].data(), bankRecordBytes);
+        for (const Record& record : records) result.append(record.data(), bankRecordBytes);
         return result;
     }
 
 private:
+    // The first record whose name matches, ASCII capitals folded.
     Record* find(std::string_view name) {
+        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        auto same = [&](char x, char y) { return fold(x) == fold(y); };
         for (Record& record : records) {
-            if (sameName(std::string_view(record.data(), strnlen(record.data(), bankNameBytes)), name)) return &record;
+            const std::string_view stored(record.data(), strnlen(record.data(), bankNameBytes));
+            if (std::equal(stored.begin(), stored.end(), name.begin(), name.end(), same)) return &record;
         }
         return nullptr;
     }
