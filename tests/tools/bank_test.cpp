@@ -14,12 +14,6 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string records(std::initializer_list<std::pair<std::string, int32_t>> accounts) {
-    std::string bytes;
-    for (const auto& [name, credits] : accounts) bytes += bankRecord(name, credits);
-    return bytes;
-}
-
 class BankTool : public ::testing::Test {
 protected:
     void writeBank(const std::string& bytes) { scratch.write(bankFileName(), bytes); }
@@ -30,7 +24,7 @@ protected:
 
 // Names that a CSV or a terminal would mangle, and bytes after the NUL that
 // the plug-in carries along unread.
-const std::string awkwardBank = records({
+const std::string awkwardBank = bankBytes({
     {"Alice", 250},
     {"Bob\0garbage\x01\xff"s, -5},
     {"Comma, \"Quote\"", 2147483647},
@@ -61,7 +55,7 @@ TEST_F(BankTool, CsvShowsEveryByteAndImportsBackToTheSameFile) {
 }
 
 TEST_F(BankTool, JsonReadsNameBytesAsLatin1) {
-    writeBank(records({{"\xc4sa", 3}, {"Q\"\\\0\x05"s, -1}}));
+    writeBank(bankBytes({{"\xc4sa", 3}, {"Q\"\\\0\x05"s, -1}}));
     EXPECT_EQ(runKadrel("bank export --json").out,
               "[\n"
               "  {\n    \"name\": \"\xc3\x84sa\",\n    \"credits\": 3,\n    \"tail\": \"\"\n  },\n"
@@ -99,12 +93,12 @@ TEST_F(BankTool, ImportRefusesAMalformedCsvAndNamesTheLine) {
 // the plug-in; a new name is appended.
 TEST_F(BankTool, GetAndSetFindAccountsAsThePluginDoes) {
     EXPECT_EQ(runKadrel("bank set Alice 1000").out, "Alice: new account with 1000 credits\n") << "no file yet";
-    writeBank(records({{"Bob\0kept"s, 10}, {"BOB", 20}}));
+    writeBank(bankBytes({{"Bob\0kept"s, 10}, {"BOB", 20}}));
     EXPECT_EQ(runKadrel("bank get bOB").out, "Bob has 10 credits\n");
     EXPECT_EQ(runKadrel("bank get Bo").err, "no account matches Bo\n");
     EXPECT_EQ(runKadrel("bank set bob -5").out, "Bob: 10 -> -5 credits\n");
     EXPECT_EQ(runKadrel("bank set Carol 1000").out, "Carol: new account with 1000 credits\n");
-    const std::string expected = records({{"Bob\0kept"s, -5}, {"BOB", 20}, {"Carol", 1000}});
+    const std::string expected = bankBytes({{"Bob\0kept"s, -5}, {"BOB", 20}, {"Carol", 1000}});
     EXPECT_EQ(bank(), expected);
     EXPECT_EQ(runKadrel("bank set Dave 2147483648").status, 1);
     EXPECT_EQ(runKadrel("bank set ABCDEFGHIJKLMNOPQRST 1").status, 1);
@@ -114,22 +108,22 @@ TEST_F(BankTool, GetAndSetFindAccountsAsThePluginDoes) {
 // A running bot's changes since its last save live in the journal: the tool
 // shows them, and its own change reaches the bot before the bot's next one.
 TEST_F(BankTool, ReadsTheJournalAndChangesTheBankUnderItsLock) {
-    writeBank(records({{"Alice", 250}, {"Bob", 5}}));
+    writeBank(bankBytes({{"Alice", 250}, {"Bob", 5}}));
     scratch.write("credits.ini", "[Credits]\nAnyPrize=7\n");
     TestHost host;
     host.init(1);
     host.prize(1, PlayerRecord("Alice"), 3);
-    EXPECT_EQ(bank(), records({{"Alice", 250}, {"Bob", 5}})) << "the bot saved early";
+    EXPECT_EQ(bank(), bankBytes({{"Alice", 250}, {"Bob", 5}})) << "the bot saved early";
     EXPECT_EQ(runKadrel("bank get alice").out, "Alice has 257 credits\n");
     EXPECT_EQ(runKadrel("bank set Bob 40").out, "Bob: 5 -> 40 credits\n");
-    EXPECT_EQ(bank(), records({{"Alice", 257}, {"Bob", 40}}));
+    EXPECT_EQ(bank(), bankBytes({{"Alice", 257}, {"Bob", 40}}));
     host.prize(1, PlayerRecord("Bob"), 3);
     host.term(1);
-    EXPECT_EQ(bank(), records({{"Alice", 257}, {"Bob", 47}}));
+    EXPECT_EQ(bank(), bankBytes({{"Alice", 257}, {"Bob", 47}}));
 }
 
 TEST_F(BankTool, ListTopAndCheckShowWhatThePluginFinds) {
-    writeBank(records({{"Alice", 250}, {"Bob", 900}, {"ALICE", 5000}, {"Carol", 900}}));
+    writeBank(bankBytes({{"Alice", 250}, {"Bob", 900}, {"ALICE", 5000}, {"Carol", 900}}));
     EXPECT_EQ(runKadrel("bank list").out,
               "record  name                     credits\n"
               "     0  Alice                         250\n"
@@ -152,8 +146,8 @@ TEST_F(BankTool, ListTopAndCheckShowWhatThePluginFinds) {
 }
 
 // A length that is not a whole number of records, and a name without its NUL.
-const std::string cutBank = records({{"Alice", 250}, {"Bob", 10}}) + "\x01\x02";
-const std::string unterminatedBank = records({{"Alice", 250}, {"ABCDEFGHIJKLMNOPQRST", 10}});
+const std::string cutBank = bankBytes({{"Alice", 250}, {"Bob", 10}}) + "\x01\x02";
+const std::string unterminatedBank = bankBytes({{"Alice", 250}, {"ABCDEFGHIJKLMNOPQRST", 10}});
 
 TEST_F(BankTool, DamagedFilesAreRefusedAndLeftAlone) {
     for (const std::string& damaged : {cutBank, unterminatedBank}) {
@@ -175,7 +169,7 @@ TEST_F(BankTool, RepairKeepsSoundRecordsAndSetsTheDamagedFileAside) {
     EXPECT_NE(runKadrel("bank check").err.find("50 bytes is not a whole number of 24-byte records (2 bytes too many)"),
               std::string::npos);
     EXPECT_EQ(runKadrel("bank check --repair").status, 0);
-    EXPECT_EQ(bank(), records({{"Alice", 250}, {"Bob", 10}}));
+    EXPECT_EQ(bank(), bankBytes({{"Alice", 250}, {"Bob", 10}}));
     EXPECT_EQ(bank("Quorlen.bank.damaged"), cutBank);
     EXPECT_EQ(runKadrel("bank check").out, "Quorlen.bank: 2 accounts in 48 bytes, sound\n");
 
