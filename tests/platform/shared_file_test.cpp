@@ -62,6 +62,7 @@ TEST(SharedFile, OnlyARegularFileOpens) {
     SharedFile file;
     EXPECT_EQ(file.open("journal"), SharedFile::Opened::NotRegular);
     EXPECT_FALSE(file.isOpen());
+    EXPECT_FALSE(file.lock()) << "a file that is not open cannot be locked, and the lock must not wait";
     EXPECT_EQ(file.open("missing-dir/journal"), SharedFile::Opened::Failed);
 }
 
@@ -109,6 +110,7 @@ TEST(FileReplacement, LeavesAReadOnlyFileAndADirectoryAlone) {
     std::filesystem::permissions(scratch.path() / "bank", std::filesystem::perms::owner_read);
     platform::FileReplacement readOnly;
     EXPECT_EQ(readOnly.begin("bank", "bank.tmp"), platform::FileReplacement::Began::ReadOnly);
+    EXPECT_FALSE(readOnly.commit()) << "nothing was begun, so nothing can be reported replaced";
     std::filesystem::permissions(scratch.path() / "bank", std::filesystem::perms::owner_all);
     EXPECT_EQ(scratch.read("bank"), "kept");
 
