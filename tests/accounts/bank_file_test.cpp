@@ -33,10 +33,12 @@ protected:
 
 TEST_F(BankFile, ASaveKeepsEveryLoadedByteAndAppendsNewAccounts) {
     // Bytes after the terminator, matching names and extreme balances all
-    // come back as they were; a name without terminator is cut to 19.
+    // come back as they were, a terminator at 16 with no zero byte after it too;
+    // a name without terminator is cut to 19.
     const std::string kept = bankRecord("Bob", 1000, '\x7E') + bankRecord("BOB", -5, '\xFF') +
                              bankRecord("", 0, 'z') + bankRecord(std::string(19, 'N'), INT32_MIN) +
-                             bankRecord("\xE9t\xE9", INT32_MAX, '\x01');
+                             bankRecord("\xE9t\xE9", INT32_MAX, '\x01') +
+                             bankRecord(std::string(16, 'S'), 0x01010101, '\x7E');
     const std::string unterminated = std::string(20, 'X') + std::string("\x07\x00\x00\x00", 4);
     scratch.write(bankFileName(), kept + unterminated + bankRecord("Amy", 4));
     host.init(1);
