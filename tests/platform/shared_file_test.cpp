@@ -10,6 +10,11 @@
 #include "platform/platform.h"
 #include "scratch_dir.h"
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace kadrel {
 namespace {
 
@@ -118,6 +123,41 @@ TEST(FileReplacement, LeavesAReadOnlyFileAndADirectoryAlone) {
     platform::FileReplacement folder;
     EXPECT_EQ(folder.begin("folder", "folder.tmp"), platform::FileReplacement::Began::NotRegular);
 }
+
+#if !defined(_WIN32)
+// The number the next open gets: the lowest one free.
+int nextDescriptor() {
+    const int probe = ::open("/dev/null", O_RDONLY);
+    ::close(probe);
+    return probe;
+}
+
+// A descriptor left open runs a long-lived bot out of them; one closed twice
+// may by then belong to another file, the journal say.
+TEST(FileHandles, NoneIsLeftOpenAndNoneClosedTwice) {
+    testing::ScratchDir scratch;
+    const int free = nextDescriptor();
+    ASSERT_TRUE(platform::replaceFile("bank", "first", 5));
+    EXPECT_EQ(nextDescriptor(), free) << "replaceFile";
+    SharedFile journal;
+    {
+        platform::FileReplacement replacement;
+        ASSERT_EQ(replacement.begin("bank", "bank.tmp"), platform::FileReplacement::Began::Ready);
+        ASSERT_TRUE(replacement.write("2nd", 3));
+        ASSERT_TRUE(replacement.commit());
+        EXPECT_EQ(nextDescriptor(), free) << "FileReplacement::commit";
+        ASSERT_EQ(journal.open("journal"), SharedFile::Opened::Ready);
+    }
+    EXPECT_TRUE(journal.writeAt(0, "a", 1)) << "a committed replacement closed the journal's descriptor";
+    journal.close();
+    SharedFile closed;
+    ASSERT_EQ(closed.open("other"), SharedFile::Opened::Ready);
+    closed.close();
+    ASSERT_EQ(journal.open("journal"), SharedFile::Opened::Ready);
+    closed.close();
+    EXPECT_TRUE(journal.writeAt(0, "b", 1)) << "a second close closed the journal's descriptor";
+}
+#endif
 
 TEST(RemoveFilesMatching, RemovesOnlyNamesWithBothEnds) {
     testing::ScratchDir scratch;
