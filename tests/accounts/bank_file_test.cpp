@@ -101,6 +101,28 @@ TEST_F(BankFile, AFileThatCannotBeOpenedIsNeitherReadAsEmptyNorSavedOver) {
     scratch.write(bankFileName(), bankBytes({{"Amy", 9}, {"Bob", 1}}));
     EXPECT_EQ(savedLedger(), (Ledger{{"Amy", 9}, {"Bob", 3}})) << "merged once the file opens";
 }
+
+TEST_F(BankFile, AFailedSaveIsReportedOncePerStreakOfFailures) {
+    host.init(1);
+    host.prize(1, PlayerRecord("Bob"), 3);
+    const auto timedSaveTexts = [&] {
+        host.clearRequests();
+        host.tick(1, 300);
+        return host.texts();
+    };
+    const Texts failed{"Quorlen.bank could not be saved; the changes stay in Quorlen.bank.journal"};
+    const auto breakTheBank = [&] {
+        std::filesystem::remove(scratch.path() / bankFileName());
+        std::filesystem::create_symlink(bankFileName(), scratch.path() / bankFileName());
+    };
+    breakTheBank();
+    EXPECT_EQ(timedSaveTexts(), failed);
+    EXPECT_EQ(timedSaveTexts(), Texts{}) << "the same streak";
+    std::filesystem::remove(scratch.path() / bankFileName());
+    EXPECT_EQ(timedSaveTexts(), Texts{});
+    breakTheBank();
+    EXPECT_EQ(timedSaveTexts(), failed) << "a save that worked ends the streak";
+}
 #endif
 
 // Read with the bank: true from its first two characters.
