@@ -1,5 +1,5 @@
-// Memory that runs out part-way through a load or a save of the bank. Each
-// allocation of the step in turn is made to fail; once memory is back, the
+// Memory that runs out part-way through a load, a save or a change of the bank.
+// Each allocation of the step in turn is made to fail; once memory is back, the
 // bank must hold every credit exactly once: none lost, none counted twice.
 // The bots share the bank through its journal, so a change saved by one is
 // in the other's ledger too.
@@ -37,6 +37,7 @@ struct Session {
     ScratchDir scratch;
     BotInstance first{1};
     BotInstance second{2};
+    BotInstance third{3};
 };
 
 struct Scenario {
@@ -92,6 +93,23 @@ const Scenario scenarios[] = {
          s.first.saveBank();
      },
      {{"Alice", 101}, {"Bob", 51}, {"Carol", 7}, {"Eve", 1}}},
+    {"Changes",
+     [](Session& s) {
+         s.first.loadBank();
+         s.second.loadBank();
+         s.third.loadBank();
+     },
+     [](Session& s) {  // each the first change of its bot, with no room kept for it yet
+         s.first.clearAccounts();
+         s.second.awardCredits(10, "Alice");
+         s.third.deductCredits(5, "Bob");
+     },
+     [](Session& s) {
+         s.first.clearAccounts();
+         s.first.awardCredits(1, "Eve");
+         s.first.saveBank();
+     },
+     {{"Eve", 1}}},
     {"TimedSave",
      [](Session& s) {
          s.first.loadBank();
