@@ -137,8 +137,12 @@ bool BankJournal::readHeader(JournalHeader& header, uint64_t& size) {
     return journal.size(size) && size >= journalHeaderSize && journal.readAt(0, &header, sizeof header);
 }
 
-// Cut first and made durable, then the header: a power cut between the two
-// leaves an empty journal, never a new header over records already folded.
+// The records are cut first and made durable, then the header is written: a
+// crash between the two leaves the old header over no records, never a new
+// header over records already folded. The old header stays so that the
+// generations keep counting up: a journal left empty would start again at 1,
+// and a bot of another process still at 1 would take the new records for
+// ones it had already seen.
 bool BankJournal::writeFreshHeader(uint64_t next, uint64_t bankLength, uint64_t bankHash, uint64_t foldedLength) {
     JournalHeader header{};
     std::memcpy(header.magic, journalMagic, sizeof journalMagic);
@@ -147,7 +151,10 @@ bool BankJournal::writeFreshHeader(uint64_t next, uint64_t bankLength, uint64_t 
     header.bankHash = bankHash;
     header.foldedGeneration = generation;
     header.foldedLength = foldedLength;
-    if (!journal.truncate(0) || !journal.flush() || !journal.writeAt(0, &header, sizeof header) || !journal.flush()) {
+    uint64_t size = 0;
+    const uint64_t kept = journal.size(size) && size >= journalHeaderSize ? journalHeaderSize : 0;
+    if (!journal.truncate(kept) || !journal.flush() || !journal.writeAt(0, &header, sizeof header) ||
+        !journal.flush()) {
         return false;
     }
     generation = next;
