@@ -117,7 +117,7 @@ TEST_F(BankFile, AFailedSaveIsReportedOncePerStreakOfFailures) {
     host.prize(1, PlayerRecord("Bob"), 3);
     const auto timedSaveTexts = [&] {
         host.clearRequests();
-        host.tick(1, 300);
+        host.tick(1, saveInterval);
         return host.texts();
     };
     const Texts failed{"Quorlen.bank could not be saved; the changes stay in Quorlen.bank.journal"};

@@ -90,20 +90,20 @@ TEST_F(SharedBank, AResetOnOneBotReachesEveryBot) {
     EXPECT_EQ(file(), (Ledger{{"Cy", 6}, {"Zed", 1}}));
 }
 
-// Only the journal holds what a bot changed since the last save; a checkpoint
-// folds it into the bank and starts the journal afresh.
 // A bot that last looked before two checkpoints of another bot: the later one
 // folded a journal as long as the one it saw, but not the same journal.
 TEST_F(SharedBank, ABotBehindTwoCheckpointsOfAnotherCatchesUpOnBoth) {
     start({});
     pay(7, "Bob", 5);
     EXPECT_EQ(reply(9, "Bob", "creds"), "You have 5 credits");
-    host.tick(7, 300);
+    host.tick(7, saveInterval);
     pay(7, "Amy", 3);
-    host.tick(7, 300);
+    host.tick(7, saveInterval);
     EXPECT_EQ(reply(9, "Amy", "creds"), "You have 3 credits");
 }
 
+// Only the journal holds what a bot changed since the last save; a checkpoint
+// folds it into the bank and starts the journal afresh.
 TEST_F(SharedBank, ABotThatStopsWithoutSavingLosesNothingAndNothingIsFoldedTwice) {
     scratch.write(bankFileName(), bankBytes({{"Bob", 10}}));
     {

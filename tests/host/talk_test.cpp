@@ -4,8 +4,8 @@
 
 #include <iterator>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scratch_dir.h"
