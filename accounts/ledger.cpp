@@ -181,18 +181,6 @@ void Ledger::clear() {
     slots.shrink_to_fit();
 }
 
-void Ledger::takeFrom(Ledger& other) noexcept {
-    blocks = std::move(other.blocks);
-    count = std::exchange(other.count, 0);
-    slots = std::move(other.slots);
-    other.clear();
-}
-
-size_t Ledger::memoryBytes() const {
-    return blocks.capacity() * sizeof(blocks[0]) + blocks.size() * blockSize * sizeof(CreditAccount) +
-           slots.capacity() * sizeof(Slot);
-}
-
 CreditAccount* BotInstance::findAccount(const char* name) const { return accounts.find(name); }
 
 int32_t BotInstance::accountCredits(const CreditAccount* account) { return account != nullptr ? account->credits : 0; }

@@ -63,12 +63,6 @@ public:
         }
     }
 
-    // Takes the other ledger's accounts and index; the other is left empty.
-    void takeFrom(Ledger& other) noexcept;
-
-    // Heap bytes held, index included.
-    size_t memoryBytes() const;
-
     class Iterator {
     public:
         Iterator(const Ledger* ledger, uint32_t index) : ledger(ledger), index(index) {}

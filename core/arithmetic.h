@@ -18,8 +18,6 @@ constexpr int32_t wrappingSub(int32_t a, int32_t b) {
     return toSigned(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
-constexpr int32_t wrappingNeg(int32_t a) { return toSigned(0u - static_cast<uint32_t>(a)); }
-
 constexpr int32_t wrappingMul(int32_t a, int32_t b) {
     return toSigned(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }

@@ -84,8 +84,6 @@ void CharString::append(const char* bytes, uint32_t count) { rebuild(data, lengt
 
 void CharString::appendNumber(int32_t value) { append(CharString(value)); }
 
-void CharString::prepend(const char* bytes, uint32_t count) { rebuild(bytes, count, data, length); }
-
 void CharString::clear() { rebuild(nullptr, 0, nullptr, 0); }
 
 CharString CharString::left(uint32_t count) const { return CharString(data, count < length ? count : length); }

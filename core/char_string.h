@@ -32,7 +32,6 @@ public:
     void append(const CharString& other);
     void append(const char* bytes, uint32_t count);
     void appendNumber(int32_t value);
-    void prepend(const char* bytes, uint32_t count);
     void clear();
 
     CharString left(uint32_t count) const;

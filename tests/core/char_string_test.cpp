@@ -24,9 +24,8 @@ TEST(CharString, ConstructionKeepsBytesAndTerminator) {
     EXPECT_EQ(str(copy), "copy me");
 }
 
-TEST(CharString, AssignAppendPrependAndClear) {
-    CharString s("middle");
-    s.prepend(">>", 2);
+TEST(CharString, AssignAppendAndClear) {
+    CharString s(">>middle");
     s.append("<<");
     s.appendNumber(-5);
     EXPECT_EQ(str(s), ">>middle<<-5");

@@ -68,7 +68,6 @@ public:
 
     void addFlag(uint16_t tileX, uint16_t tileY);
     void clearFlags();
-    const std::list<ArenaFlag>& uncarriedFlags() const { return arenaFlags; }
 
     void describe(std::ostream& out) const;
     std::ostream& output() const { return out; }
