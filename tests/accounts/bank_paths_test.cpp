@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/journal_format.h"
 #include "bank_model.h"
 #include "scratch_dir.h"
 #include "test_host.h"
@@ -180,7 +181,9 @@ void fillDisk() {
 
 // A disk that fills up: the journal append fails, the bot says so once and
 // keeps the change in memory; once there is room the next checkpoint puts it
-// in the bank. Needs a small file system of its own, which only root can mount.
+// in the bank. The failure comes at the bot's very first append, which must
+// be reported like any other. Needs a small file system of its own, which
+// only root can mount.
 TEST(BankFullDisk, AFailedAppendIsReportedOnceAndLandsLater) {
     ScratchDir scratch;
     const fs::path mountPoint = scratch.path() / "small";
@@ -188,8 +191,13 @@ TEST(BankFullDisk, AFailedAppendIsReportedOnceAndLandsLater) {
     if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=12k") != 0) GTEST_SKIP() << "cannot mount a small disk";
     scratch.write("small/credits.ini", "[Credits]\nAnyPrize=5\n");
     fs::current_path(mountPoint);
+    const int pageOfRecords = static_cast<int>((sysconf(_SC_PAGESIZE) - journalHeaderSize) / journalRecordSize);
     {
         TestHost host;
+        // Another bot fills the journal's first page to its last byte, so
+        // that no append of bot 1 fits on the full disk.
+        host.init(2);
+        for (int i = 0; i < pageOfRecords; ++i) host.prize(2, PlayerRecord("Ann"), 5);
         host.init(1);
         fillDisk();
         host.clearRequests();
@@ -201,7 +209,7 @@ TEST(BankFullDisk, AFailedAppendIsReportedOnceAndLandsLater) {
         EXPECT_EQ(host.texts(), Texts{"DLL plugin disconnected."});
     }
     fs::current_path(scratch.path());
-    EXPECT_EQ(bankAt(scratch, "small/Quorlen.bank"), (Ledger{{"Bob", 1500}}))
+    EXPECT_EQ(bankAt(scratch, "small/Quorlen.bank"), (Ledger{{"Ann", 5 * pageOfRecords}, {"Bob", 1500}}))
         << "every award of the full disk's time is saved";
     umount(mountPoint.c_str());
 }
