@@ -37,8 +37,15 @@ kadrel --help >/dev/null 2>&1
 mkdir demo
 cp "$source_dir"/examples/{credits.ini,buy.ini,demo.arena} demo/
 demo_match() {
-    (cd demo && kadrel arena demo.arena >transcript 2>errors) &&
-        cmp demo/transcript "$source_dir/tests/transcripts/demo.expected" && [ ! -s demo/errors ]
+    local status=0
+    (cd demo && kadrel arena demo.arena >transcript 2>errors) || status=$?
+    cmp demo/transcript "$source_dir/tests/transcripts/demo.expected" && [ ! -s demo/errors ] && [ $status = 0 ] &&
+        return 0
+    # A failure under Wine may not come back when run again: show all of it now.
+    echo "exit status $status; what it wrote on the error stream, then where the transcript differs:"
+    head -n 20 demo/errors
+    diff "$source_dir/tests/transcripts/demo.expected" demo/transcript | head -n 20
+    return 1
 }
 check "the demo transcript, byte for byte" demo_match
 check "the demo match left its bank behind" test -s demo/Quorlen.bank
