@@ -12,18 +12,28 @@ runner=("$@")
 
 passed=0
 failed=0
+# A failure under Wine may not come back when run again, so a failed check
+# shows every run of the program it made: arguments, exit status, error stream.
 check() {  # NAME, then the command that must succeed
     local name=$1
     shift
+    : >"$scratch/runs"
     if "$@"; then
         passed=$((passed + 1))
         echo "ok: $name"
     else
         failed=$((failed + 1))
         echo "FAIL: $name"
+        sed 's/^/    /' "$scratch/runs"
     fi
 }
-kadrel() { "${runner[@]}" "$program" "$@"; }
+kadrel() {
+    local status=0
+    "${runner[@]}" "$program" "$@" 2>"$scratch/errors" || status=$?
+    { echo "kadrel $* (in .${PWD#"$scratch"}): exit status $status"; cat "$scratch/errors"; } >>"$scratch/runs"
+    cat "$scratch/errors" >&2
+    return $status
+}
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -37,15 +47,8 @@ kadrel --help >/dev/null 2>&1
 mkdir demo
 cp "$source_dir"/examples/{credits.ini,buy.ini,demo.arena} demo/
 demo_match() {
-    local status=0
-    (cd demo && kadrel arena demo.arena >transcript 2>errors) || status=$?
-    cmp demo/transcript "$source_dir/tests/transcripts/demo.expected" && [ ! -s demo/errors ] && [ $status = 0 ] &&
-        return 0
-    # A failure under Wine may not come back when run again: show all of it now.
-    echo "exit status $status; what it wrote on the error stream, then where the transcript differs:"
-    head -n 20 demo/errors
-    diff "$source_dir/tests/transcripts/demo.expected" demo/transcript | head -n 20
-    return 1
+    (cd demo && kadrel arena demo.arena >transcript 2>errors) &&
+        diff "$source_dir/tests/transcripts/demo.expected" demo/transcript | head -n 20 && [ ! -s demo/errors ]
 }
 check "the demo transcript, byte for byte" demo_match
 check "the demo match left its bank behind" test -s demo/Quorlen.bank
