@@ -29,9 +29,9 @@ check() {  # NAME, then the command that must succeed
 }
 kadrel() {
     local status=0
-    "${runner[@]}" "$program" "$@" 2>"$scratch/errors" || status=$?
-    { echo "kadrel $* (in .${PWD#"$scratch"}): exit status $status"; cat "$scratch/errors"; } >>"$scratch/runs"
-    cat "$scratch/errors" >&2
+    "${runner[@]}" "$program" "$@" 2>"$scratch/last-errors" || status=$?
+    { echo "kadrel $* (in .${PWD#"$scratch"}): exit status $status"; cat "$scratch/last-errors"; } >>"$scratch/runs"
+    cat "$scratch/last-errors" >&2
     return $status
 }
 
