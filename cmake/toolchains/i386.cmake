@@ -9,3 +9,5 @@ set(CMAKE_CXX_FLAGS_INIT -m32)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -m32)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -m32)
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-i386)
+# What it needs of scripts/packages beside the native group.
+set(KADREL_PACKAGE_GROUPS i386)

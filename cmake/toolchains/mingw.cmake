@@ -2,6 +2,8 @@
 # the shipped 32-bit DLL, x86_64 for tests run under wine64 against the
 # system's own profile reader.
 set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KADREL_MINGW_ARCH)
+# What it needs of scripts/packages beside the native group.
+set(KADREL_PACKAGE_GROUPS windows)
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${KADREL_MINGW_ARCH})
 set(triple ${KADREL_MINGW_ARCH}-w64-mingw32)
