@@ -1,15 +1,90 @@
-// The bank as the dispatcher uses it: read with its journal at the init
-// event, folded into Quorlen.bank every 300 ticks and at the term event. The
-// journal itself (accounts/bank_journal.cpp) keeps every change in between.
-#include "host/bot_instance.h"
+#include "accounts/bank_file.h"
+
+#include <vector>
+
+#include "accounts/bank_format.h"
+#include "accounts/journal_format.h"
+#include "accounts/ledger.h"
+#include "platform/platform.h"
 
 namespace kadrel {
 
-void BotInstance::loadBank() {
-    canGoNegative = readCanGoNegative();
-    bank.load(*this);
+namespace {
+
+// The bank is read this many records at a time, straight into the ledger.
+constexpr size_t loadRunRecords = 4096;
+
+void terminateNames(unsigned char* bytes, size_t size) {
+    for (size_t offset = 0; offset < size; offset += bank::recordSize) bank::terminateName(bytes + offset);
 }
 
-void BotInstance::saveBank(int attempts) { bank.checkpoint(*this, attempts); }
+}  // namespace
+
+bool pathIsFree(const char* path) {
+    platform::FileReader probe;
+    return probe.open(path) == platform::FileState::Missing;
+}
+
+BankRead readBankFile(Ledger& ledger) {
+    BankRead read;
+    read.hash = BankHasher().result();
+    platform::FileReader reader;
+    switch (reader.open(bank::fileName)) {
+        case platform::FileState::Missing:
+            return read;
+        case platform::FileState::NotRegular:
+            read.outcome = BankRead::Outcome::NotRegular;
+            return read;
+        case platform::FileState::Unreadable:
+            read.outcome = BankRead::Outcome::Unreadable;
+            return read;
+        case platform::FileState::Regular:
+            break;
+    }
+    if (reader.size() % bank::recordSize != 0) {
+        read.outcome = BankRead::Outcome::Damaged;
+        return read;
+    }
+    std::vector<unsigned char> run(reader.size() < loadRunRecords * bank::recordSize
+                                       ? static_cast<size_t>(reader.size())
+                                       : loadRunRecords * bank::recordSize);
+    BankHasher hasher;
+    for (uint64_t left = reader.size(); left != 0;) {
+        const size_t piece = left < run.size() ? static_cast<size_t>(left) : run.size();
+        if (!reader.read(run.data(), piece)) {
+            read.outcome = BankRead::Outcome::Unreadable;
+            return read;
+        }
+        hasher.add(run.data(), piece);
+        terminateNames(run.data(), piece);
+        ledger.appendUnindexed(run.data(), piece / bank::recordSize);
+        left -= piece;
+    }
+    ledger.indexLoaded();
+    read.length = reader.size();
+    read.hash = hasher.result();
+    return read;
+}
+
+bool bankFileDamaged() {
+    platform::FileReader probe;
+    return probe.open(bank::fileName) == platform::FileState::Regular && probe.size() % bank::recordSize != 0;
+}
+
+bool setDamagedBankAside(BankReporter& reporter) {
+    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
+        const CharString target = bank::damagedName(bank::fileName, attempt);
+        if (platform::renameNoReplace(bank::fileName, target.text())) {
+            CharString message(bank::fileName);
+            message.append(" is damaged; it was moved to ");
+            message.append(target);
+            reporter.report(message.text());
+            return true;
+        }
+        if (pathIsFree(target.text())) break;  // the name is free, so the rename itself failed
+    }
+    reporter.report(KADREL_BANK_FILE " is damaged and could not be moved aside; it is not saved over");
+    return false;
+}
 
 }  // namespace kadrel

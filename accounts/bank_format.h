@@ -10,9 +10,17 @@
 
 namespace kadrel::bank {
 
-constexpr const char* fileName = "Quorlen.bank";
+// The names as literals, so that status lines are joined to them when
+// compiled: a line sent on a failure path needs no memory of its own.
+#define KADREL_BANK_FILE "Quorlen.bank"
+#define KADREL_BANK_JOURNAL KADREL_BANK_FILE ".journal"
+constexpr const char* fileName = KADREL_BANK_FILE;
 // The changes not yet folded into the bank; it must stay beside it.
-constexpr const char* journalFileName = "Quorlen.bank.journal";
+constexpr const char* journalFileName = KADREL_BANK_JOURNAL;
+// A save writes the new bank as fileName.<process>.<bot>.tmp beside it; a
+// crash's leftover is any name between these two.
+constexpr const char* temporaryPrefix = KADREL_BANK_FILE ".";
+constexpr const char* temporarySuffix = ".tmp";
 
 // No header: the records follow one another in ledger order, each an exact
 // image of CreditAccount (the name's field, then the balance as the machine

@@ -2,7 +2,7 @@
 
 namespace kadrel {
 
-BotInstance::BotInstance(uint32_t handle) : handle(handle) {}
+BotInstance::BotInstance(uint32_t handle) : handle(handle), bank(accounts, *this, handle) {}
 
 // The ledger goes without a journal record: this is no reset of credits.
 BotInstance::~BotInstance() {

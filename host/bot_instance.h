@@ -24,7 +24,7 @@ constexpr int32_t saveInterval = 300;
 // this many times, a short pause apart, before it gives up.
 constexpr int termSaveAttempts = 5;
 
-class BotInstance {
+class BotInstance final : private BankReporter {
 public:
     explicit BotInstance(uint32_t handle);
     ~BotInstance();
@@ -96,6 +96,8 @@ public:
     void resetCredits(const HostPlayer& sender, const ChatCommand& command);
 
 private:
+    // The bank's status lines go to the host as echoes.
+    void report(const char* message) override;
     void handshake(const BotEvent& event);
     void countDownToSave();
 };
@@ -105,8 +107,8 @@ private:
 // depends on it are one step for all bots. A reply goes out after it ends.
 class BankChange {
 public:
-    explicit BankChange(BotInstance& bot) : bot(bot) { bot.bank.begin(bot); }
-    ~BankChange() { bot.bank.end(bot); }
+    explicit BankChange(BotInstance& bot) : bot(bot) { bot.bank.begin(); }
+    ~BankChange() { bot.bank.end(); }
     BankChange(const BankChange&) = delete;
     BankChange& operator=(const BankChange&) = delete;
 

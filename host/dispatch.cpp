@@ -26,7 +26,7 @@ void BotInstance::dispatch(const BotEvent& event) {
         case EventTerm:
             echo("DLL plugin disconnected.");
             saveBank(termSaveAttempts);
-            bank.makeDurable(*this);
+            bank.makeDurable();
             break;
         case EventTick:
             countDownToSave();
@@ -102,7 +102,7 @@ void BotInstance::handshake(const BotEvent& event) {
 // Every tick also brings the journal's latest records to the disk, so that a
 // power cut loses at most one tick of changes.
 void BotInstance::countDownToSave() {
-    bank.makeDurable(*this);
+    bank.makeDurable();
     if (--saveCountdown != 0) return;
     // Set again first: a save that fails part-way must not stop the later ones.
     saveCountdown = saveInterval;

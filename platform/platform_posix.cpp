@@ -19,8 +19,23 @@
 
 #include "platform/platform.h"
 #include "platform/profile_parser.h"
+#include "platform/system_calls.h"
 
 namespace kadrel::platform {
+
+SystemCalls systemCalls = {
+    [](const char* path, int flags, unsigned mode) { return ::open(path, flags, static_cast<mode_t>(mode)); },
+    [](int descriptor, const void* bytes, size_t size) { return static_cast<intptr_t>(::write(descriptor, bytes, size)); },
+    [](int descriptor, const void* bytes, size_t size, int64_t offset) {
+        return static_cast<intptr_t>(::pwrite(descriptor, bytes, size, static_cast<off_t>(offset)));
+    },
+    ::fsync,
+    ::fdatasync,
+    [](int descriptor, int64_t size) { return ::ftruncate(descriptor, static_cast<off_t>(size)); },
+    ::rename,
+    ::link,
+    ::flock,
+};
 
 CharString configFilePath(const char* fileName) {
     char directory[PATH_MAX];
@@ -50,7 +65,7 @@ std::optional<std::string> fileContents(const char* path) {
 bool writeAll(int descriptor, const void* bytes, size_t size) {
     const char* next = static_cast<const char*>(bytes);
     while (size != 0) {
-        const ssize_t written = write(descriptor, next, size);
+        const intptr_t written = systemCalls.write(descriptor, next, size);
         if (written < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -84,33 +99,12 @@ CharString ProfileFile::read(const char* section, const char* key, uint32_t buff
     return value.empty() ? CharString() : CharString(value.data(), static_cast<uint32_t>(value.size()));
 }
 
-bool replaceFile(const char* path, const void* bytes, size_t size) {
-    // Everything that allocates comes before the rename: once the file is
-    // replaced, the caller must hear so.
-    const std::string directoryPath = directoryOf(path);
-    std::string temporary = std::string(path) + ".XXXXXX";
-    const int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) return false;
-    const bool written = writeAll(descriptor, bytes, size) && fchmod(descriptor, 0644) == 0 && fsync(descriptor) == 0;
-    if (close(descriptor) != 0 || !written || rename(temporary.c_str(), path) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    // The rename itself reaches the disk only with its directory.
-    const int directory = open(directoryPath.c_str(), O_RDONLY | O_DIRECTORY);
-    if (directory >= 0) {
-        fsync(directory);
-        close(directory);
-    }
-    return true;
-}
-
 namespace {
 
 // Opens without following into a FIFO's wait or a device's side effects:
 // O_NONBLOCK makes the open itself return, and only a regular file is kept.
 int openRegular(const char* path, int flags, FileState& state) {
-    const int descriptor = ::open(path, flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    const int descriptor = systemCalls.open(path, flags | O_NONBLOCK | O_CLOEXEC, 0644);
     if (descriptor < 0) {
         state = errno == ENOENT ? FileState::Missing : errno == EISDIR ? FileState::NotRegular : FileState::Unreadable;
         return -1;
@@ -140,10 +134,10 @@ bool readAll(int descriptor, void* bytes, size_t size, off_t offset) {
     return true;
 }
 
-bool writeAllAt(int descriptor, const void* bytes, size_t size, off_t offset) {
+bool writeAllAt(int descriptor, const void* bytes, size_t size, int64_t offset) {
     const char* next = static_cast<const char*>(bytes);
     while (size != 0) {
-        const ssize_t written = pwrite(descriptor, next, size, offset);
+        const intptr_t written = systemCalls.pwrite(descriptor, next, size, offset);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return false;
         next += written;
@@ -216,7 +210,7 @@ FileReplacement::Began FileReplacement::begin(const char* path, const char* temp
     target = CharString(finalPath.c_str());
     temporary = CharString((directoryOf(finalPath) + "/" + temporaryName).c_str());
     const int descriptor =
-        ::open(temporary.text(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+        systemCalls.open(temporary.text(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
     if (descriptor < 0) return Began::Failed;
     handle = descriptor;
     return Began::Ready;
@@ -237,12 +231,12 @@ bool FileReplacement::commit() {
     if (owner >= 0) {
         [[maybe_unused]] const int given = fchown(descriptor, static_cast<uid_t>(owner), static_cast<gid_t>(group));
     }
-    if (fchmod(descriptor, static_cast<mode_t>(mode)) != 0 || fsync(descriptor) != 0) {
+    if (fchmod(descriptor, static_cast<mode_t>(mode)) != 0 || systemCalls.fsync(descriptor) != 0) {
         abandon();
         return false;
     }
     handle = -1;
-    if (::close(descriptor) != 0 || rename(temporary.text(), target.text()) != 0) {
+    if (::close(descriptor) != 0 || systemCalls.rename(temporary.text(), target.text()) != 0) {
         unlink(temporary.text());
         return false;
     }
@@ -276,14 +270,14 @@ void SharedFile::close() {
 // each with its own descriptor, exclude each other as two processes do.
 bool SharedFile::lock() {
     for (;;) {
-        if (flock(static_cast<int>(handle), LOCK_EX) == 0) return true;
+        if (systemCalls.flock(static_cast<int>(handle), LOCK_EX) == 0) return true;
         if (errno != EINTR) return false;
     }
 }
 
-bool SharedFile::tryLock() { return flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0; }
+bool SharedFile::tryLock() { return systemCalls.flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0; }
 
-void SharedFile::unlock() { flock(static_cast<int>(handle), LOCK_UN); }
+void SharedFile::unlock() { systemCalls.flock(static_cast<int>(handle), LOCK_UN); }
 
 bool SharedFile::size(uint64_t& bytes) const {
     struct stat status {};
@@ -297,12 +291,12 @@ bool SharedFile::readAt(uint64_t offset, void* bytes, size_t size) const {
 }
 
 bool SharedFile::writeAt(uint64_t offset, const void* bytes, size_t size) {
-    return writeAllAt(static_cast<int>(handle), bytes, size, static_cast<off_t>(offset));
+    return writeAllAt(static_cast<int>(handle), bytes, size, static_cast<int64_t>(offset));
 }
 
-bool SharedFile::truncate(uint64_t size) { return ftruncate(static_cast<int>(handle), static_cast<off_t>(size)) == 0; }
+bool SharedFile::truncate(uint64_t size) { return systemCalls.ftruncate(static_cast<int>(handle), static_cast<int64_t>(size)) == 0; }
 
-bool SharedFile::flush() { return fdatasync(static_cast<int>(handle)) == 0; }
+bool SharedFile::flush() { return systemCalls.fdatasync(static_cast<int>(handle)) == 0; }
 
 void removeFilesMatching(const char* prefix, const char* suffix) {
     DIR* directory = opendir(".");
@@ -329,7 +323,7 @@ void sleepMilliseconds(uint32_t milliseconds) {
 
 bool renameNoReplace(const char* from, const char* to) {
     // link() refuses an existing name, which rename() would silently replace.
-    if (link(from, to) != 0) return false;
+    if (systemCalls.link(from, to) != 0) return false;
     return unlink(from) == 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/profile_parser.h"
+#include "platform/system_calls.h"
 
 namespace kadrel::platform {
 
@@ -36,29 +37,9 @@ CharString ProfileFile::read(const char* section, const char* key, uint32_t buff
     return CharString(buffer.data(), length < bufferSize ? length : bufferSize - 1);
 }
 
-bool replaceFile(const char* path, const void* bytes, size_t size) {
-    // A name of this process's own, so that two savers never share one.
-    const std::string temporary = std::string(path) + "." + std::to_string(GetCurrentProcessId()) + ".saving";
-    const HANDLE file =
-        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const char* next = static_cast<const char*>(bytes);
-    bool written = true;
-    while (written && size != 0) {
-        const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-        DWORD done = 0;
-        written = WriteFile(file, next, chunk, &done, nullptr) && done == chunk;
-        next += done;
-        size -= done;
-    }
-    written = written && FlushFileBuffers(file);
-    if (!CloseHandle(file) || !written ||
-        !MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(temporary.c_str());
-        return false;
-    }
-    return true;
-}
+SystemCalls systemCalls = {
+    CreateFileA, WriteFile, FlushFileBuffers, SetEndOfFile, ReplaceFileA, MoveFileExA, LockFileEx,
+};
 
 namespace {
 
@@ -92,7 +73,7 @@ bool transfer(HANDLE file, uint64_t offset, void* bytes, size_t size, bool writi
         at.Offset = static_cast<DWORD>(offset);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD done = 0;
-        const BOOL ok = writing ? WriteFile(file, next, chunk, &done, &at) : ReadFile(file, next, chunk, &done, &at);
+        const BOOL ok = writing ? systemCalls.writeFile(file, next, chunk, &done, &at) : ReadFile(file, next, chunk, &done, &at);
         if (!ok || done == 0) return false;
         next += done;
         size -= done;
@@ -108,7 +89,7 @@ FileReader::~FileReader() {
 }
 
 FileState FileReader::open(const char* path) {
-    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    const HANDLE file = systemCalls.createFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return stateOfFailedOpen(path);
     LARGE_INTEGER size;
@@ -148,7 +129,7 @@ void FileReplacement::abandon() {
 FileReplacement::Began FileReplacement::begin(const char* path, const char* temporaryName) {
     replacesFile = false;
     target = CharString(path);
-    const HANDLE old = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const HANDLE old = systemCalls.createFile(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (old != INVALID_HANDLE_VALUE) {
         BY_HANDLE_FILE_INFORMATION information;
@@ -174,7 +155,7 @@ FileReplacement::Began FileReplacement::begin(const char* path, const char* temp
     temporary = CharString(separator == std::string::npos ? temporaryName
                                                           : (finalTarget.substr(0, separator + 1) + temporaryName).c_str());
     const HANDLE file =
-        CreateFileA(temporary.text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        systemCalls.createFile(temporary.text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Began::Failed;
     handle = reinterpret_cast<intptr_t>(file);
     return Began::Ready;
@@ -185,7 +166,7 @@ bool FileReplacement::write(const void* bytes, size_t size) {
     while (handle != noHandle && size != 0) {
         const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
         DWORD done = 0;
-        if (!WriteFile(asHandle(handle), next, chunk, &done, nullptr) || done != chunk) return false;
+        if (!systemCalls.writeFile(asHandle(handle), next, chunk, &done, nullptr) || done != chunk) return false;
         next += done;
         size -= done;
     }
@@ -194,7 +175,7 @@ bool FileReplacement::write(const void* bytes, size_t size) {
 
 bool FileReplacement::commit() {
     if (handle == noHandle) return false;
-    if (!FlushFileBuffers(asHandle(handle))) {
+    if (!systemCalls.flushFileBuffers(asHandle(handle))) {
         abandon();
         return false;
     }
@@ -202,9 +183,9 @@ bool FileReplacement::commit() {
     handle = noHandle;
     // ReplaceFile keeps the old file's owner, access rights and attributes.
     const bool replaced =
-        closed && (replacesFile ? ReplaceFileA(target.text(), temporary.text(), nullptr,
+        closed && (replacesFile ? systemCalls.replaceFile(target.text(), temporary.text(), nullptr,
                                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                                : MoveFileExA(temporary.text(), target.text(),
+                                : systemCalls.moveFile(temporary.text(), target.text(),
                                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     if (!replaced) {
         DeleteFileA(temporary.text());
@@ -217,7 +198,7 @@ SharedFile::~SharedFile() { close(); }
 
 SharedFile::Opened SharedFile::open(const char* path) {
     close();
-    const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+    const HANDLE file = systemCalls.createFile(path, GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -253,12 +234,12 @@ OVERLAPPED lockPlace() {
 
 bool SharedFile::lock() {
     OVERLAPPED place = lockPlace();
-    return LockFileEx(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
+    return systemCalls.lockFile(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
 }
 
 bool SharedFile::tryLock() {
     OVERLAPPED place = lockPlace();
-    return LockFileEx(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != 0;
+    return systemCalls.lockFile(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != 0;
 }
 
 void SharedFile::unlock() {
@@ -284,10 +265,10 @@ bool SharedFile::writeAt(uint64_t offset, const void* bytes, size_t size) {
 bool SharedFile::truncate(uint64_t size) {
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(size);
-    return SetFilePointerEx(asHandle(handle), end, nullptr, FILE_BEGIN) && SetEndOfFile(asHandle(handle));
+    return SetFilePointerEx(asHandle(handle), end, nullptr, FILE_BEGIN) && systemCalls.setEndOfFile(asHandle(handle));
 }
 
-bool SharedFile::flush() { return FlushFileBuffers(asHandle(handle)) != 0; }
+bool SharedFile::flush() { return systemCalls.flushFileBuffers(asHandle(handle)) != 0; }
 
 void removeFilesMatching(const char* prefix, const char* suffix) {
     const std::string pattern = std::string(prefix) + "*" + suffix;
@@ -310,6 +291,6 @@ uint32_t processId() { return GetCurrentProcessId(); }
 
 void sleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
 
-bool renameNoReplace(const char* from, const char* to) { return MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != 0; }
+bool renameNoReplace(const char* from, const char* to) { return systemCalls.moveFile(from, to, MOVEFILE_WRITE_THROUGH) != 0; }
 
 }  // namespace kadrel::platform

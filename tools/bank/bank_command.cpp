@@ -15,7 +15,8 @@
 #include <optional>
 
 #include "core/text.h"
-#include "host/bot_instance.h"
+#include "accounts/bank_journal.h"
+#include "accounts/ledger.h"
 #include "platform/platform.h"
 #include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
@@ -64,6 +65,14 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
     return image;
 }
 
+// The bank and journal of the current directory, opened as one more bot
+// would. The plug-in's status lines have no host to go to here.
+struct SharedBank final : BankReporter {
+    void report(const char*) override {}
+    Ledger ledger;
+    BankJournal bank{ledger, *this, 1};
+};
+
 // Only the plug-in's own bank has a journal beside it.
 bool isSharedBank(const std::string& path) {
     return std::filesystem::path(path).filename() == bank::fileName;
@@ -87,13 +96,13 @@ std::optional<BankImage> currentBank(const std::string& path, bool missingIsEmpt
     std::error_code error;
     if (!std::filesystem::exists(journal, error)) return image;
     const WorkingDirectory inDirectory(std::filesystem::path(path).parent_path());
-    BotInstance reader(1);
-    reader.loadBank();
+    SharedBank reader;
+    reader.bank.load();
     if (!reader.bank.ready()) {
         std::cerr << "kadrel bank: cannot read " << path << " with its journal\n";
         return std::nullopt;
     }
-    return BankImage::fromBytes(ledgerBytes(reader.accounts));
+    return BankImage::fromBytes(ledgerBytes(reader.ledger));
 }
 
 // Writes the image as the new bank: under the journal's lock for the
@@ -105,8 +114,8 @@ bool writeBank(const std::string& path, BankImage& image, const std::function<vo
         return image.write(path);
     }
     const WorkingDirectory inDirectory(std::filesystem::path(path).parent_path());
-    BotInstance writer(1);
-    return writer.bank.rewrite(writer, [&](Ledger& ledger) {
+    SharedBank writer;
+    return writer.bank.rewrite([&](Ledger& ledger) {
         BankImage current = BankImage::fromBytes(ledgerBytes(ledger));
         edit(current);
         const std::vector<uint8_t> bytes = current.bytes();

@@ -1,0 +1,39 @@
+// Reading Quorlen.bank into a ledger, and setting a damaged one aside. The
+// file's layout is in accounts/bank_format.h and accounts/README.md.
+#pragma once
+
+#include <cstdint>
+
+#include "accounts/bank_reporter.h"
+
+namespace kadrel {
+
+class Ledger;
+
+struct BankRead {
+    enum class Outcome {
+        Loaded,      // the records, or none where there is no file
+        Damaged,     // not a whole number of records: nothing loaded
+        NotRegular,  // a directory, FIFO or device: never read
+        Unreadable,
+    };
+    Outcome outcome = Outcome::Loaded;
+    uint64_t length = 0;  // of the bank loaded, 0 for none
+    uint64_t hash = 0;    // BankHasher's, of the same bytes
+};
+
+// Reads the bank into an empty ledger, a run of records at a time. A name
+// without its terminator is cut to 19 characters, as a record stores it.
+BankRead readBankFile(Ledger& ledger);
+
+// Whether the file now at the bank's path is a regular file of damaged length.
+bool bankFileDamaged();
+
+// Moves a damaged bank to the first free .damaged name and says where it
+// went; false, and said so, when it stays in place.
+bool setDamagedBankAside(BankReporter& reporter);
+
+// Whether nothing at all lies at the path.
+bool pathIsFree(const char* path);
+
+}  // namespace kadrel

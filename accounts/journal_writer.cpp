@@ -1,0 +1,96 @@
+#include "accounts/journal_writer.h"
+
+#include "accounts/bank_file.h"
+#include "accounts/bank_format.h"
+#include "accounts/ledger.h"
+
+namespace kadrel {
+
+namespace {
+
+// A noted streak that grew past this many records gives its memory back once
+// it is in a bank.
+constexpr size_t keptCapacity = 128;
+
+}  // namespace
+
+void applyJournalRecord(Ledger& ledger, const JournalRecord& record) {
+    switch (static_cast<JournalKind>(record.kind)) {
+        case JournalKind::Add:
+            ledger.award(record.amount, record.name);
+            break;
+        case JournalKind::Subtract:
+            ledger.deduct(record.amount, record.name);
+            break;
+        case JournalKind::Reset:
+            ledger.clear();
+            break;
+    }
+}
+
+void JournalAppender::reserve(size_t records) {
+    const size_t wanted = unwritten.size() + records;
+    if (wanted > unwritten.capacity()) {
+        unwritten.reserve(wanted > 2 * unwritten.capacity() ? wanted : 2 * unwritten.capacity());
+    }
+}
+
+void JournalAppender::applyTo(Ledger& ledger) const {
+    for (const JournalRecord& record : unwritten) applyJournalRecord(ledger, record);
+}
+
+bool JournalAppender::append(platform::SharedFile& journal, uint64_t& end) {
+    if (unwritten.empty()) return true;
+    const size_t bytes = unwritten.size() * journalRecordSize;
+    if (!journal.writeAt(end, unwritten.data(), bytes)) {
+        journal.truncate(end);
+        return false;
+    }
+    end += bytes;
+    unwritten.clear();
+    durable = false;
+    return true;
+}
+
+bool JournalAppender::makeDurable(platform::SharedFile& journal) {
+    if (durable || !journal.isOpen()) return true;
+    if (!journal.flush()) return false;
+    durable = true;
+    return true;
+}
+
+void JournalAppender::forget() {
+    if (unwritten.capacity() > keptCapacity) {
+        std::vector<JournalRecord>().swap(unwritten);
+    } else {
+        unwritten.clear();
+    }
+}
+
+bool writeJournalHeader(platform::SharedFile& journal, const JournalHeader& header) {
+    return journal.writeAt(0, &header, sizeof header);
+}
+
+bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header) {
+    uint64_t size = 0;
+    const uint64_t kept = journal.size(size) && size >= journalHeaderSize ? journalHeaderSize : 0;
+    return journal.truncate(kept) && journal.flush() && writeJournalHeader(journal, header) && journal.flush();
+}
+
+void copyJournalAside(const platform::SharedFile& journal, uint64_t size, BankReporter& reporter) {
+    std::vector<unsigned char> bytes(static_cast<size_t>(size));
+    if (!journal.readAt(0, bytes.data(), bytes.size())) bytes.clear();
+    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
+        const CharString target = bank::damagedName(bank::journalFileName, attempt);
+        if (!pathIsFree(target.text())) continue;
+        if (!platform::replaceFile(target.text(), bytes.data(), bytes.size())) break;
+        CharString message(bank::journalFileName);
+        message.append(" is damaged; it was copied to ");
+        message.append(target);
+        reporter.report(message.text());
+        return;
+    }
+    reporter.report(KADREL_BANK_JOURNAL " is damaged and could not be copied aside");
+}
+
+}  // namespace kadrel

@@ -1,0 +1,57 @@
+// Writing Quorlen.bank.journal: appending a bot's changes, cutting a torn or
+// damaged tail, starting the journal afresh after a checkpoint and copying a
+// damaged one aside. The layout is in accounts/README.md.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "accounts/bank_reporter.h"
+#include "accounts/journal_format.h"
+#include "platform/platform.h"
+
+namespace kadrel {
+
+class Ledger;
+
+void applyJournalRecord(Ledger& ledger, const JournalRecord& record);
+
+// A bot's changes on their way into the journal: noted as they are made,
+// appended under the lock in one write, made durable at the next tick.
+class JournalAppender {
+public:
+    // Room for `records` more notes, taken before the ledger changes so that
+    // noting cannot fail once it has.
+    void reserve(size_t records);
+    void note(const JournalRecord& record) noexcept { unwritten.push_back(record); }
+    bool pending() const { return !unwritten.empty(); }
+    void applyTo(Ledger& ledger) const;
+
+    // Appends every noted record at `end`, the journal's end under the lock,
+    // and moves `end` past them. A write that fails part-way is cut back, so
+    // that no record is ever both in the journal and still noted.
+    bool append(platform::SharedFile& journal, uint64_t& end);
+    // Brings what was appended since the last call to the disk.
+    bool makeDurable(platform::SharedFile& journal);
+    // The noted records are in a bank now; a long streak gives its memory back.
+    void forget();
+
+private:
+    std::vector<JournalRecord> unwritten;
+    bool durable = true;
+};
+
+bool writeJournalHeader(platform::SharedFile& journal, const JournalHeader& header);
+
+// Cuts the records and makes that durable, then writes the header: a crash in
+// between leaves the old header over no records, never a new header over
+// records already folded. The old header stays until then so that the
+// generations keep counting up.
+bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header);
+
+// Copies the journal's first `size` bytes to a free .damaged name and says
+// where they went.
+void copyJournalAside(const platform::SharedFile& journal, uint64_t size, BankReporter& reporter);
+
+}  // namespace kadrel

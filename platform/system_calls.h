@@ -1,0 +1,43 @@
+// The system calls that the bank's files go through, gathered in one table so
+// that a test can make any of them fail (a full disk, a failed flush, rename
+// or lock) without root or a real fault. Each half fills it with the system's
+// own functions; only tests change an entry, and put it back afterwards.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace kadrel::platform {
+
+#ifdef _WIN32
+struct SystemCalls {
+    decltype(&CreateFileA) createFile;
+    decltype(&WriteFile) writeFile;
+    decltype(&FlushFileBuffers) flushFileBuffers;
+    decltype(&SetEndOfFile) setEndOfFile;
+    decltype(&ReplaceFileA) replaceFile;
+    decltype(&MoveFileExA) moveFile;
+    decltype(&LockFileEx) lockFile;
+};
+#else
+// Offsets and sizes as 64-bit numbers, whatever the build's off_t.
+struct SystemCalls {
+    int (*open)(const char* path, int flags, unsigned mode);
+    intptr_t (*write)(int descriptor, const void* bytes, size_t size);
+    intptr_t (*pwrite)(int descriptor, const void* bytes, size_t size, int64_t offset);
+    int (*fsync)(int descriptor);
+    int (*fdatasync)(int descriptor);
+    int (*ftruncate)(int descriptor, int64_t size);
+    int (*rename)(const char* from, const char* to);
+    int (*link)(const char* from, const char* to);
+    int (*flock)(int descriptor, int operation);
+};
+#endif
+
+extern SystemCalls systemCalls;
+
+}  // namespace kadrel::platform
