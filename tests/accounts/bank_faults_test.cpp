@@ -1,0 +1,187 @@
+// Each system call of the bank failing in turn, once, at each step of an
+// award, a spend, a catch-up and a checkpoint, with a second bot of the same
+// bank running: after a restart the bank must hold exactly what the players
+// were told, and no status line may be given twice. The calls fail through
+// the platform's table of system calls, so the bots run in this process.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bank_model.h"
+#include "host/bot_instance.h"
+#include "host/instances.h"
+#include "platform/system_calls.h"
+#include "scratch_dir.h"
+#include "tools/stand_in/event_sender.h"
+#include "tools/stand_in/request_check.h"
+
+#include <sys/file.h>
+
+namespace kadrel::testing {
+namespace {
+
+using stand_in::PlayerRecord;
+
+// Counts the calls made since the plan was armed and fails the chosen one.
+struct FaultPlan {
+    int made = 0;
+    int failing = 0;  // 0: none fails
+    const char* failed = nullptr;
+} plan;
+
+const platform::SystemCalls real = platform::systemCalls;
+
+bool failsNow(const char* call) {
+    if (++plan.made != plan.failing) return false;
+    plan.failed = call;
+    errno = EIO;
+    return true;
+}
+
+// A failing write leaves the first half of its bytes behind, as a disk that
+// fills up part-way does. An unlock never fails for real; failing it here
+// would only hang the other bot.
+const platform::SystemCalls faulty = {
+    [](const char* path, int flags, unsigned mode) { return failsNow("open") ? -1 : real.open(path, flags, mode); },
+    [](int file, const void* bytes, size_t size) -> intptr_t {
+        if (!failsNow("write")) return real.write(file, bytes, size);
+        real.write(file, bytes, size / 2);
+        return -1;
+    },
+    [](int file, const void* bytes, size_t size, int64_t at) -> intptr_t {
+        if (!failsNow("pwrite")) return real.pwrite(file, bytes, size, at);
+        real.pwrite(file, bytes, size / 2, at);
+        return -1;
+    },
+    [](int file) { return failsNow("fsync") ? -1 : real.fsync(file); },
+    [](int file) { return failsNow("fdatasync") ? -1 : real.fdatasync(file); },
+    [](int file, int64_t size) { return failsNow("ftruncate") ? -1 : real.ftruncate(file, size); },
+    [](const char* from, const char* to) { return failsNow("rename") ? -1 : real.rename(from, to); },
+    [](const char* from, const char* to) { return failsNow("link") ? -1 : real.link(from, to); },
+    [](int file, int operation) {
+        return operation != LOCK_UN && failsNow("flock") ? -1 : real.flock(file, operation);
+    },
+};
+
+// The host, with the plug-in's code linked in rather than loaded, so that
+// the bots use this program's table of system calls.
+class LinkedHost final : public stand_in::EventSender {
+public:
+    LinkedHost() { current = this; }
+    ~LinkedHost() {
+        destroyInstances();
+        current = nullptr;
+    }
+    std::vector<std::string> texts;
+
+private:
+    void deliver(BotEvent& event) override { talk(event); }
+    uintptr_t callbackAddress() const override { return reinterpret_cast<uintptr_t>(&LinkedHost::callback); }
+    static void KADREL_CALL callback(BotEvent& request) {
+        const stand_in::CheckedRequest checked = stand_in::checkRequest(request, request.handle);
+        EXPECT_EQ(checked.fault, "");
+        current->texts.push_back(checked.text != nullptr ? checked.text : "");
+    }
+    static inline LinkedHost* current = nullptr;
+};
+
+using Balances = std::map<std::string, int32_t>;
+
+// What one step does, and what its replies say it changed.
+struct Step {
+    const char* name;
+    std::function<void(LinkedHost&, const std::vector<std::string>& replies, Balances&)> run;
+};
+
+const std::vector<Step> steps = {
+    {"an award", [](LinkedHost& host, const auto&, Balances& told) {
+         host.prize(1, PlayerRecord("Carol"), 7);
+         told["Carol"] += 7;
+     }},
+    {"a donation", [](LinkedHost& host, const auto& replies, Balances& told) {
+         const size_t before = replies.size();
+         host.command(1, PlayerRecord("Alice"), "donate", "Bob:30");
+         if (replies.size() > before && replies.back() == "30 credits donated to Bob") {
+             told["Alice"] -= 30;
+             told["Bob"] += 30;
+         }
+     }},
+    {"a catch-up", [](LinkedHost& host, const auto& replies, Balances&) {
+         const size_t before = replies.size();
+         host.command(2, PlayerRecord("Dan"), "creds");
+         if (replies.size() > before && replies.back().rfind("You have", 0) == 0) {
+             EXPECT_EQ(replies.back(), "You have 3 credits");
+         }
+     }},
+    {"a timed save", [](LinkedHost& host, const auto&, Balances&) { host.tick(1, saveInterval); }},
+    {"a term save", [](LinkedHost& host, const auto&, Balances&) { host.term(2); }},
+};
+
+struct Outcome {
+    int calls = 0;
+    Balances bank;
+    Balances told;
+    std::vector<std::string> statusLines;
+};
+
+// Two bots on {Alice 100}, a change of bot 1 for bot 2 to catch up with,
+// then the step with the plan armed; then both save and stop, and a third
+// bot reads what they left.
+Outcome play(const Step& step, int failing) {
+    ScratchDir scratch;
+    scratch.write("credits.ini", "[Credits]\nPrize3=3\nPrize7=7\n");
+    scratch.write(bankFileName(), bankBytes({{"Alice", 100}}));
+    Outcome outcome;
+    outcome.told = {{"Alice", 100}, {"Dan", 3}};
+    {
+        LinkedHost host;
+        host.init(1);
+        host.init(2);
+        host.prize(1, PlayerRecord("Dan"), 3);
+        host.texts.clear();
+        plan = FaultPlan{0, failing, nullptr};
+        platform::systemCalls = faulty;
+        step.run(host, host.texts, outcome.told);
+        platform::systemCalls = real;
+        outcome.calls = plan.made;
+        // Bot 2 folds the journal first, so that bot 1 rebuilds its ledger
+        // from the bank and what it could not write yet.
+        host.tick(2, saveInterval);
+        host.term(1);
+        host.term(2);
+        for (const std::string& text : host.texts) {
+            if (text.find(bankFileName()) != std::string::npos) outcome.statusLines.push_back(text);
+        }
+        host.init(3);
+        host.term(3);
+    }
+    for (const BankRecord& record : parseBank(scratch.readBytes(bankFileName()))) {
+        outcome.bank[record.name] += record.credits;
+    }
+    for (auto it = outcome.told.begin(); it != outcome.told.end();) it = it->second == 0 ? outcome.told.erase(it) : ++it;
+    for (auto it = outcome.bank.begin(); it != outcome.bank.end();) it = it->second == 0 ? outcome.bank.erase(it) : ++it;
+    return outcome;
+}
+
+TEST(BankFaults, EachFailingCallKeepsWhatPlayersWereToldAndIsReportedOnce) {
+    for (const Step& step : steps) {
+        const int calls = play(step, 0).calls;
+        EXPECT_GT(calls, 0) << step.name << " makes no call through the table";
+        for (int failing = 1; failing <= calls; ++failing) {
+            const Outcome outcome = play(step, failing);
+            SCOPED_TRACE(std::string(step.name) + ", call " + std::to_string(failing) + " (" +
+                         (plan.failed != nullptr ? plan.failed : "?") + ") failing");
+            EXPECT_EQ(outcome.bank, outcome.told);
+            const std::set<std::string> distinct(outcome.statusLines.begin(), outcome.statusLines.end());
+            EXPECT_EQ(distinct.size(), outcome.statusLines.size()) << "a status line repeats";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kadrel::testing
