@@ -1,5 +1,6 @@
-// The bank file's layout, the one description of it: the plug-in writes and
-// loads the file by it, and the kadrel program reads, edits and repairs it.
+// The bank file's layout: the plug-in writes and loads the file by it, and
+// the kadrel program reads, edits and repairs it. accounts/README.md tells
+// what each byte means and what a crash can leave.
 #pragma once
 
 #include <cstddef>

@@ -1,13 +1,7 @@
 // The bytes of the bank's journal: a fixed header naming the bank it applies
 // to, then fixed-size records of balance changes, each with its own checksum.
-//
-// Header (64 bytes): magic "KDRLJRN1", the generation (new at every
-// checkpoint), the length and content hash of the bank the records apply to,
-// the length and hash of a bank that a checkpoint is about to put in its
-// place (hash 0: none), and the generation and journal length that the
-// checkpoint which wrote the bank folded into it. Record (32 bytes): kind, three zero bytes, the 20 name
-// bytes as an account stores them, the amount, and a checksum of the first
-// 28 bytes. Numbers are little-endian, as on every host the plug-in runs on.
+// What each field means to a reader, and what a crash leaves, is told once in
+// accounts/README.md.
 #pragma once
 
 #include <cstddef>
