@@ -3,11 +3,11 @@
 // the saved file must equal the model's, so every record that nothing changed
 // comes back byte for byte, the bytes after a name's terminator included, and
 // a name without its terminator is cut to 19 characters.
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "fuzz_host.h"
+#include "reward_model.h"
 
 using namespace kadrel::fuzzing;
 
@@ -17,25 +17,10 @@ constexpr uint32_t bot = 5;
 constexpr int maxSteps = 40;
 constexpr size_t maxBankRecords = 64;
 
-// The rewards of fuzz/fixtures/credits.ini.
-struct Rewards {
-    int32_t kill = 10, teamKill = -25, killed = -3, teamKilled = 0;
-    int32_t flagVictoryTeam = 500, flagVictoryEnemy = -1;
-    int32_t soccerGoalTeam = 2147483647, soccerGoalEnemy = -2147483647 - 1;
-    int32_t prize(int32_t type) const {
-        switch (type) {
-            case -28:
-                return -7;
-            case 0:
-                return 100;
-            case 28:
-                return 0;
-            default:
-                return 2;
-        }
-    }
-};
-const Rewards rewards;
+// The rewards of fuzz/fixtures/credits.ini: its Prize28 is no number and pays
+// nothing, its empty Prize5 leaves that type at AnyPrize.
+const kadrel::testing::RewardModel rewards{10, -25, -3, 0, 500, -1, 2147483647, -2147483647 - 1, 2,
+                                           {{-28, -7}, {0, 100}, {28, 0}}};
 
 std::vector<std::string> namesIn(const std::string& bank) {
     std::vector<std::string> names;
@@ -43,17 +28,6 @@ std::vector<std::string> namesIn(const std::string& bank) {
         names.push_back(accountName(std::string_view(bank).substr(offset, nameFieldSize)));
     }
     return names;
-}
-
-std::string playerAccount(const PlayerRecord& player) { return accountName(player.nameText()); }
-
-// The host contract's offset of a player's team.
-constexpr size_t teamOffset = 216;
-
-uint16_t teamOf(const PlayerRecord& player) {
-    uint16_t team;
-    std::memcpy(&team, static_cast<const uint8_t*>(player.record()) + teamOffset, sizeof team);
-    return team;
 }
 
 }  // namespace
@@ -75,7 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A file of a cut record loads no account.
     const bool damaged = bank.size() % bankRecordSize != 0;
     BankModel model(damaged ? "" : bank);
-    auto award = [&model](int32_t amount, const std::string& name) { model.award(amount, name); };
 
     Host host;
     Arena arena(host);
@@ -88,16 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const PlayerRecord& died = arena.pick(input);
                 const PlayerRecord& killer = arena.pick(input);
                 host.death(bot, died, killer);
-                const bool sameTeam = teamOf(died) == teamOf(killer);
-                award(sameTeam ? rewards.teamKill : rewards.kill, playerAccount(killer));
-                award(sameTeam ? rewards.teamKilled : rewards.killed, playerAccount(died));
+                rewards.death(model, died, killer);
                 break;
             }
             case 1: {
                 const PlayerRecord& player = arena.pick(input);
                 const int32_t type = input.ConsumeIntegralInRange(-28, 28);
                 host.prize(bot, player, type);
-                award(rewards.prize(type), playerAccount(player));
+                rewards.prize(model, player, type);
                 break;
             }
             case 2:
@@ -106,12 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const uint32_t team = input.ConsumeBool() ? input.ConsumeIntegralInRange<uint32_t>(0, 3)
                                                           : input.ConsumeIntegral<uint32_t>();
                 flag ? host.flagVictory(bot, team) : host.soccerGoal(bot, team);
-                for (const PlayerRecord* player : arena.listed()) {
-                    const bool winner = teamOf(*player) == team;
-                    const int32_t amount = flag ? (winner ? rewards.flagVictoryTeam : rewards.flagVictoryEnemy)
-                                                : (winner ? rewards.soccerGoalTeam : rewards.soccerGoalEnemy);
-                    award(amount, playerAccount(*player));
-                }
+                for (const PlayerRecord* player : arena.listed()) rewards.teamWin(model, flag, team, *player);
                 break;
             }
             default: {

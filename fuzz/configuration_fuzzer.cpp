@@ -90,11 +90,9 @@ std::string builtCreditsIni(FuzzedDataProvider& input) {
 }
 
 std::vector<std::string> listCatalogue(Host& host, const PlayerRecord& player) {
-    host.texts.clear();
-    host.keepTexts = true;
+    host.clearRequests();
     host.command(bot, player, "buy", "");
-    host.keepTexts = false;
-    return std::move(host.texts);
+    return host.texts();
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return input.ConsumeIntegralInRange(0, 15) == 0 ? 0 : slot(arena.pick(input).record());
         };
         switch (code) {
-            case kadrel::EventInit: {
+            case kadrel::stand_in::eventInit: {
                 const uint32_t version = randomVersion(input);
                 const uintptr_t callback = input.ConsumeIntegralInRange(0, 15) == 0 ? 0 : Host::callbackSlot();
                 const uintptr_t players = input.ConsumeIntegralInRange(0, 7) == 0 ? 0 : slot(host.players.record());
@@ -69,24 +69,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 host.send(handle, code, version, callback, players, flags, input.ConsumeIntegral<uint32_t>());
                 break;
             }
-            case kadrel::EventArenaEnter:
+            case kadrel::stand_in::eventArenaEnter:
                 host.send(handle, code, slot(input.PickValueInArray(arenaNames)), input.ConsumeIntegral<uintptr_t>());
                 break;
-            case kadrel::EventPlayerDeath: {
+            case kadrel::stand_in::eventPlayerDeath: {
                 const uintptr_t died = player();
                 host.send(handle, code, died, player());
                 break;
             }
-            case kadrel::EventPlayerPrize: {
+            case kadrel::stand_in::eventPlayerPrize: {
                 const uintptr_t taker = player();
                 const int32_t type = input.ConsumeBool() ? input.ConsumeIntegralInRange(-28, 28)
                                                          : input.ConsumeIntegral<int32_t>();
                 host.send(handle, code, taker, static_cast<uint32_t>(type));
                 break;
             }
-            case kadrel::EventCommand:
-            case kadrel::EventHelp: {
-                const std::string word = code == kadrel::EventHelp ? "help"
+            case kadrel::stand_in::eventCommand:
+            case kadrel::stand_in::eventHelp: {
+                const std::string word = code == kadrel::stand_in::eventHelp ? "help"
                                          : input.ConsumeBool()     ? input.PickValueInArray(commandWords)
                                                                    : input.ConsumeRandomLengthString(10);
                 const CommandRecord command(word, input.ConsumeRandomLengthString(40));
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 host.send(handle, code, sender, input.ConsumeIntegralInRange(0, 15) == 0 ? 0 : slot(command.record()));
                 break;
             }
-            case kadrel::EventTick: {
+            case kadrel::stand_in::eventTick: {
                 // Now and then enough ticks for a timed save.
                 const int ticks = input.ConsumeIntegralInRange(0, 7) == 0 ? input.ConsumeIntegralInRange(1, 320) : 1;
                 for (int t = 0; t < ticks; ++t) host.send(handle, code);

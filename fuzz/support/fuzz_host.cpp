@@ -4,14 +4,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
+#include <optional>
 
 #include "host/instances.h"
-#include "tools/stand_in/request_check.h"
+#include "scratch_dir.h"
+#include "tools/whole_file.h"
 
 namespace kadrel::fuzzing {
 
@@ -19,18 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Host* currentHost = nullptr;
-fs::path scratchFolder;
-
-void removeScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(scratchFolder, ignored);
-}
-
-std::string slurp(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+// Made once for the run; a static's destructor removes it at exit.
+const testing::ScratchFolder* scratchFolder = nullptr;
 
 // The ledger fixture: ordinary names, names that differ only in case, the
 // longest name that fits, bytes above 0x7f, balances at both limits and a
@@ -88,23 +78,20 @@ void enterScratchFolder(int* argc, char*** argv) {
     std::error_code error;
     fs::path base = "/dev/shm";
     if (!fs::is_directory(base, error) || access(base.c_str(), W_OK) != 0) base = fs::temp_directory_path();
-    std::string pattern = (base / "kadrel-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) fail("cannot make a scratch folder", pattern);
-    scratchFolder = pattern;
-    std::atexit(removeScratchFolder);
+    static const testing::ScratchFolder folder(base);
+    scratchFolder = &folder;
 }
 
-ScratchScope::ScratchScope() { fs::current_path(scratchFolder); }
-
-ScratchScope::~ScratchScope() { fs::current_path(startFolder); }
+ScratchScope::ScratchScope() : WorkingDirectory(scratchFolder->path()) {}
 
 const std::string& fixture(const char* name) {
     static std::map<std::string, std::string> loaded;
     auto found = loaded.find(name);
     if (found == loaded.end()) {
-        const fs::path path = fs::path(KADREL_FUZZ_FIXTURES) / name;
-        if (!fs::exists(path)) fail("missing fixture", path.string());
-        found = loaded.emplace(name, slurp(path)).first;
+        const std::string path = std::string(KADREL_FUZZ_FIXTURES) + "/" + name;
+        const std::optional<std::string> bytes = tools::readWholeFile(path);
+        if (!bytes) fail("missing fixture", path);
+        found = loaded.emplace(name, *bytes).first;
     }
     return found->second;
 }
@@ -154,7 +141,7 @@ void resetFixtureArena() {
     writeFile("Quorlen.bank", fixtureBank());
 }
 
-std::string readFile(const char* name) { return slurp(name); }
+std::string readFile(const char* name) { return scratchFolder->read(name); }
 
 void removeFilesExcept(std::initializer_list<std::string_view> kept) {
     for (const fs::directory_entry& entry : fs::directory_iterator(fs::current_path())) {
@@ -171,32 +158,9 @@ void fail(const char* what, const std::string& detail) {
     std::abort();
 }
 
-Host::Host() {
-    if (currentHost != nullptr) fail("two hosts at once");
-    currentHost = this;
-}
+Host::Host() : RequestCollector(::talk, [](const std::string& fault) { fail(fault.c_str()); }) {}
 
-Host::~Host() {
-    destroyInstances();
-    currentHost = nullptr;
-}
-
-uintptr_t Host::callbackSlot() { return reinterpret_cast<uintptr_t>(&Host::callback); }
-
-void Host::deliver(BotEvent& event) {
-    deliveringHandle = event.handle;
-    talk(event);
-    deliveringHandle = 0;
-}
-
-void KADREL_CALL Host::callback(BotEvent& request) {
-    Host& host = *currentHost;
-    const stand_in::CheckedRequest checked = stand_in::checkRequest(request, host.deliveringHandle);
-    if (checked.text == nullptr) fail(checked.fault.c_str());
-    // Reads the text up to its NUL, so that the sanitizer sees every byte.
-    const size_t length = std::strlen(checked.text);
-    if (host.keepTexts) host.texts.emplace_back(checked.text, length);
-}
+Host::~Host() { destroyInstances(); }
 
 std::string randomName(FuzzedDataProvider& input, const std::vector<std::string>& names) {
     if (!names.empty() && input.ConsumeBool()) {

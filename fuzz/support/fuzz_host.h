@@ -15,8 +15,9 @@
 
 #include "bank_model.h"
 #include "host/host_contract.h"
-#include "tools/stand_in/event_sender.h"
+#include "request_collector.h"
 #include "tools/stand_in/host_records.h"
+#include "tools/working_directory.h"
 
 namespace kadrel::fuzzing {
 
@@ -52,12 +53,9 @@ void resetFixtureArena();
 
 // The scratch folder is the current directory while one of these lives; the
 // fuzzer reads and writes its corpora outside of it, where it was started.
-class ScratchScope {
+class ScratchScope : public tools::WorkingDirectory {
 public:
     ScratchScope();
-    ~ScratchScope();
-    ScratchScope(const ScratchScope&) = delete;
-    ScratchScope& operator=(const ScratchScope&) = delete;
 };
 
 // The content of fuzz/fixtures/<name>.
@@ -82,25 +80,12 @@ void removeFilesExcept(std::initializer_list<std::string_view> kept);
 [[noreturn]] void fail(const char* what, const std::string& detail = "");
 
 // The host's side of the contract: every request is held to
-// stand_in::checkRequest and its text read to the NUL. Destroying the host
+// stand_in::checkRequest, a refused one is a finding. Destroying the host
 // frees every bot instance, as the unload of the library does.
-class Host final : public stand_in::EventSender {
+class Host final : public testing::RequestCollector {
 public:
     Host();
     ~Host();
-
-    // What an init event gives as the callback.
-    static uintptr_t callbackSlot();
-
-    // Texts of the requests, kept only when asked for.
-    bool keepTexts = false;
-    std::vector<std::string> texts;
-
-private:
-    void deliver(BotEvent& event) override;
-    uintptr_t callbackAddress() const override { return callbackSlot(); }
-    static void KADREL_CALL callback(BotEvent& request);
-    uint32_t deliveringHandle = 0;
 };
 
 // Host records drawn from the input. They live as long as the arena.

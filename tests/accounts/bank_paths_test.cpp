@@ -51,9 +51,7 @@ Ledger bankAt(const ScratchDir& scratch, const std::string& name) { return parse
 
 // The last line of Bob's command.
 std::string reply(TestHost& host, uint32_t bot, const char* word) {
-    host.clearRequests();
-    host.command(bot, PlayerRecord("Bob"), word);
-    return host.requests.empty() ? "" : host.requests.back().text;
+    return host.reply(bot, PlayerRecord("Bob"), word);
 }
 
 const PathCase pathCases[] = {

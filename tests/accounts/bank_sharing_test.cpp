@@ -35,9 +35,7 @@ protected:
     // The one reply a command gets.
     std::string reply(uint32_t handle, const std::string& name, const std::string& word,
                       const std::string& parameters = "", uint32_t level = 0) {
-        host.clearRequests();
-        host.command(handle, PlayerRecord(name, 1, level), word, parameters);
-        return host.requests.empty() ? "" : host.requests.back().text;
+        return host.reply(handle, PlayerRecord(name, 1, level), word, parameters);
     }
     // Bots 7 and 9 on the given bank.
     void start(const Ledger& bank) {

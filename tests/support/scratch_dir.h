@@ -1,5 +1,5 @@
-// A fresh, empty working directory for one test: the plug-in reads its INI
-// files and writes its bank file in the current directory.
+// Fresh, empty folders for the tests and the fuzz targets to run the plug-in
+// in: it reads its INI files and writes its bank file in the current directory.
 #pragma once
 
 #include <cstdint>
@@ -8,25 +8,34 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/working_directory.h"
+
 namespace kadrel::testing {
 
-class ScratchDir {
+// A new folder under `base`, removed with everything in it when this goes.
+class ScratchFolder {
 public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
+    explicit ScratchFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path());
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::filesystem::path& path() const { return directory; }
 
     void write(const std::string& name, std::string_view contents) const;
+    // The file's bytes; empty when it cannot be read.
     std::string read(const std::string& name) const;
     std::vector<uint8_t> readBytes(const std::string& name) const;
     bool exists(const std::string& name) const;
 
 private:
-    std::filesystem::path previous;
     std::filesystem::path directory;
+};
+
+// A scratch folder that is the current directory while it lives.
+class ScratchDir : public ScratchFolder {
+private:
+    tools::WorkingDirectory inside{path()};
 };
 
 }  // namespace kadrel::testing

@@ -3,16 +3,18 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstdio>
 #include <fstream>
-#include <iterator>
+
+#include "tools/whole_file.h"
 
 namespace kadrel::testing {
 
 namespace {
 
-std::string slurp(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+// The file's bytes, and the file gone.
+std::string takeFile(const char* path) {
+    std::string text = tools::readWholeFile(path).value_or("");
     std::remove(path);
     return text;
 }
@@ -29,8 +31,8 @@ ProgramRun runKadrel(const std::string& arguments, const std::string& input, con
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    if (outputPath == nullptr) run.out = slurp(".kadrel-out");
-    run.err = slurp(".kadrel-err");
+    if (outputPath == nullptr) run.out = takeFile(".kadrel-out");
+    run.err = takeFile(".kadrel-err");
     std::remove(".kadrel-in");
     return run;
 }

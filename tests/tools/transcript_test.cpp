@@ -6,14 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "scratch_dir.h"
 #include "test_host.h"
 #include "tools/arena/arena.h"
 #include "tools/arena/script.h"
+#include "tools/whole_file.h"
 
 namespace kadrel::testing {
 namespace {
@@ -45,9 +45,9 @@ std::vector<Story> stories() {
 }
 
 std::string contents(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    EXPECT_TRUE(file) << "cannot read " << path;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    const std::optional<std::string> bytes = tools::readWholeFile(path.string());
+    EXPECT_TRUE(bytes) << "cannot read " << path;
+    return bytes.value_or("");
 }
 
 class Transcript : public ::testing::TestWithParam<Story> {};

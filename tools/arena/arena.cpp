@@ -127,25 +127,25 @@ void Arena::print(const BotEvent& request) const {
     const auto text = [](uintptr_t pointer) {
         return pointer == 0 ? std::string("(no text)") : printable(reinterpret_cast<const char*>(pointer));
     };
-    if (request.code == RequestEcho) {
+    if (request.code == stand_in::requestEcho) {
         out << "[echo] " << text(request.p[0]) << '\n';
         return;
     }
-    if (request.code != RequestSay) {
+    if (request.code != stand_in::requestSay) {
         out << "[request " << request.code << "]\n";
         return;
     }
     const auto mode = static_cast<uint32_t>(request.p[0]);
     const auto addressee = static_cast<uint32_t>(request.p[2]);
     switch (mode) {
-        case SayPublic:
+        case stand_in::sayPublic:
             out << "[public";
             if (addressee != 0) out << " to " << addressee;
             break;
-        case SayTeam:
+        case stand_in::sayTeam:
             out << "[team " << addressee;
             break;
-        case SayPrivate:
+        case stand_in::sayPrivate:
             out << "[private to " << addresseeName(addressee);
             break;
         default:

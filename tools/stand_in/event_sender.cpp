@@ -15,36 +15,36 @@ void EventSender::send(uint32_t handle, int32_t code, uintptr_t p0, uintptr_t p1
 }
 
 void EventSender::init(uint32_t handle, uint32_t version) {
-    send(handle, EventInit, version, callbackAddress(), slot(players.record()), slot(flags.record()));
+    send(handle, eventInit, version, callbackAddress(), slot(players.record()), slot(flags.record()));
 }
 
-void EventSender::term(uint32_t handle) { send(handle, EventTerm); }
+void EventSender::term(uint32_t handle) { send(handle, eventTerm); }
 
 void EventSender::tick(uint32_t handle, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) send(handle, EventTick);
+    for (uint32_t i = 0; i < count; ++i) send(handle, eventTick);
 }
 
 void EventSender::command(uint32_t handle, const PlayerRecord& sender, std::string_view word,
                           std::string_view parameters) {
     const CommandRecord record(word, parameters);
-    send(handle, EventCommand, slot(sender.record()), slot(record.record()));
+    send(handle, eventCommand, slot(sender.record()), slot(record.record()));
 }
 
 void EventSender::help(uint32_t handle, const PlayerRecord& asker, std::string_view topic) {
     const CommandRecord record("help", topic);
-    send(handle, EventHelp, slot(asker.record()), slot(record.record()));
+    send(handle, eventHelp, slot(asker.record()), slot(record.record()));
 }
 
 void EventSender::death(uint32_t handle, const PlayerRecord& died, const PlayerRecord& killer) {
-    send(handle, EventPlayerDeath, slot(died.record()), slot(killer.record()));
+    send(handle, eventPlayerDeath, slot(died.record()), slot(killer.record()));
 }
 
 void EventSender::prize(uint32_t handle, const PlayerRecord& player, int32_t prizeType) {
-    send(handle, EventPlayerPrize, slot(player.record()), static_cast<uint32_t>(prizeType));
+    send(handle, eventPlayerPrize, slot(player.record()), static_cast<uint32_t>(prizeType));
 }
 
-void EventSender::flagVictory(uint32_t handle, uint32_t team) { send(handle, EventFlagVictory, team); }
+void EventSender::flagVictory(uint32_t handle, uint32_t team) { send(handle, eventFlagVictory, team); }
 
-void EventSender::soccerGoal(uint32_t handle, uint32_t team) { send(handle, EventSoccerGoal, team); }
+void EventSender::soccerGoal(uint32_t handle, uint32_t team) { send(handle, eventSoccerGoal, team); }
 
 }  // namespace kadrel::stand_in

@@ -8,12 +8,10 @@
 #include <string_view>
 
 #include "host/host_contract.h"
+#include "tools/stand_in/host_numbers.h"
 #include "tools/stand_in/host_records.h"
 
 namespace kadrel::stand_in {
-
-// Version 6.0, the plug-in's own.
-constexpr uint32_t currentVersion = 0x00060000;
 
 class EventSender {
 public:

@@ -96,11 +96,16 @@ std::string PlayerRecord::nameText() const {
     return std::string(field, strnlen(field, nameSize));
 }
 
-uint16_t PlayerRecord::identValue() const {
-    uint16_t value;
-    std::memcpy(&value, bytes.data() + identOffset, sizeof value);
+template <class T>
+T PlayerRecord::get(size_t offset) const {
+    T value;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
     return value;
 }
+
+uint16_t PlayerRecord::identValue() const { return get<uint16_t>(identOffset); }
+
+uint16_t PlayerRecord::teamValue() const { return get<uint16_t>(teamOffset); }
 
 FlagRecord::FlagRecord(uint16_t tileX, uint16_t tileY) {
     putAt(bytes.data(), 0, tileX);

@@ -33,6 +33,7 @@ public:
 
     std::string nameText() const;
     uint16_t identValue() const;
+    uint16_t teamValue() const;
     const void* record() const { return bytes.data(); }
 
     static constexpr size_t nameSize = 20;
@@ -41,6 +42,8 @@ public:
 private:
     template <class T>
     void put(size_t offset, T value);
+    template <class T>
+    T get(size_t offset) const;
 
     alignas(8) std::array<uint8_t, 228> bytes{};
 };

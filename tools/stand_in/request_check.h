@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/host_contract.h"
+#include "tools/stand_in/host_numbers.h"
 
 namespace kadrel::stand_in {
 
