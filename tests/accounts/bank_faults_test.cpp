@@ -18,8 +18,7 @@
 #include "host/instances.h"
 #include "platform/system_calls.h"
 #include "scratch_dir.h"
-#include "tools/stand_in/event_sender.h"
-#include "tools/stand_in/request_check.h"
+#include "request_collector.h"
 
 #include <sys/file.h>
 
@@ -69,26 +68,13 @@ const platform::SystemCalls faulty = {
     },
 };
 
+void failTheTest(const std::string& fault) { ADD_FAILURE() << "the host refuses the request: " << fault; }
+
 // The host, with the plug-in's code linked in rather than loaded, so that
 // the bots use this program's table of system calls.
-class LinkedHost final : public stand_in::EventSender {
-public:
-    LinkedHost() { current = this; }
-    ~LinkedHost() {
-        destroyInstances();
-        current = nullptr;
-    }
-    std::vector<std::string> texts;
-
-private:
-    void deliver(BotEvent& event) override { talk(event); }
-    uintptr_t callbackAddress() const override { return reinterpret_cast<uintptr_t>(&LinkedHost::callback); }
-    static void KADREL_CALL callback(BotEvent& request) {
-        const stand_in::CheckedRequest checked = stand_in::checkRequest(request, request.handle);
-        EXPECT_EQ(checked.fault, "");
-        current->texts.push_back(checked.text != nullptr ? checked.text : "");
-    }
-    static inline LinkedHost* current = nullptr;
+struct LinkedHost final : RequestCollector {
+    LinkedHost() : RequestCollector(::talk, failTheTest) {}
+    ~LinkedHost() { destroyInstances(); }
 };
 
 using Balances = std::map<std::string, int32_t>;
@@ -101,31 +87,26 @@ using Balances = std::map<std::string, int32_t>;
 struct Step {
     const char* name;
     std::string reports;
-    std::function<void(LinkedHost&, const std::vector<std::string>& replies, Balances&)> run;
+    std::function<void(LinkedHost&, Balances&)> run;
 };
 
 const std::vector<Step> steps = {
-    {"an award", "?r", [](LinkedHost& host, const auto&, Balances& told) {
+    {"an award", "?r", [](LinkedHost& host, Balances& told) {
          host.prize(1, PlayerRecord("Carol"), 7);
          told["Carol"] += 7;
      }},
-    {"a donation", "?r", [](LinkedHost& host, const auto& replies, Balances& told) {
-         const size_t before = replies.size();
-         host.command(1, PlayerRecord("Alice"), "donate", "Bob:30");
-         if (replies.size() > before && replies.back() == "30 credits donated to Bob") {
+    {"a donation", "?r", [](LinkedHost& host, Balances& told) {
+         if (host.reply(1, PlayerRecord("Alice"), "donate", "Bob:30") == "30 credits donated to Bob") {
              told["Alice"] -= 30;
              told["Bob"] += 30;
          }
      }},
-    {"a catch-up", "?", [](LinkedHost& host, const auto& replies, Balances&) {
-         const size_t before = replies.size();
-         host.command(2, PlayerRecord("Dan"), "creds");
-         if (replies.size() > before && replies.back().rfind("You have", 0) == 0) {
-             EXPECT_EQ(replies.back(), "You have 3 credits");
-         }
+    {"a catch-up", "?", [](LinkedHost& host, Balances&) {
+         const std::string reply = host.reply(2, PlayerRecord("Dan"), "creds");
+         if (reply.rfind("You have", 0) == 0) EXPECT_EQ(reply, "You have 3 credits");
      }},
-    {"a timed save", "r?-rrrrr----", [](LinkedHost& host, const auto&, Balances&) { host.tick(1, saveInterval); }},
-    {"a term save", "?----------", [](LinkedHost& host, const auto&, Balances&) { host.term(2); }},
+    {"a timed save", "r?-rrrrr----", [](LinkedHost& host, Balances&) { host.tick(1, saveInterval); }},
+    {"a term save", "?----------", [](LinkedHost& host, Balances&) { host.term(2); }},
 };
 
 struct Outcome {
@@ -149,10 +130,10 @@ Outcome play(const Step& step, int failing) {
         host.init(1);
         host.init(2);
         host.prize(1, PlayerRecord("Dan"), 3);
-        host.texts.clear();
         plan = FaultPlan{0, failing, nullptr};
         platform::systemCalls = faulty;
-        step.run(host, host.texts, outcome.told);
+        host.clearRequests();
+        step.run(host, outcome.told);
         platform::systemCalls = real;
         outcome.calls = plan.made;
         // Bot 2 folds the journal first, so that bot 1 rebuilds its ledger
@@ -160,7 +141,7 @@ Outcome play(const Step& step, int failing) {
         host.tick(2, saveInterval);
         host.term(1);
         host.term(2);
-        for (const std::string& text : host.texts) {
+        for (const std::string& text : host.texts()) {
             if (text.find(bankFileName()) != std::string::npos) outcome.statusLines.push_back(text);
         }
         host.init(3);
