@@ -14,8 +14,12 @@ namespace {
 // The bank is read this many records at a time, straight into the ledger.
 constexpr size_t loadRunRecords = 4096;
 
-void terminateNames(unsigned char* bytes, size_t size) {
-    for (size_t offset = 0; offset < size; offset += bank::recordSize) bank::terminateName(bytes + offset);
+void terminateNames(unsigned char* bytes, size_t size, uint32_t firstIndex, std::vector<uint32_t>* cutNames) {
+    for (size_t offset = 0; offset < size; offset += bank::recordSize) {
+        if (bank::terminateName(bytes + offset) && cutNames != nullptr) {
+            cutNames->push_back(firstIndex + static_cast<uint32_t>(offset / bank::recordSize));
+        }
+    }
 }
 
 }  // namespace
@@ -25,12 +29,13 @@ bool pathIsFree(const char* path) {
     return probe.open(path) == platform::FileState::Missing;
 }
 
-BankRead readBankFile(Ledger& ledger) {
+BankRead readBankFile(const char* path, Ledger& ledger, std::vector<uint32_t>* cutNames) {
     BankRead read;
     read.hash = BankHasher().result();
     platform::FileReader reader;
-    switch (reader.open(bank::fileName)) {
+    switch (reader.open(path)) {
         case platform::FileState::Missing:
+            read.outcome = BankRead::Outcome::Missing;
             return read;
         case platform::FileState::NotRegular:
             read.outcome = BankRead::Outcome::NotRegular;
@@ -56,7 +61,7 @@ BankRead readBankFile(Ledger& ledger) {
             return read;
         }
         hasher.add(run.data(), piece);
-        terminateNames(run.data(), piece);
+        terminateNames(run.data(), piece, ledger.size(), cutNames);
         ledger.appendUnindexed(run.data(), piece / bank::recordSize);
         left -= piece;
     }

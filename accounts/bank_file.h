@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "accounts/bank_reporter.h"
 
@@ -12,7 +13,8 @@ class Ledger;
 
 struct BankRead {
     enum class Outcome {
-        Loaded,      // the records, or none where there is no file
+        Loaded,
+        Missing,     // nothing at the path: no records
         Damaged,     // not a whole number of records: nothing loaded
         NotRegular,  // a directory, FIFO or device: never read
         Unreadable,
@@ -22,9 +24,10 @@ struct BankRead {
     uint64_t hash = 0;    // BankHasher's, of the same bytes
 };
 
-// Reads the bank into an empty ledger, a run of records at a time. A name
-// without its terminator is cut to 19 characters, as a record stores it.
-BankRead readBankFile(Ledger& ledger);
+// Reads the bank at `path` into an empty ledger, a run of records at a time.
+// A name without its terminator is cut to 19 characters, as a record stores
+// it; the indices of such records go to `cutNames` when it is given.
+BankRead readBankFile(const char* path, Ledger& ledger, std::vector<uint32_t>* cutNames = nullptr);
 
 // Whether the file now at the bank's path is a regular file of damaged length.
 bool bankFileDamaged();

@@ -44,11 +44,12 @@ void BankJournal::attach() {
 // False when there is a bank that cannot be read: its balances must then be
 // neither shown as if it were empty nor saved over.
 bool BankJournal::readBank(uint64_t& length, uint64_t& hash) {
-    const BankRead read = readBankFile(ledger);
+    const BankRead read = readBankFile(bank::fileName, ledger);
     length = read.length;
     hash = read.hash;
     switch (read.outcome) {
         case BankRead::Outcome::Loaded:
+        case BankRead::Outcome::Missing:
             return true;
         case BankRead::Outcome::Damaged:
             return setDamagedBankAside(reporter);

@@ -47,7 +47,8 @@ void reportDamage(const std::string& path, const std::vector<std::string>& probl
               << " check --repair' keeps its whole records and sets the damaged file aside.\n";
 }
 
-// The file, when it can be read and is sound; otherwise says why not.
+// The file, when it can be read and the plug-in would load it; otherwise
+// says why not.
 std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty) {
     std::optional<BankImage> image = BankImage::read(path);
     if (!image) {
@@ -57,9 +58,8 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
         std::cerr << "kadrel bank: cannot read " << path << '\n';
         return std::nullopt;
     }
-    const std::vector<std::string> problems = image->damage();
-    if (!problems.empty()) {
-        reportDamage(path, problems);
+    if (!image->loadable()) {
+        reportDamage(path, image->damage());
         return std::nullopt;
     }
     return image;
@@ -294,12 +294,12 @@ std::string keepCopy(const std::string& path, const std::vector<uint8_t>& bytes)
 }
 
 int check(const BankOptions& options) {
-    const std::optional<std::string> contents = readWholeFile(options.file);
+    const std::optional<std::vector<uint8_t>> contents = regularFileBytes(options.file);
     if (!contents) {
         std::cerr << "kadrel bank: cannot read " << options.file << '\n';
         return 1;
     }
-    const std::vector<uint8_t> bytes(contents->begin(), contents->end());
+    const std::vector<uint8_t>& bytes = *contents;
     BankImage image = BankImage::fromBytes(bytes);
     for (size_t index = 0; index < image.size(); ++index) {
         if (const auto first = image.shadowedBy(index)) {

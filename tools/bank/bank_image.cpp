@@ -4,8 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "accounts/bank_file.h"
 #include "platform/platform.h"
-#include "tools/whole_file.h"
 
 namespace kadrel::tools {
 
@@ -30,10 +30,34 @@ CreditAccount makeRecord(std::string_view name, int32_t credits, const std::vect
     return record;
 }
 
+std::optional<std::vector<uint8_t>> regularFileBytes(const std::string& path) {
+    platform::FileReader reader;
+    if (reader.open(path.c_str()) != platform::FileState::Regular) return std::nullopt;
+    std::vector<uint8_t> bytes(static_cast<size_t>(reader.size()));
+    if (!reader.read(bytes.data(), bytes.size())) return std::nullopt;
+    return bytes;
+}
+
+// Read as the plug-in reads it. The plug-in loads nothing from a file of a
+// damaged length; the whole records are kept here for check --repair.
 std::optional<BankImage> BankImage::read(const std::string& path) {
-    const std::optional<std::string> contents = readWholeFile(path);
-    if (!contents) return std::nullopt;
-    return fromBytes(std::vector<uint8_t>(contents->begin(), contents->end()));
+    BankImage image;
+    std::vector<uint32_t> cut;
+    const BankRead read = readBankFile(path.c_str(), *image.accounts, &cut);
+    switch (read.outcome) {
+        case BankRead::Outcome::Loaded:
+            image.length = static_cast<size_t>(read.length);
+            image.unterminated.assign(cut.begin(), cut.end());
+            return image;
+        case BankRead::Outcome::Damaged:
+            if (const std::optional<std::vector<uint8_t>> bytes = regularFileBytes(path)) return fromBytes(*bytes);
+            return std::nullopt;
+        case BankRead::Outcome::Missing:
+        case BankRead::Outcome::NotRegular:
+        case BankRead::Outcome::Unreadable:
+            break;
+    }
+    return std::nullopt;
 }
 
 BankImage BankImage::fromBytes(const std::vector<uint8_t>& bytes) {

@@ -16,6 +16,10 @@
 
 namespace kadrel::tools {
 
+// Every byte of a regular file; nothing else at the path is read or waited
+// on (a FIFO, a device). std::nullopt when there is no such file.
+std::optional<std::vector<uint8_t>> regularFileBytes(const std::string& path);
+
 // The bytes before the name's terminator.
 std::string nameOf(const CreditAccount& record);
 // The bytes after the name's terminator, which the plug-in carries along unread.
@@ -25,13 +29,16 @@ CreditAccount makeRecord(std::string_view name, int32_t credits, const std::vect
 
 class BankImage {
 public:
-    // Reads the file; std::nullopt when it cannot be read.
+    // Reads the file; std::nullopt when it cannot be read or is missing.
     static std::optional<BankImage> read(const std::string& path);
     static BankImage fromBytes(const std::vector<uint8_t>& bytes);
 
-    // What makes the file unfit for the plug-in, one line each; empty for a
-    // sound file.
+    // What the plug-in refuses or changes when it loads the file, one line
+    // each; empty for a sound file.
     std::vector<std::string> damage() const;
+    // False for a length the plug-in loads nothing from. A name without its
+    // terminator it loads cut, and so does every command here but check.
+    bool loadable() const { return bank::wholeRecords(length); }
 
     // Keeps the whole records, every name ended inside its field: the file
     // the plug-in would have loaded.
