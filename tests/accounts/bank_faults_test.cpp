@@ -150,8 +150,9 @@ Outcome play(const Step& step, int failing) {
     for (const BankRecord& record : parseBank(scratch.readBytes(bankFileName()))) {
         outcome.bank[record.name] += record.credits;
     }
-    for (auto it = outcome.told.begin(); it != outcome.told.end();) it = it->second == 0 ? outcome.told.erase(it) : ++it;
-    for (auto it = outcome.bank.begin(); it != outcome.bank.end();) it = it->second == 0 ? outcome.bank.erase(it) : ++it;
+    for (Balances* balances : {&outcome.told, &outcome.bank}) {
+        std::erase_if(*balances, [](const auto& account) { return account.second == 0; });
+    }
     return outcome;
 }
 
