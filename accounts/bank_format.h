@@ -28,7 +28,7 @@ constexpr const char* temporarySuffix = ".tmp";
 // stores it, little-endian on every target).
 constexpr size_t recordSize = sizeof(CreditAccount);
 constexpr size_t nameSize = sizeof(CreditAccount::name);
-constexpr size_t longestName = nameSize - 1;
+constexpr size_t longestName = longestAccountName;
 
 // A length that is not a whole number of records marks a damaged file, from
 // which no account is loaded.

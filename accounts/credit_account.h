@@ -6,8 +6,12 @@
 
 namespace kadrel {
 
+// The longest account name, the one statement of the limit that every part of
+// the project refers to: a name ends inside its field, terminator included.
+constexpr uint32_t longestAccountName = 19;
+
 struct CreditAccount {
-    char name[20];
+    char name[longestAccountName + 1];
     int32_t credits;
 };
 

@@ -7,9 +7,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "accounts/credit_account.h"
+
 namespace kadrel {
 
-constexpr uint32_t longestName = 19;
+constexpr uint32_t longestName = longestAccountName;
+// The key's three words cover exactly the 20 bytes of a name's field.
+static_assert(longestName + 1 == 20);
 
 struct NameKey {
     uint64_t words[3];
@@ -75,7 +79,7 @@ inline NameKey nameKeyOfField(const char* field) {
 
 // Any NUL-terminated name; a longer one is cut to 19 characters first.
 inline NameKey nameKeyOfText(const char* name) {
-    char field[20] = {};
+    char field[longestName + 1] = {};
     for (uint32_t i = 0; i < longestName && name[i] != '\0'; ++i) field[i] = name[i];
     return nameKeyOfField(field);
 }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "core/char_string.h"
+
 namespace kadrel {
 
 constexpr int32_t lowestPrizeType = -28;
@@ -18,7 +20,7 @@ struct RewardTable {
     int32_t teamKill = 0;
     int32_t killed = 0;
     int32_t teamKilled = 0;
-    int32_t prize[prizeTypeCount] = {};  // prize type t at index t + 28
+    int32_t prize[prizeTypeCount] = {};  // prize type t at index t - lowestPrizeType
 };
 
 // Where the rewards are read: one section of one file, every value up to
@@ -44,6 +46,14 @@ constexpr AmountKey amountKeys[] = {
 // negative types); an empty one pays the AnyPrize amount.
 constexpr const char* anyPrizeKey = "AnyPrize";
 constexpr const char* prizeKeyStem = "Prize";
+
+// The key of a prize type: Prize-28 to Prize28.
+CharString prizeKey(int32_t type);
+
+// Whether a prize type whose own key holds `prizeValue` pays the AnyPrize
+// amount instead: the one rule of that fallback, for the loader and for
+// those who check the file.
+bool paysAnyPrize(const CharString& prizeValue);
 
 // Read along with the bank file, with room for two characters.
 constexpr const char* canGoNegativeKey = "CanGoNegative";

@@ -23,6 +23,14 @@ bool isTrueText(const CharString& value) {
 
 }  // namespace
 
+CharString prizeKey(int32_t type) {
+    CharString key(prizeKeyStem);
+    key.appendNumber(type);
+    return key;
+}
+
+bool paysAnyPrize(const CharString& prizeValue) { return prizeValue.empty(); }
+
 bool readCanGoNegative() {
     return isTrueText(
         platform::ProfileFile(rewardsFile).read(rewardsSection, canGoNegativeKey, canGoNegativeBufferSize));
@@ -36,10 +44,8 @@ void BotInstance::loadRewards() {
 
     const int32_t anyPrize = amountOf(read(anyPrizeKey));
     for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) {
-        CharString key(prizeKeyStem);
-        key.appendNumber(type);
-        const CharString value = read(key.text());
-        rewards.prize[type - lowestPrizeType] = value.empty() ? anyPrize : amountOf(value);
+        const CharString value = read(prizeKey(type).text());
+        rewards.prize[type - lowestPrizeType] = paysAnyPrize(value) ? anyPrize : amountOf(value);
     }
 }
 

@@ -9,6 +9,8 @@ namespace kadrel {
 
 enum class AccessClass : uint8_t { Player, Operator };
 
+constexpr uint32_t playerLevel = 0;
+constexpr uint32_t lowestOperatorLevel = playerLevel + 1;
 constexpr uint32_t highestOperatorLevel = 12;
 
 // The class of a level, or none for a level above 12 (compared unsigned, so a
@@ -16,7 +18,7 @@ constexpr uint32_t highestOperatorLevel = 12;
 // commands and help requests are dropped without a reply.
 constexpr std::optional<AccessClass> accessClassOf(uint32_t level) {
     if (level > highestOperatorLevel) return std::nullopt;
-    return level == 0 ? AccessClass::Player : AccessClass::Operator;
+    return level == playerLevel ? AccessClass::Player : AccessClass::Operator;
 }
 
 // Operators may use every command; players only those meant for everyone.

@@ -1,6 +1,5 @@
 #include "commands/credit_argument.h"
 
-#include "commands/split_at.h"
 #include "core/text.h"
 
 namespace kadrel {

@@ -12,9 +12,6 @@ namespace kadrel {
 // The reply to a parameter text that a command cannot read.
 inline constexpr char invalidSyntax[] = "Invalid syntax";
 
-// The longest name an account holds; no player has a longer one.
-constexpr uint32_t longestAccountName = sizeof(CreditAccount::name) - 1;
-
 struct CreditArgument {
     CharString name;  // blanks cut from both ends
     int32_t amount;

@@ -101,4 +101,13 @@ CharString replaceAll(const char* text, const char* pattern, const char* replace
     return result;
 }
 
+CharString splitAt(CharString& text, char separator) {
+    const void* found = std::memchr(text.text(), separator, text.size());
+    if (found == nullptr) return text.trim();
+    const auto index = static_cast<uint32_t>(static_cast<const char*>(found) - text.text());
+    CharString head = text.left(index).trim();
+    text = text.mid(index + 1, splitRestLimit).trim();
+    return head;
+}
+
 }  // namespace kadrel

@@ -31,4 +31,15 @@ int32_t findText(const char* text, const char* pattern);
 // never empty.
 CharString replaceAll(const char* text, const char* pattern, const char* replacement);
 
+// The longest rest that splitAt keeps.
+constexpr uint32_t splitRestLimit = 32000;
+
+// Cuts a parameter text in two: the credit commands split
+// "<player name>:<credits>" at the colon, the shop splits at a blank.
+// Returns the trimmed head of `text` before the first `separator` and leaves
+// `text` holding the trimmed rest after it (at most splitRestLimit bytes).
+// Without a separator the head is the whole text trimmed and `text` stays as
+// it was, blanks included. Only blanks (0x20) are trimmed.
+CharString splitAt(CharString& text, char separator);
+
 }  // namespace kadrel

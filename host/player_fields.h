@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "accounts/credit_account.h"
 #include "core/arithmetic.h"
 #include "core/char_string.h"
 #include "host/host_contract.h"
@@ -15,8 +16,10 @@ inline CharString boundedText(const char* field, uint32_t size) {
     return CharString(field, end != nullptr ? static_cast<uint32_t>(static_cast<const char*>(end) - field) : size);
 }
 
-// At most 19 characters: an account name ends inside its 20 bytes.
-inline CharString playerName(const HostPlayer& player) { return boundedText(player.name, sizeof player.name - 1); }
+// Cut to the longest account name, which the host's name field holds with its
+// terminator: an account name ends inside its field.
+static_assert(longestAccountName < sizeof(HostPlayer::name));
+inline CharString playerName(const HostPlayer& player) { return boundedText(player.name, longestAccountName); }
 
 inline CharString playerSquad(const HostPlayer& player) { return boundedText(player.squad, sizeof player.squad); }
 

@@ -35,18 +35,6 @@ private:
     char section[16];
 };
 
-// An empty value is 0; anything but a decimal that fits 32 bits is refused,
-// so an oversized number never wraps into a different price.
-bool readInteger(const CharString& value, int32_t& result) {
-    if (value.empty()) {
-        result = 0;
-        return true;
-    }
-    if (!isNumericInRange(value.text())) return false;
-    result = parseInteger(value.text(), 10);
-    return true;
-}
-
 // Fills `item` from its section, whose name was read first, in the order the
 // keys are read; an invalid number stops the reading. The key that stopped
 // it goes to `refused`.
@@ -86,6 +74,16 @@ CharString itemName(const CharString& nameValue) {
     const CharString kept = nameValue.left(nameWidth);
     const int32_t blank = findText(kept.text(), " ");
     return (blank < 0 ? kept : kept.left(static_cast<uint32_t>(blank))).trim();
+}
+
+bool readInteger(const CharString& value, int32_t& result) {
+    if (value.empty()) {
+        result = 0;
+        return true;
+    }
+    if (!isNumericInRange(value.text())) return false;
+    result = parseInteger(value.text(), 10);
+    return true;
 }
 
 CharString invalidEntryMessage(int32_t number) {

@@ -23,8 +23,13 @@ constexpr uint32_t valueBufferSize = 192;
 struct ItemKey {
     const char* name;
     bool numbered;  // one key per action slot: NAME0 to NAME9
-    bool integer;   // empty for 0, else a decimal that fits 32 bits, or the item is refused
+    bool integer;   // read by readInteger
 };
+
+// The value of an integer key: empty for 0, else a decimal that fits 32 bits.
+// False for anything else, which refuses the item: an oversized number never
+// wraps into a different price.
+bool readInteger(const CharString& value, int32_t& result);
 
 namespace key {
 constexpr ItemKey name{"Name", false, false};
@@ -54,7 +59,10 @@ bool knownSpecialAction(int32_t code);
 // The status line of an item whose numbers cannot be read: the load drops it.
 CharString invalidEntryMessage(int32_t number);
 
-// What a load made of each section, for those who check the file.
+// What a load made of each section, for those who check the file. The loader
+// reads the integer keys in the order of itemKeys and stops at the first
+// whose value readInteger refuses: the keys before it were taken, those after
+// it never read.
 struct SectionLoad {
     enum class Outcome { NoName, Taken, Refused };
     Outcome outcome = Outcome::NoName;

@@ -2,7 +2,6 @@
 // item's private lines, public lines and special actions, in that order.
 #include <cstdint>
 
-#include "commands/split_at.h"
 #include "core/text.h"
 #include "host/bot_instance.h"
 #include "host/player_fields.h"

@@ -59,7 +59,8 @@ Arena::~Arena() { current = nullptr; }
 
 ArenaPlayer& Arena::join(const std::string& name) {
     if (name.size() >= stand_in::PlayerRecord::nameSize) {
-        throw ScriptError("a player name holds at most 19 characters: " + name);
+        throw ScriptError("a player name holds at most " + std::to_string(stand_in::PlayerRecord::nameSize - 1) +
+                          " characters: " + name);
     }
     for (const ArenaPlayer& other : arenaPlayers) {
         if (equalsNoCase(other.name.c_str(), name.c_str())) throw ScriptError(other.name + " is already in the arena");

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "accounts/reward_table.h"
+#include "commands/access_level.h"
+#include "host/bot_instance.h"
+
 namespace kadrel::tools {
 
 namespace {
@@ -64,7 +68,7 @@ uint32_t teamNumber(const std::string& word) {
 struct Verb {
     const char* word;
     const char* usage;
-    const char* summary;
+    std::string summary;
     size_t fewestWords;  // the verb included
     size_t mostWords;
     Action (*parse)(const Words& words);
@@ -191,8 +195,8 @@ Action parseScore(const Words& words) {
 }
 
 Action parsePrize(const Words& words) {
-    // The host contract knows prize types from -28 to 28 only.
-    const auto type = static_cast<int32_t>(number(words[2], "the prize type", -28, 28));
+    // The host contract knows these prize types only.
+    const auto type = static_cast<int32_t>(number(words[2], "the prize type", lowestPrizeType, highestPrizeType));
     return [name = words[1], type](Arena& arena) { arena.prize(Arena::botHandle, arena.player(name).record, type); };
 }
 
@@ -257,16 +261,22 @@ const Verb verbs[] = {
     {"carry", "carry NAME N", "a player now carries N flags", 3, 3, parseCarry},
     {"team", "team NAME N", "a player changes to team (frequency) N", 3, 3, parseTeam},
     {"ship", "ship NAME N", "a player changes ship; ship 8 is a spectator", 3, 3, parseShip},
-    {"level", "level NAME N", "a player's access level: 0 player, 1 to 12 operator", 3, 3, parseLevel},
+    {"level", "level NAME N",
+     "a player's access level: " + std::to_string(playerLevel) + " player, " + std::to_string(lowestOperatorLevel) +
+         " to " + std::to_string(highestOperatorLevel) + " operator",
+     3, 3, parseLevel},
     {"squad", "squad NAME [TEXT]", "a player's squad name (none without TEXT)", 2, 3, parseSquad},
     {"score", "score NAME S1 [S2]", "a player's two score counters; their sum is the player's points", 3, 4,
      parseScore},
-    {"prize", "prize NAME TYPE", "a player picks up a prize of type -28 to 28", 3, 3, parsePrize},
+    {"prize", "prize NAME TYPE",
+     "a player picks up a prize of type " + std::to_string(lowestPrizeType) + " to " + std::to_string(highestPrizeType),
+     3, 3, parsePrize},
     {"flagwin", "flagwin TEAM", "a team wins the flag game", 2, 2, parseFlagWin},
     {"goal", "goal TEAM", "a team scores a soccer goal", 2, 2, parseGoal},
     {"flag", "flag TILE-X TILE-Y | flag clear", "an uncarried flag lies at a tile; clear takes them all away", 2, 3,
      parseFlag},
-    {"tick", "tick [N]", "N ticks pass (1 without N); the bank file is saved every 300", 1, 2, parseTick},
+    {"tick", "tick [N]", "N ticks pass (1 without N); the bank file is saved every " + std::to_string(saveInterval), 1,
+     2, parseTick},
     {"init", "init [MAJOR.MINOR]", "the host connects the plug-in (version 6.0 unless told)", 1, 2, parseInit},
     {"term", "term", "the host disconnects the plug-in, which saves the bank file", 1, 1, parseTerm},
     {"players", "players", "shows the players and flags of the arena", 1, 1, parsePlayers},

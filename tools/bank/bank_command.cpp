@@ -203,7 +203,7 @@ int get(const BankOptions& options) {
 
 int set(const BankOptions& options) {
     if (options.name.size() > bank::longestName) {
-        std::cerr << "kadrel bank: an account name holds at most 19 bytes\n";
+        std::cerr << "kadrel bank: " << nameLimitText() << '\n';
         return 1;
     }
     if (!isNumericInRange(options.amount.c_str())) {
@@ -364,7 +364,7 @@ void addBankCommand(CLI::App& program, int& status) {
 
     CLI::App* setCommand = bank->add_subcommand(
         "set", "Sets the balance of the account the plug-in finds for a name, or opens it at the end");
-    setCommand->add_option("name", options->name, "Account name, at most 19 bytes")->required();
+    setCommand->add_option("name", options->name, "Account name, at most " + std::to_string(bank::longestName) + " bytes")->required();
     setCommand->add_option("amount", options->amount, "New balance, from -2147483648 to 2147483647")->required();
     setCommand->callback(run(set));
 
@@ -383,7 +383,7 @@ void addBankCommand(CLI::App& program, int& status) {
     CLI::App* checkCommand =
         bank->add_subcommand("check", "Tells whether the plug-in can load the file, and what it would never find");
     checkCommand->add_flag("--repair", options->repair,
-                           "Keep the whole records of a damaged file and cut names to 19 bytes; the damaged "
+                           "Keep the whole records of a damaged file and cut names to " + std::to_string(bank::longestName) + " bytes; the damaged "
                            "file is kept beside it as FILE.damaged (or FILE.damaged.1, ...)");
     checkCommand->callback(run(check));
 }

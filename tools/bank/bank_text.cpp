@@ -179,6 +179,10 @@ std::string escapeName(std::string_view name) {
     return text;
 }
 
+std::string nameLimitText() {
+    return "an account name holds at most " + std::to_string(bank::longestName) + " bytes";
+}
+
 void writeCsv(std::ostream& out, const Ledger& records) {
     out << csvHeader << '\n';
     for (const CreditAccount& record : records) {
@@ -201,7 +205,7 @@ std::vector<CreditAccount> readCsv(std::istream& in) {
         }
         const std::string name = unescapeName(row.fields[0], row.line);
         if (name.size() > bank::longestName) {
-            throw LineError(row.line, "an account name holds at most 19 bytes: " + row.fields[0]);
+            throw LineError(row.line, nameLimitText() + ": " + row.fields[0]);
         }
         // The number test reads up to a NUL, so "12<NUL>abc" must not reach it.
         if (row.fields[1].find('\0') != std::string::npos || !isNumericInRange(row.fields[1].c_str())) {

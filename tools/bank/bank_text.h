@@ -17,6 +17,10 @@ namespace kadrel::tools {
 // Printable ASCII as it is; a backslash as \\; every other byte as \xNN.
 std::string escapeName(std::string_view name);
 
+// Why a name longer than an account holds is refused: "an account name holds
+// at most 19 bytes", the number being bank::longestName.
+std::string nameLimitText();
+
 // The CSV file: a header line "name,credits,tail", then one line per record.
 void writeCsv(std::ostream& out, const Ledger& records);
 

@@ -97,15 +97,6 @@ std::optional<int> itemNumber(const std::string& section, std::string& why) {
     return std::nullopt;
 }
 
-// What the loader stored for one of the integer keys.
-int32_t loadedNumber(const ShopItem& item, const std::string& key) {
-    if (sameName(key, key::value.name)) return item.value;
-    for (int slot = 0; slot < actionSlots; ++slot) {
-        if (sameName(key, numberedKey(key::specialAction, slot))) return item.specialActions[slot];
-    }
-    return item.specialPoints;
-}
-
 // What the plug-in tells the host when it drops an item.
 std::string invalidEntry(int number) { return invalidEntryMessage(number).text(); }
 
@@ -116,11 +107,28 @@ struct ItemCheck {
     // The loaded item of each section number, in catalogue order.
     std::vector<std::pair<int, const ShopItem*>> loaded;
 
-    const ShopItem* loadedItem(int number) const {
-        for (const auto& [sectionNumber, item] : loaded) {
-            if (sectionNumber == number) return item;
+    // The numbers of an item the loader refused. It names the key that stopped
+    // it; the keys it read before were numbers. The keys after it were never
+    // read, and each that is no number by the loader's rule is named too, so
+    // that one run shows every value to mend.
+    void refusedNumbers(const std::string& itemSection, const std::string& name, int number,
+                        const CharString& refusedKey) const {
+        const std::string drops = "the plug-in says \"" + invalidEntry(number) + "\" and drops the item";
+        bool reached = false;
+        for (const std::string& key : keysOf(true)) {
+            const bool refused = key == refusedKey.text();
+            reached = reached || refused;
+            if (!reached) continue;
+            const std::string value = file.value(itemSection, key);
+            int32_t ignored = 0;
+            if (!refused && readInteger(value.c_str(), ignored)) continue;
+            const std::string why = isNumeric(value.c_str())
+                                        ? value + " does not fit 32 bits"
+                                        : "\"" + value + "\" is not a whole number (an optional - and digits only)";
+            findings.error(file.name, name, key, why + ": " + drops);
         }
-        return nullptr;
+        // Should the loader ever refuse an item for no key, it still says so.
+        if (!reached) findings.error(file.name, name, "", drops);
     }
 
     void unreadKeys(const platform::ProfileSection& section, bool isItem) const {
@@ -166,35 +174,7 @@ struct ItemCheck {
                                  " characters and, of those, the first word");
         }
 
-        const bool rejected = load.outcome == SectionLoad::Outcome::Refused;
-        bool explained = false;
-        for (const std::string& key : keysOf(true)) {
-            const std::string value = file.value(itemSection, key);
-            if (value.empty()) continue;
-            if (!isNumeric(value.c_str())) {
-                std::string message = "\"" + value + "\" is not a whole number (an optional - and digits only)";
-                if (rejected) message += ": the plug-in says \"" + invalidEntry(number) + "\" and drops the item";
-                findings.error(file.name, name, key, message);
-                explained = true;
-            } else if (!isNumericInRange(value.c_str())) {
-                // The loader may refuse a number beyond 32 bits, or wrap it.
-                if (rejected) {
-                    findings.error(file.name, name, key,
-                                   value + " does not fit 32 bits: the plug-in says \"" + invalidEntry(number) +
-                                       "\" and drops the item");
-                    explained = true;
-                } else {
-                    const ShopItem* item = loadedItem(number);
-                    findings.warning(file.name, name, key,
-                                     value + " does not fit 32 bits" +
-                                         (item != nullptr ? ": the plug-in takes " + std::to_string(loadedNumber(*item, key))
-                                                          : std::string()));
-                }
-            }
-        }
-        if (rejected && !explained) {
-            findings.error(file.name, name, "", "the plug-in says \"" + invalidEntry(number) + "\" and drops the item");
-        }
+        if (load.outcome == SectionLoad::Outcome::Refused) refusedNumbers(itemSection, name, number, load.refusedKey);
 
         for (const ItemKey* actions : {&key::privAction, &key::pubAction}) {
             for (int slot = 0; slot < actionSlots; ++slot) {

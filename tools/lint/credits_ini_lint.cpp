@@ -13,13 +13,11 @@ namespace {
 constexpr const char* rewardSection = rewardsSection;
 constexpr size_t longestValue = rewardValueBufferSize - 1;
 
-std::string prizeKey(int32_t type) { return prizeKeyStem + std::to_string(type); }
-
 std::vector<std::string> rewardKeys() {
     std::vector<std::string> keys;
     for (const AmountKey& amount : amountKeys) keys.emplace_back(amount.key);
     keys.emplace_back(anyPrizeKey);
-    for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) keys.push_back(prizeKey(type));
+    for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) keys.emplace_back(prizeKey(type).text());
     return keys;
 }
 
@@ -31,7 +29,8 @@ bool isPrizeKey(const std::string& key) {
 std::string unreadKeyMessage(const std::string& key, const std::vector<std::string>& known) {
     std::string message = "the plug-in never reads this key";
     if (isPrizeKey(key)) {
-        return message + ": prize keys run from Prize-28 to Prize28, written without leading zeros or a plus";
+        return message + ": prize keys run from " + prizeKey(lowestPrizeType).text() + " to " +
+               prizeKey(highestPrizeType).text() + ", written without leading zeros or a plus";
     }
     std::vector<std::string> candidates = known;
     candidates.emplace_back(canGoNegativeKey);
@@ -41,15 +40,17 @@ std::string unreadKeyMessage(const std::string& key, const std::vector<std::stri
 }
 
 // The amount the plug-in's loader made of a key, when the table shows it: the
-// AnyPrize amount is seen only in a prize type without a PrizeN of its own.
+// AnyPrize amount is seen only in a prize type that pays it instead of its own
+// PrizeN.
 std::optional<int32_t> loadedAmount(const RewardTable& rewards, const IniFile& file, const std::string& key) {
     for (const AmountKey& amount : amountKeys) {
         if (sameName(key, amount.key)) return rewards.*amount.field;
     }
     for (int32_t type = lowestPrizeType; type <= highestPrizeType; ++type) {
         const int32_t amount = rewards.prize[type - lowestPrizeType];
-        if (sameName(key, prizeKey(type))) return amount;
-        if (sameName(key, anyPrizeKey) && file.value(rewardSection, prizeKey(type)).empty()) return amount;
+        const std::string typeKey = prizeKey(type).text();
+        if (sameName(key, typeKey)) return amount;
+        if (sameName(key, anyPrizeKey) && paysAnyPrize(file.value(rewardSection, typeKey).c_str())) return amount;
     }
     return std::nullopt;
 }

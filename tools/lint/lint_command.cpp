@@ -2,6 +2,7 @@
 // credits.ini, and reports what they reject and what is probably a mistake.
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -22,6 +23,32 @@ struct LintOptions {
 
 std::vector<std::string>* capturedEchoes = nullptr;
 
+// The amounts as --show lists them, each event's pair side by side, as
+// examples/credits.ini explains them; their keys are the loader's.
+constexpr int32_t RewardTable::*shownAmounts[] = {
+    &RewardTable::kill,           &RewardTable::killed,           &RewardTable::teamKill,
+    &RewardTable::teamKilled,     &RewardTable::flagVictoryTeam,  &RewardTable::flagVictoryEnemy,
+    &RewardTable::soccerGoalTeam, &RewardTable::soccerGoalEnemy,
+};
+
+constexpr const char* amountKey(int32_t RewardTable::*field) {
+    for (const AmountKey& amount : amountKeys) {
+        if (amount.field == field) return amount.key;
+    }
+    return nullptr;
+}
+
+// Every amount the loader reads is shown, once.
+constexpr bool showsEveryAmountOnce() {
+    for (const AmountKey& amount : amountKeys) {
+        int shown = 0;
+        for (const auto field : shownAmounts) shown += field == amount.field ? 1 : 0;
+        if (shown != 1) return false;
+    }
+    return std::size(shownAmounts) == std::size(amountKeys);
+}
+static_assert(showsEveryAmountOnce());
+
 void KADREL_CALL captureEcho(BotEvent& request) {
     if (capturedEchoes != nullptr && request.code == RequestEcho) {
         capturedEchoes->emplace_back(reinterpret_cast<const char*>(request.p[0]));
@@ -41,10 +68,11 @@ void showLoaded(const BotInstance& bot) {
         std::cout << '\n';
     }
     const RewardTable& rewards = bot.rewards;
-    std::cout << "Rewards: Kill " << rewards.kill << ", Killed " << rewards.killed << ", TeamKill " << rewards.teamKill
-              << ", TeamKilled " << rewards.teamKilled << ", FlagVictoryTeam " << rewards.flagVictoryTeam
-              << ", FlagVictoryEnemy " << rewards.flagVictoryEnemy << ", SoccerGoalTeam " << rewards.soccerGoalTeam
-              << ", SoccerGoalEnemy " << rewards.soccerGoalEnemy << '\n';
+    std::cout << "Rewards: ";
+    for (const auto field : shownAmounts) {
+        std::cout << (field == shownAmounts[0] ? "" : ", ") << amountKey(field) << ' ' << rewards.*field;
+    }
+    std::cout << '\n';
     // The prize amount most types share, then the types that differ from it.
     std::map<int32_t, int> counts;
     for (const int32_t amount : rewards.prize) ++counts[amount];

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "commands/split_at.h"
+#include "core/text.h"
 
 namespace kadrel {
 namespace {
