@@ -1,6 +1,6 @@
-// The platform's file services that the bank's journal stands on, in both
-// halves: the lock that two opens of one file take in turn, reads and writes
-// at an offset, and what a path holds.
+// The platform's file services that the bank stands on, in both halves: the
+// lock that two opens of one file take in turn, reads and writes at an
+// offset, what a path holds, and replacing a file in one step.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -104,9 +104,15 @@ TEST(FileReplacement, ReplacesInOneStepAndLeavesNoTemporary) {
         ASSERT_TRUE(abandoned.write("lost", 4));
     }
     EXPECT_EQ(scratch.read("bank"), "new");
+    // replaceFile is one replacement, begun, written and committed.
+    ASSERT_TRUE(platform::replaceFile("bank", "", 0));
+    EXPECT_EQ(scratch.read("bank"), "");
+    ASSERT_TRUE(platform::replaceFile("fresh", "first", 5));
+    EXPECT_EQ(scratch.read("fresh"), "first");
+    EXPECT_FALSE(platform::replaceFile("missing-dir/bank", "new", 3));
     int files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(scratch.path())) ++files;
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(files, 2);
 }
 
 TEST(FileReplacement, LeavesAReadOnlyFileAndADirectoryAlone) {
@@ -158,6 +164,17 @@ TEST(FileHandles, NoneIsLeftOpenAndNoneClosedTwice) {
     EXPECT_TRUE(journal.writeAt(0, "b", 1)) << "a second close closed the journal's descriptor";
 }
 #endif
+
+TEST(RenameNoReplace, NeverOverwrites) {
+    testing::ScratchDir scratch;
+    scratch.write("a", "A");
+    scratch.write("b", "B");
+    EXPECT_FALSE(platform::renameNoReplace("a", "b"));
+    EXPECT_EQ(scratch.read("b"), "B");
+    EXPECT_TRUE(platform::renameNoReplace("a", "c"));
+    EXPECT_FALSE(scratch.exists("a"));
+    EXPECT_EQ(scratch.read("c"), "A");
+}
 
 TEST(RemoveFilesMatching, RemovesOnlyNamesWithBothEnds) {
     testing::ScratchDir scratch;
