@@ -37,9 +37,11 @@ private:
     std::unique_ptr<const ProfileText> parsed;  // POSIX only; none for a missing file
 };
 
-// Puts `size` bytes in place of the file at `path` in one atomic step: the
-// bytes go to a temporary file beside it, reach the disk, and then replace
-// the old file. On failure the old file is left as it was.
+// Puts `size` bytes in place of the file at `path` in one atomic step, as a
+// FileReplacement (below) does: the bytes go to a temporary file beside it,
+// reach the disk, and then replace the old file, whose mode and owner they
+// keep. A read-only file, or anything but a regular file, is not replaced. On
+// failure the old file is left as it was.
 bool replaceFile(const char* path, const void* bytes, size_t size);
 
 // What lies at a path, as far as a reader of regular files cares.
