@@ -109,6 +109,10 @@ TEST(FileReplacement, ReplacesInOneStepAndLeavesNoTemporary) {
     EXPECT_EQ(scratch.read("bank"), "");
     ASSERT_TRUE(platform::replaceFile("fresh", "first", 5));
     EXPECT_EQ(scratch.read("fresh"), "first");
+#if !defined(_WIN32)
+    EXPECT_EQ(std::filesystem::status(scratch.path() / "fresh").permissions(), std::filesystem::perms(0644))
+        << "a new file is readable by all and writable by its owner, whatever the umask";
+#endif
     EXPECT_FALSE(platform::replaceFile("missing-dir/bank", "new", 3));
     int files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(scratch.path())) ++files;
