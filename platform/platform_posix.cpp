@@ -25,7 +25,9 @@ namespace kadrel::platform {
 
 SystemCalls systemCalls = {
     [](const char* path, int flags, unsigned mode) { return ::open(path, flags, static_cast<mode_t>(mode)); },
-    [](int descriptor, const void* bytes, size_t size) { return static_cast<intptr_t>(::write(descriptor, bytes, size)); },
+    [](int descriptor, const void* bytes, size_t size) {
+        return static_cast<intptr_t>(::write(descriptor, bytes, size));
+    },
     [](int descriptor, const void* bytes, size_t size, int64_t offset) {
         return static_cast<intptr_t>(::pwrite(descriptor, bytes, size, static_cast<off_t>(offset)));
     },
@@ -294,7 +296,9 @@ bool SharedFile::writeAt(uint64_t offset, const void* bytes, size_t size) {
     return writeAllAt(static_cast<int>(handle), bytes, size, static_cast<int64_t>(offset));
 }
 
-bool SharedFile::truncate(uint64_t size) { return systemCalls.ftruncate(static_cast<int>(handle), static_cast<int64_t>(size)) == 0; }
+bool SharedFile::truncate(uint64_t size) {
+    return systemCalls.ftruncate(static_cast<int>(handle), static_cast<int64_t>(size)) == 0;
+}
 
 bool SharedFile::flush() { return systemCalls.fdatasync(static_cast<int>(handle)) == 0; }
 

@@ -73,7 +73,8 @@ bool transfer(HANDLE file, uint64_t offset, void* bytes, size_t size, bool writi
         at.Offset = static_cast<DWORD>(offset);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
         DWORD done = 0;
-        const BOOL ok = writing ? systemCalls.writeFile(file, next, chunk, &done, &at) : ReadFile(file, next, chunk, &done, &at);
+        const BOOL ok =
+            writing ? systemCalls.writeFile(file, next, chunk, &done, &at) : ReadFile(file, next, chunk, &done, &at);
         if (!ok || done == 0) return false;
         next += done;
         size -= done;
@@ -89,8 +90,9 @@ FileReader::~FileReader() {
 }
 
 FileState FileReader::open(const char* path) {
-    const HANDLE file = systemCalls.createFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        systemCalls.createFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return stateOfFailedOpen(path);
     LARGE_INTEGER size;
     if (!isRegular(file) || !GetFileSizeEx(file, &size)) {
@@ -129,8 +131,9 @@ void FileReplacement::abandon() {
 FileReplacement::Began FileReplacement::begin(const char* path, const char* temporaryName) {
     replacesFile = false;
     target = CharString(path);
-    const HANDLE old = systemCalls.createFile(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE old =
+        systemCalls.createFile(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (old != INVALID_HANDLE_VALUE) {
         BY_HANDLE_FILE_INFORMATION information;
         char finalPath[pathBufferSize];
@@ -154,8 +157,8 @@ FileReplacement::Began FileReplacement::begin(const char* path, const char* temp
     const size_t separator = finalTarget.find_last_of("\\/");
     temporary = CharString(separator == std::string::npos ? temporaryName
                                                           : (finalTarget.substr(0, separator + 1) + temporaryName).c_str());
-    const HANDLE file =
-        systemCalls.createFile(temporary.text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = systemCalls.createFile(temporary.text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Began::Failed;
     handle = reinterpret_cast<intptr_t>(file);
     return Began::Ready;
@@ -239,7 +242,8 @@ bool SharedFile::lock() {
 
 bool SharedFile::tryLock() {
     OVERLAPPED place = lockPlace();
-    return systemCalls.lockFile(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != 0;
+    return systemCalls.lockFile(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                                &place) != 0;
 }
 
 void SharedFile::unlock() {
@@ -291,6 +295,8 @@ uint32_t processId() { return GetCurrentProcessId(); }
 
 void sleepMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
 
-bool renameNoReplace(const char* from, const char* to) { return systemCalls.moveFile(from, to, MOVEFILE_WRITE_THROUGH) != 0; }
+bool renameNoReplace(const char* from, const char* to) {
+    return systemCalls.moveFile(from, to, MOVEFILE_WRITE_THROUGH) != 0;
+}
 
 }  // namespace kadrel::platform

@@ -14,14 +14,13 @@
 #include <memory>
 #include <optional>
 
-#include "core/text.h"
 #include "accounts/bank_journal.h"
 #include "accounts/ledger.h"
+#include "core/text.h"
 #include "platform/platform.h"
 #include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
 #include "tools/commands.h"
-#include "tools/whole_file.h"
 #include "tools/working_directory.h"
 
 namespace kadrel::tools {
