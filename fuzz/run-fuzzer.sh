@@ -17,38 +17,30 @@ set -euo pipefail
 mode=$1
 binary=$2
 case "$mode" in
-  smoke)
-    seeds=$3 work=$4 runs=$5 dictionary=${6:-}
-    rm -rf "$work"
-    mkdir -p "$work/corpus"
-    options=(-runs="$runs" -seed=1 -max_len=2048 -len_control=0 -timeout=10 -artifact_prefix="$work/" -print_final_stats=1)
+  smoke | campaign)
+    seeds=$3 work=$4 amount=$5 dictionary=${6:-}
+    options=(-max_len=2048 -len_control=0 -timeout=10 -print_final_stats=1)
     [ -n "$dictionary" ] && options+=(-dict="$dictionary")
     corpora=("$work/corpus")
     [ -d "$seeds" ] && corpora+=("$seeds")
-    exec "$binary" "${options[@]}" "${corpora[@]}"
+    if [ "$mode" = smoke ]; then
+      rm -rf "$work"
+      mkdir -p "$work/corpus"
+      exec "$binary" "${options[@]}" -runs="$amount" -seed=1 -artifact_prefix="$work/" "${corpora[@]}"
+    fi
+    mkdir -p "$work/corpus" "$work/logs" "$work/artifacts"
+    # No allocation stacks: the same faults are found for less CPU time.
+    export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0}
+    # The process id keeps apart the logs of campaigns started together on
+    # one work folder.
+    exec "$binary" "${options[@]}" -max_total_time="$amount" -artifact_prefix="$(realpath "$work")/artifacts/" \
+      "${corpora[@]}" >"$work/logs/$(date +%Y%m%d-%H%M%S)-$$.log" 2>&1
     ;;
   regressions)
     shopt -s nullglob
     inputs=("$3"/*)
-    if [ ${#inputs[@]} -eq 0 ]; then
-      echo "no regression inputs in $3"
-      exit 0
-    fi
+    [ ${#inputs[@]} -gt 0 ] || { echo "no regression inputs in $3"; exit 0; }
     exec "$binary" -timeout=10 "${inputs[@]}"
-    ;;
-  campaign)
-    seeds=$3 work=$4 seconds=$5 dictionary=${6:-}
-    mkdir -p "$work/corpus" "$work/logs" "$work/artifacts"
-    # No allocation stacks: the same faults are found for less CPU time.
-    export ASAN_OPTIONS=${ASAN_OPTIONS:-malloc_context_size=0}
-    options=(-max_total_time="$seconds" -max_len=2048 -len_control=0 -timeout=10 -print_final_stats=1
-             -artifact_prefix="$(realpath "$work")/artifacts/")
-    [ -n "$dictionary" ] && options+=(-dict="$dictionary")
-    corpora=("$work/corpus")
-    [ -d "$seeds" ] && corpora+=("$seeds")
-    # The process id keeps apart the logs of campaigns started together on
-    # one work folder.
-    exec "$binary" "${options[@]}" "${corpora[@]}" >"$work/logs/$(date +%Y%m%d-%H%M%S)-$$.log" 2>&1
     ;;
   tally)
     work=$2
