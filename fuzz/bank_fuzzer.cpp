@@ -24,9 +24,7 @@ const kadrel::testing::RewardModel rewards{10, -25, -3, 0, 500, -1, 2147483647, 
 
 std::vector<std::string> namesIn(const std::string& bank) {
     std::vector<std::string> names;
-    for (size_t offset = 0; offset + bankRecordSize <= bank.size(); offset += bankRecordSize) {
-        names.push_back(accountName(std::string_view(bank).substr(offset, nameFieldSize)));
-    }
+    for (const auto& record : kadrel::testing::parseBank(bank)) names.push_back(accountName(record.name));
     return names;
 }
 

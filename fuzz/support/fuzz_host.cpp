@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <optional>
 
 #include "host/instances.h"
@@ -84,18 +82,6 @@ void enterScratchFolder(int* argc, char*** argv) {
 
 ScratchScope::ScratchScope() : WorkingDirectory(scratchFolder->path()) {}
 
-const std::string& fixture(const char* name) {
-    static std::map<std::string, std::string> loaded;
-    auto found = loaded.find(name);
-    if (found == loaded.end()) {
-        const std::string path = std::string(KADREL_FUZZ_FIXTURES) + "/" + name;
-        const std::optional<std::string> bytes = tools::readWholeFile(path);
-        if (!bytes) fail("missing fixture", path);
-        found = loaded.emplace(name, *bytes).first;
-    }
-    return found->second;
-}
-
 const std::string& fixtureBank() {
     static const std::string bank = [] {
         std::string bytes;
@@ -117,19 +103,19 @@ const std::vector<std::string>& fixtureNames() {
 }
 
 void writeFile(const char* name, std::string_view contents) {
-    const std::string temporary = std::string(name) + ".new";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-        if (!file) fail("cannot write", temporary);
-    }
-    if (std::rename(temporary.c_str(), name) != 0) fail("cannot rename into place", name);
+    fs::remove(name);
+    scratchFolder->write(name, contents);
 }
 
 void enterScratchFolderWithFixtures(int* argc, char*** argv, std::initializer_list<const char*> fixtures) {
     enterScratchFolder(argc, argv);
     const ScratchScope scratch;
-    for (const char* name : fixtures) writeFile(name, fixture(name));
+    for (const char* name : fixtures) {
+        const std::string path = std::string(KADREL_FUZZ_FIXTURES) + "/" + name;
+        const std::optional<std::string> bytes = tools::readWholeFile(path);
+        if (!bytes) fail("missing fixture", path);
+        writeFile(name, *bytes);
+    }
 }
 
 void enterFixtureArena(int* argc, char*** argv) {

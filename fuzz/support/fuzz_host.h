@@ -58,17 +58,14 @@ public:
     ScratchScope();
 };
 
-// The content of fuzz/fixtures/<name>.
-const std::string& fixture(const char* name);
-
 // The ledger fixture: the bank file that the command and event targets load.
 const std::string& fixtureBank();
 
 // The names in the ledger fixture, for players who should hit an account.
 const std::vector<std::string>& fixtureNames();
 
-// Files in the current directory. A file is written under a new name and
-// renamed into place, so that it never keeps the inode of the one it replaces.
+// Files in the current directory. A file written is a new one, so that it
+// never keeps the inode of the one it replaces.
 void writeFile(const char* name, std::string_view contents);
 std::string readFile(const char* name);
 

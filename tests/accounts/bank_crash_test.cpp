@@ -138,7 +138,7 @@ TEST(BankCrash, KilledHostsLoseNoAcknowledgedChangeAndDoubleNone) {
         last.saveBank();
     }
     EXPECT_EQ(loadedBalances(), balances);
-    const std::vector<BankRecord> bank = parseBank(scratch.readBytes(bankFileName()));
+    const std::vector<BankRecord> bank = parseBank(scratch.read(bankFileName()));
     ASSERT_GT(total, 0) << "no award was ever acknowledged: the test proved nothing";
     size_t players = 0;
     for (int64_t balance : balances) players += balance != 0 ? 1 : 0;

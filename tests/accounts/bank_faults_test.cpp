@@ -103,7 +103,7 @@ const std::vector<Step> steps = {
      }},
     {"a catch-up", "?", [](LinkedHost& host, Balances&) {
          const std::string reply = host.reply(2, PlayerRecord("Dan"), "creds");
-         if (reply.rfind("You have", 0) == 0) EXPECT_EQ(reply, "You have 3 credits");
+         if (reply.rfind("You have", 0) == 0) { EXPECT_EQ(reply, "You have 3 credits"); }
      }},
     {"a timed save", "r?-rrrrr----", [](LinkedHost& host, Balances&) { host.tick(1, saveInterval); }},
     {"a term save", "?----------", [](LinkedHost& host, Balances&) { host.term(2); }},
@@ -147,7 +147,7 @@ Outcome play(const Step& step, int failing) {
         host.init(3);
         host.term(3);
     }
-    for (const BankRecord& record : parseBank(scratch.readBytes(bankFileName()))) {
+    for (const BankRecord& record : parseBank(scratch.read(bankFileName()))) {
         outcome.bank[record.name] += record.credits;
     }
     for (Balances* balances : {&outcome.told, &outcome.bank}) {
@@ -168,7 +168,7 @@ TEST(BankFaults, EachFailingCallKeepsWhatPlayersWereToldAndIsReportedOnce) {
             const std::set<std::string> distinct(outcome.statusLines.begin(), outcome.statusLines.end());
             EXPECT_EQ(distinct.size(), outcome.statusLines.size()) << "a status line repeats";
             const char judged = step.reports[static_cast<size_t>(failing - 1)];
-            if (judged != '?') EXPECT_EQ(outcome.statusLines.size(), judged == 'r' ? 1u : 0u);
+            if (judged != '?') { EXPECT_EQ(outcome.statusLines.size(), judged == 'r' ? 1u : 0u); }
         }
     }
 }

@@ -15,8 +15,6 @@
 namespace kadrel::testing {
 namespace {
 
-using Ledger = std::vector<BankRecord>;
-using Texts = std::vector<std::string>;
 
 class BankFile : public ::testing::Test {
 protected:

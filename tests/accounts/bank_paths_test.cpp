@@ -29,8 +29,6 @@ namespace kadrel::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using Texts = std::vector<std::string>;
-using Ledger = std::vector<BankRecord>;
 
 constexpr uid_t unprivileged = 65534;
 const std::string startingBank = bankBytes({{"Bob", 100}});
@@ -47,12 +45,7 @@ struct PathCase {
 
 void PrintTo(const PathCase& row, std::ostream* out) { *out << row.name; }
 
-Ledger bankAt(const ScratchDir& scratch, const std::string& name) { return parseBank(scratch.readBytes(name)); }
-
-// The last line of Bob's command.
-std::string reply(TestHost& host, uint32_t bot, const char* word) {
-    return host.reply(bot, PlayerRecord("Bob"), word);
-}
+Ledger bankAt(const ScratchDir& scratch, const std::string& name) { return parseBank(scratch.read(name)); }
 
 const PathCase pathCases[] = {
     {"Fifo", [](const ScratchDir& s) { ASSERT_EQ(mkfifo((s.path() / "Quorlen.bank").c_str(), 0666), 0); },
@@ -69,7 +62,7 @@ const PathCase pathCases[] = {
          EXPECT_EQ(s.read("Quorlen.bank"), startingBank) << "replaced";
          TestHost host;  // the journal kept the change
          host.init(2);
-         EXPECT_EQ(reply(host, 2, "creds"), "You have 105 credits");
+         EXPECT_EQ(host.reply(2, PlayerRecord("Bob"), "creds"), "You have 105 credits");
      }},
     {"ReadOnlyDirectory",
      [](const ScratchDir& s) {
@@ -148,9 +141,9 @@ TEST_P(BankPaths, ReportsOnceAndKeepsEveryBalance) {
             TestHost host;
             host.init(1);
             EXPECT_EQ(host.texts(), lines({"DLL plugin connected.", "Loading data..."}, row.initLine, "Data loaded"));
-            EXPECT_NE(reply(host, 1, "buy"), "") << "the shop did not load";
+            EXPECT_NE(host.reply(1, PlayerRecord("Bob"), "buy"), "") << "the shop did not load";
             host.prize(1, PlayerRecord("Bob"), 3);
-            EXPECT_EQ(reply(host, 1, "creds"), row.balance);
+            EXPECT_EQ(host.reply(1, PlayerRecord("Bob"), "creds"), row.balance);
             for (const char* when : {"", "a second time, as a failure is reported once per streak"}) {
                 host.clearRequests();
                 host.term(1);

@@ -17,8 +17,6 @@
 namespace kadrel::testing {
 namespace {
 
-using Ledger = std::vector<BankRecord>;
-using Texts = std::vector<std::string>;
 
 class SharedBank : public ::testing::Test {
 protected:
@@ -28,10 +26,7 @@ protected:
         for (int t = 1; t <= 28; ++t) settings += "Prize" + std::to_string(t) + "=" + std::to_string(t) + "\n";
         scratch.write("credits.ini", settings);
     }
-    Ledger file() const { return parseBank(scratch.readBytes(bankFileName())); }
-    void pay(uint32_t handle, const std::string& name, int32_t amount) {
-        host.prize(handle, PlayerRecord(name), amount);
-    }
+    Ledger file() const { return parseBank(scratch.read(bankFileName())); }
     // The one reply a command gets.
     std::string reply(uint32_t handle, const std::string& name, const std::string& word,
                       const std::string& parameters = "", uint32_t level = 0) {
@@ -50,9 +45,9 @@ protected:
 
 TEST_F(SharedBank, EveryBotSeesAChangeAtOnce) {
     start({{"Bob", 10}, {"BOB", 7}});
-    pay(7, "Bob", 5);
+    host.prize(7, PlayerRecord("Bob"), 5);
     EXPECT_EQ(reply(9, "bob", "creds"), "You have 15 credits");
-    pay(9, "Cid", 2);
+    host.prize(9, PlayerRecord("Cid"), 2);
     EXPECT_EQ(reply(7, "Op", "cget", "cid", 2), "cid has 2 credits");
     host.term(9);
     EXPECT_EQ(file(), (Ledger{{"Bob", 15}, {"BOB", 7}, {"Cid", 2}})) << "changes reach the first of matching records";
@@ -79,11 +74,11 @@ TEST_F(SharedBank, AFileDeletedWhileRunningGetsTheWholeLedgerBack) {
 
 TEST_F(SharedBank, AResetOnOneBotReachesEveryBot) {
     start({{"Bob", 10}, {"Ann", 4}});
-    pay(9, "Bob", 2);
+    host.prize(9, PlayerRecord("Bob"), 2);
     EXPECT_EQ(reply(7, "Op", "creset", "", 2), "All credits have been cleared");
     EXPECT_EQ(reply(9, "Bob", "creds"), "You have never had any credits");
-    pay(9, "Cy", 6);
-    pay(7, "Zed", 1);
+    host.prize(9, PlayerRecord("Cy"), 6);
+    host.prize(7, PlayerRecord("Zed"), 1);
     host.term(9);
     EXPECT_EQ(file(), (Ledger{{"Cy", 6}, {"Zed", 1}}));
 }
@@ -92,10 +87,10 @@ TEST_F(SharedBank, AResetOnOneBotReachesEveryBot) {
 // folded a journal as long as the one it saw, but not the same journal.
 TEST_F(SharedBank, ABotBehindTwoCheckpointsOfAnotherCatchesUpOnBoth) {
     start({});
-    pay(7, "Bob", 5);
+    host.prize(7, PlayerRecord("Bob"), 5);
     EXPECT_EQ(reply(9, "Bob", "creds"), "You have 5 credits");
     host.tick(7, saveInterval);
-    pay(7, "Amy", 3);
+    host.prize(7, PlayerRecord("Amy"), 3);
     host.tick(7, saveInterval);
     EXPECT_EQ(reply(9, "Amy", "creds"), "You have 3 credits");
 }
@@ -124,8 +119,8 @@ TEST_F(SharedBank, ABotThatStopsWithoutSavingLosesNothingAndNothingIsFoldedTwice
 
 TEST_F(SharedBank, ACutLastRecordIsDropped) {
     host.init(7);
-    pay(7, "Bob", 5);
-    pay(7, "Bob", 6);
+    host.prize(7, PlayerRecord("Bob"), 5);
+    host.prize(7, PlayerRecord("Bob"), 6);
     host.clearRequests();
     // What a crash in the middle of an append leaves.
     const std::filesystem::path journal = scratch.path() / "Quorlen.bank.journal";
@@ -133,16 +128,16 @@ TEST_F(SharedBank, ACutLastRecordIsDropped) {
     host.init(9);
     EXPECT_EQ(host.texts(), (Texts{"DLL plugin connected.", "Loading data...", "Data loaded"}));
     EXPECT_EQ(reply(9, "Bob", "creds"), "You have 5 credits");
-    pay(9, "Bob", 1);
+    host.prize(9, PlayerRecord("Bob"), 1);
     host.term(9);
     EXPECT_EQ(file(), (Ledger{{"Bob", 6}}));
 }
 
 TEST_F(SharedBank, ADamagedRecordBeforeGoodOnesSetsTheJournalAside) {
     host.init(7);
-    pay(7, "Bob", 5);
-    pay(7, "Amy", 6);
-    pay(7, "Cid", 7);
+    host.prize(7, PlayerRecord("Bob"), 5);
+    host.prize(7, PlayerRecord("Amy"), 6);
+    host.prize(7, PlayerRecord("Cid"), 7);
     std::string damaged = scratch.read("Quorlen.bank.journal");
     damaged[damaged.size() - 2 * 32 + 10] ^= 0x40;  // inside Amy's record
     scratch.write("Quorlen.bank.journal", damaged);

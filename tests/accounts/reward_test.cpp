@@ -13,7 +13,6 @@
 namespace kadrel::testing {
 namespace {
 
-using Ledger = std::vector<BankRecord>;
 
 class Rewards : public ::testing::Test {
 protected:
@@ -24,7 +23,7 @@ protected:
 
     Ledger savedLedger() {
         host.term(1);
-        return parseBank(scratch.readBytes(bankFileName()));
+        return parseBank(scratch.read(bankFileName()));
     }
 
     ScratchDir scratch;

@@ -26,7 +26,7 @@ TEST_F(Commands, CgiveAddsAndCtakeRemovesWithoutWrapping) {
     command(oper, "ctake", "Carol:-2147483648");  // adds 2147483648
     give("Dave", 200);
     command(oper, "ctake", "Dave:500");
-    EXPECT_EQ(savedBank(), (Bank{{"Bob", 2147483647}, {"Carol", 2147483643}, {"Dave", -300}}));
+    EXPECT_EQ(savedBank(), (Ledger{{"Bob", 2147483647}, {"Carol", 2147483643}, {"Dave", -300}}));
 }
 
 // The whole parameter text is the name, blanks included.
@@ -38,7 +38,7 @@ TEST_F(Commands, CgetShowsAnyNameAsTypedWithoutOpeningAnAccount) {
     EXPECT_EQ(command(oper, "cget", "ABCDEFGHIJKLMNOPQRST"), Texts{"ABCDEFGHIJKLMNOPQRST has 0 credits"})
         << "no account is that long";
     EXPECT_FALSE(scratch.exists(bankFileName())) << "commands leave the bank file to the saves";
-    EXPECT_EQ(savedBank(), (Bank{{"ABCDEFGHIJKLMNOPQRS", 50}}));
+    EXPECT_EQ(savedBank(), (Ledger{{"ABCDEFGHIJKLMNOPQRS", 50}}));
 }
 
 // The cutting is splitAt's and which numbers fit is isNumericInRange's; here
@@ -54,7 +54,7 @@ TEST_F(Commands, ThePairIsReadAlikeByEveryCommand) {
     EXPECT_EQ(command(oper, "ctake", "Bob:5 "), Texts{"Credits removed"});
     EXPECT_EQ(command(oper, "donate", "  :  0"), Texts{"0 credits donated to "}) << "the empty name is a name";
     give("12", 13);  // a name spelled like the amount is refused, a name that is a number is not
-    EXPECT_EQ(savedBank(), (Bank{{"Oper", 1000}, {"Bob", 20}, {"", 0}, {"12", 13}}));
+    EXPECT_EQ(savedBank(), (Ledger{{"Oper", 1000}, {"Bob", 20}, {"", 0}, {"12", 13}}));
 }
 
 TEST_F(Commands, DonateRefusesWhatTheSenderCannotGive) {
@@ -64,7 +64,7 @@ TEST_F(Commands, DonateRefusesWhatTheSenderCannotGive) {
     EXPECT_EQ(command(alice, "donate", "Bob:11"), notEnough);
     EXPECT_EQ(command(PlayerRecord("Neg", 4), "donate", "Bob:0"), notEnough) << "not even 0 below zero";
     EXPECT_EQ(command(PlayerRecord("Nobody", 5), "donate", "Bob:1"), notEnough);
-    EXPECT_EQ(savedBank(), (Bank{{"Alice", 10}, {"Neg", -5}})) << "nothing moved, no account opened";
+    EXPECT_EQ(savedBank(), (Ledger{{"Alice", 10}, {"Neg", -5}})) << "nothing moved, no account opened";
 }
 
 // A donation moves credits to the name as typed, it never makes or destroys
@@ -82,7 +82,7 @@ TEST_F(Commands, DonateMovesOnlyWhatFits) {
     EXPECT_EQ(command(PlayerRecord("Erin", 5), "donate", "Finn:2147483647"), Texts{"2147483647 credits donated to Finn"});
     give("Gus", 2147483647 - 4);
     EXPECT_EQ(command(PlayerRecord("Gus", 6), "donate", "gus:10"), Texts{"4 credits donated to gus"});
-    EXPECT_EQ(savedBank(), (Bank{{"Alice", 47}, {"Bob", 2147483647}, {"Dave", 0}, {"Carl", 0}, {"Erin", 0},
+    EXPECT_EQ(savedBank(), (Ledger{{"Alice", 47}, {"Bob", 2147483647}, {"Dave", 0}, {"Carl", 0}, {"Erin", 0},
                                  {"Finn", -1}, {"Gus", 2147483643}}));
 }
 

@@ -19,14 +19,12 @@
 namespace kadrel::testing {
 namespace {
 
-using Bank = std::vector<BankRecord>;
-
-const Bank saved = {{"Alice", 100}, {"Bob", 50}, {"Carol", 7}};
+const Ledger saved = {{"Alice", 100}, {"Bob", 50}, {"Carol", 7}};
 
 struct Session {
     Session() { scratch.write(bankFileName(), bankBytes(saved)); }
 
-    Bank bank() const { return parseBank(scratch.readBytes(bankFileName())); }
+    Ledger bank() const { return parseBank(scratch.read(bankFileName())); }
 
     void ticks(int count) {
         BotEvent tick{};
@@ -45,7 +43,7 @@ struct Scenario {
     std::function<void(Session&)> arrange;
     std::function<void(Session&)> step;  // the part whose allocations fail
     std::function<void(Session&)> after;
-    Bank expected;
+    Ledger expected;
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }

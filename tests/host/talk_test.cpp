@@ -13,8 +13,6 @@
 namespace kadrel::testing {
 namespace {
 
-using Texts = std::vector<std::string>;
-
 const Texts greeting = {"DLL plugin connected.", "Loading data...", "Data loaded"};
 const std::string bankFile = "Quorlen.bank";
 

@@ -20,7 +20,7 @@ TEST_F(Purchase, BuyerWithoutAccountHasNothing) {
     load("[Item1]\nName=Shield\nValue=5\n[Item2]\nName=Free\n", {{"Bob", 3}});
     EXPECT_EQ(buy(alice, "shield"), Texts{"You need 5 more credits to buy that item"});
     EXPECT_EQ(buy(alice, "free"), Texts{});
-    EXPECT_EQ(savedBank(), (Bank{{"Bob", 3}, {"Alice", 0}})) << "only the free purchase opened an account";
+    EXPECT_EQ(savedBank(), (Ledger{{"Bob", 3}, {"Alice", 0}})) << "only the free purchase opened an account";
 }
 
 // Credits are checked first, then points; a refusal sends nothing else and
@@ -45,7 +45,7 @@ TEST_P(Checks, DecideAndPay) {
     alice.scores(c.score1, c.score2);
     const Texts bought = c.points == 0 ? Texts{"bought"} : Texts{"*points " + std::to_string(c.points), "bought"};
     EXPECT_EQ(buy(alice, "thing"), c.refusal == nullptr ? bought : Texts{c.refusal});
-    EXPECT_EQ(savedBank(), (Bank{{"Alice", c.after}}));
+    EXPECT_EQ(savedBank(), (Ledger{{"Alice", c.after}}));
 }
 
 constexpr int32_t lowest = -2147483647 - 1;
@@ -75,14 +75,14 @@ TEST_F(Purchase, RequestsFollowTheFixedOrder) {
     EXPECT_EQ(heard(), (Texts{"[private to 4] *points 1", "[private to 4] priv0", "[private to 4] priv3", "[public] pub1",
                               "[public] pub9", "[private to 4] There are no carried flags", "[team 1] *scorereset",
                               "[private to 4] The specified item has invalid data"}));
-    EXPECT_EQ(savedBank(), (Bank{{"Alice", 70}}));
+    EXPECT_EQ(savedBank(), (Ledger{{"Alice", 70}}));
 }
 
 // An account name has at most 19 characters: the record's name is cut.
 TEST_F(Purchase, PaidByThe19CharacterNameOfTheRecord) {
     load("[Item1]\nName=Thing\nValue=20\n", {{"ABCDEFGHIJKLMNOPQRS", 50}});
     EXPECT_EQ(buy(PlayerRecord("ABCDEFGHIJKLMNOPQRST", 9), "thing"), Texts{});
-    EXPECT_EQ(savedBank(), (Bank{{"ABCDEFGHIJKLMNOPQRS", 30}}));
+    EXPECT_EQ(savedBank(), (Ledger{{"ABCDEFGHIJKLMNOPQRS", 30}}));
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ struct BankRecord {
     bool operator==(const BankRecord&) const = default;
 };
 
+// A bank file's records, in file order.
+using Ledger = std::vector<BankRecord>;
+
 inline void PrintTo(const BankRecord& record, std::ostream* out) { *out << record.name << ':' << record.credits; }
 
 // One record; the name is padded with NULs, or with `filler` after the

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "bank_model.h"
@@ -17,19 +16,14 @@
 
 namespace kadrel::testing {
 
-using Texts = std::vector<std::string>;
-using Bank = std::vector<std::pair<std::string, int32_t>>;
-
 class BotSession : public ::testing::Test {
 protected:
     static constexpr uint32_t bot = 7;
 
     // Writes buy.ini and the bank file, then connects the bot; returns what
     // the init sent.
-    Texts load(std::string_view buyIni, const Bank& bank = {}) {
-        std::string bytes;
-        for (const auto& [name, credits] : bank) bytes += bankRecord(name, credits);
-        if (!bank.empty()) scratch.write(bankFileName(), bytes);
+    Texts load(std::string_view buyIni, const Ledger& bank = {}) {
+        if (!bank.empty()) scratch.write(bankFileName(), bankBytes(bank));
         scratch.write("buy.ini", buyIni);
         host.clearRequests();
         host.init(bot);
@@ -75,14 +69,10 @@ protected:
     }
 
     // The accounts, in file order, as the bot saves them at the term event.
-    Bank savedBank() {
+    Ledger savedBank() {
         host.term(bot);
         host.clearRequests();
-        Bank accounts;
-        for (const BankRecord& record : parseBank(scratch.readBytes(bankFileName()))) {
-            accounts.emplace_back(record.name, record.credits);
-        }
-        return accounts;
+        return parseBank(scratch.read(bankFileName()));
     }
 
     ScratchDir scratch;

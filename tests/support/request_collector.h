@@ -15,6 +15,8 @@
 
 namespace kadrel::testing {
 
+using Texts = std::vector<std::string>;
+
 struct Request {
     uint32_t handle = 0;
     int32_t code = 0;

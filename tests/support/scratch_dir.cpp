@@ -36,11 +36,6 @@ std::string ScratchFolder::read(const std::string& name) const {
     return tools::readWholeFile((directory / name).string()).value_or("");
 }
 
-std::vector<uint8_t> ScratchFolder::readBytes(const std::string& name) const {
-    const std::string contents = read(name);
-    return std::vector<uint8_t>(contents.begin(), contents.end());
-}
-
 bool ScratchFolder::exists(const std::string& name) const { return fs::exists(directory / name); }
 
 }  // namespace kadrel::testing

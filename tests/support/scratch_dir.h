@@ -2,11 +2,9 @@
 // in: it reads its INI files and writes its bank file in the current directory.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "tools/working_directory.h"
 
@@ -25,7 +23,6 @@ public:
     void write(const std::string& name, std::string_view contents) const;
     // The file's bytes; empty when it cannot be read.
     std::string read(const std::string& name) const;
-    std::vector<uint8_t> readBytes(const std::string& name) const;
     bool exists(const std::string& name) const;
 
 private:
