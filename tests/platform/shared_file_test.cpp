@@ -112,6 +112,10 @@ TEST(FileReplacement, ReplacesInOneStepAndLeavesNoTemporary) {
 #if !defined(_WIN32)
     EXPECT_EQ(std::filesystem::status(scratch.path() / "fresh").permissions(), std::filesystem::perms(0644))
         << "a new file is readable by all and writable by its owner, whatever the umask";
+    std::filesystem::permissions(scratch.path() / "fresh", std::filesystem::perms(0600));
+    ASSERT_TRUE(platform::replaceFile("fresh", "again", 5));
+    EXPECT_EQ(std::filesystem::status(scratch.path() / "fresh").permissions(), std::filesystem::perms(0600))
+        << "a replaced file keeps its mode";
 #endif
     EXPECT_FALSE(platform::replaceFile("missing-dir/bank", "new", 3));
     int files = 0;
@@ -166,6 +170,21 @@ TEST(FileHandles, NoneIsLeftOpenAndNoneClosedTwice) {
     ASSERT_EQ(journal.open("journal"), SharedFile::Opened::Ready);
     closed.close();
     EXPECT_TRUE(journal.writeAt(0, "b", 1)) << "a second close closed the journal's descriptor";
+}
+
+// A host started without standard input hands descriptor 0 to the next file.
+TEST(FileHandles, DescriptorZeroServesLikeAnyOther) {
+    testing::ScratchDir scratch;
+    const int input = ::dup(0);
+    ::close(0);
+    SharedFile journal;
+    const bool opened = journal.open("journal") == SharedFile::Opened::Ready;
+    journal.close();
+    const bool replaced = platform::replaceFile("bank", "new", 3);
+    ::dup2(input, 0);
+    ::close(input);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(replaced);
 }
 #endif
 
