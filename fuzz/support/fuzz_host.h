@@ -23,10 +23,8 @@ namespace kadrel::fuzzing {
 
 using stand_in::CommandRecord;
 using stand_in::FlagRecord;
-using stand_in::HostListRecord;
 using stand_in::PlayerRecord;
 
-using stand_in::currentVersion;
 using testing::accountName;
 using testing::BankModel;
 constexpr size_t nameFieldSize = testing::bankNameBytes;

@@ -68,12 +68,11 @@ const platform::SystemCalls faulty = {
     },
 };
 
-void failTheTest(const std::string& fault) { ADD_FAILURE() << "the host refuses the request: " << fault; }
-
 // The host, with the plug-in's code linked in rather than loaded, so that
 // the bots use this program's table of system calls.
 struct LinkedHost final : RequestCollector {
-    LinkedHost() : RequestCollector(::talk, failTheTest) {}
+    LinkedHost()
+        : RequestCollector(::talk, [](const std::string& fault) { ADD_FAILURE() << "the host refuses: " << fault; }) {}
     ~LinkedHost() { destroyInstances(); }
 };
 
@@ -150,9 +149,7 @@ Outcome play(const Step& step, int failing) {
     for (const BankRecord& record : parseBank(scratch.read(bankFileName()))) {
         outcome.bank[record.name] += record.credits;
     }
-    for (Balances* balances : {&outcome.told, &outcome.bank}) {
-        std::erase_if(*balances, [](const auto& account) { return account.second == 0; });
-    }
+    for (Balances* kept : {&outcome.told, &outcome.bank}) std::erase_if(*kept, [](auto& a) { return a.second == 0; });
     return outcome;
 }
 

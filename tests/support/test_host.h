@@ -12,12 +12,9 @@
 
 namespace kadrel::testing {
 
-using stand_in::currentVersion;
-
 // The host's records, built at the contract's byte offsets.
 using stand_in::CommandRecord;
 using stand_in::FlagRecord;
-using stand_in::HostListRecord;
 using stand_in::PlayerRecord;
 
 // The built plug-in: beside the test program on Windows, where the build put
