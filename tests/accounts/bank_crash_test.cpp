@@ -69,7 +69,7 @@ std::vector<int64_t> loadedBalances() {
 
 TEST(BankCrash, KilledHostsLoseNoAcknowledgedChangeAndDoubleNone) {
     ScratchDir scratch;
-    std::vector<BankRecord> start;
+    Ledger start;
     for (int i = 0; i < fillerAccounts; ++i) start.push_back({"Filler" + std::to_string(i), i});
     scratch.write(bankFileName(), bankBytes(start));
 
@@ -138,7 +138,7 @@ TEST(BankCrash, KilledHostsLoseNoAcknowledgedChangeAndDoubleNone) {
         last.saveBank();
     }
     EXPECT_EQ(loadedBalances(), balances);
-    const std::vector<BankRecord> bank = parseBank(scratch.read(bankFileName()));
+    const Ledger bank = parseBank(scratch.read(bankFileName()));
     ASSERT_GT(total, 0) << "no award was ever acknowledged: the test proved nothing";
     size_t players = 0;
     for (int64_t balance : balances) players += balance != 0 ? 1 : 0;

@@ -142,7 +142,7 @@ TEST(BankProcesses, TheBankEqualsEveryCompletedChange) {
         if (change.name[0] == '\0') model = BankModel();
         else model.award(change.amount, change.name);
     }
-    const std::vector<BankRecord> records = parseBank(scratch.read(bankFileName()));
+    const Ledger records = parseBank(scratch.read(bankFileName()));
     BankModel saved;
     for (const BankRecord& record : records) {
         EXPECT_GE(record.credits, 0) << record.name << " was spent below zero";

@@ -42,7 +42,7 @@ inline std::string bankRecord(std::string_view name, int32_t credits, char fille
     return record;
 }
 
-inline std::string bankBytes(const std::vector<BankRecord>& records) {
+inline std::string bankBytes(const Ledger& records) {
     std::string bytes;
     for (const BankRecord& record : records) bytes += bankRecord(record.name, record.credits);
     return bytes;
@@ -56,8 +56,8 @@ inline int32_t recordCredits(const char* record) {
 
 // Whole records only: callers that care check the length themselves.
 template <class Bytes>
-std::vector<BankRecord> parseBank(const Bytes& bytes) {
-    std::vector<BankRecord> records;
+Ledger parseBank(const Bytes& bytes) {
+    Ledger records;
     const char* data = reinterpret_cast<const char*>(bytes.data());
     for (size_t at = 0; at + bankRecordBytes <= bytes.size(); at += bankRecordBytes) {
         records.push_back({std::string(data + at, strnlen(data + at, bankNameBytes)), recordCredits(data + at)});
