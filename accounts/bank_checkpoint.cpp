@@ -1,6 +1,8 @@
 // The checkpoint: the ledger written as the new Quorlen.bank and the journal
 // started afresh, in the order that accounts/README.md ("A checkpoint")
-// shows safe at every step.
+// shows safe at every step. The new bank is written and flushed without the
+// lock; under it come only the announcement, the rename and the fresh
+// journal, so that the other bots wait for those alone.
 #include "accounts/bank_file.h"
 #include "accounts/bank_format.h"
 #include "accounts/bank_journal.h"
@@ -12,19 +14,24 @@ namespace kadrel {
 namespace {
 
 constexpr uint32_t checkpointPause = 200;  // milliseconds between attempts
+// Writes of the new bank outside the lock that may be spoilt by another
+// bot's change before one is written under it.
+constexpr int unlockedTries = 2;
 
 }  // namespace
 
-// Writes the ledger to a temporary file of this process and bot, announces
-// it in the journal's header and renames it over the bank.
-BankJournal::Saved BankJournal::writeBank(uint64_t& length, uint64_t& hash) {
+// Writes the ledger to a temporary file of this process and bot and brings
+// it to the disk.
+BankJournal::Saved BankJournal::prepareBank(platform::FileReplacement& replacement, uint64_t& length, uint64_t& hash) {
     CharString temporary(bank::temporaryPrefix);
     temporary.appendNumber(static_cast<int32_t>(platform::processId()));
     temporary.append(".");
     temporary.appendNumber(static_cast<int32_t>(owner));
     temporary.append(bank::temporarySuffix);
 
-    platform::FileReplacement replacement;
+    // What a crash left behind; a file that another bot is writing is locked
+    // and stays.
+    platform::removeFilesMatching(bank::temporaryPrefix, bank::temporarySuffix);
     switch (replacement.begin(bank::fileName, temporary.text())) {
         case platform::FileReplacement::Began::Ready:
             break;
@@ -44,51 +51,80 @@ BankJournal::Saved BankJournal::writeBank(uint64_t& length, uint64_t& hash) {
         written = written && replacement.write(first, count * bank::recordSize);
         if (written) hasher.add(first, count * bank::recordSize);
     });
-    if (!written) return Saved::Failed;
+    if (!written || !replacement.flush()) return Saved::Failed;
     length = static_cast<uint64_t>(ledger.size()) * bank::recordSize;
     hash = hasher.result();
+    return Saved::Written;
+}
 
+// Under the lock: announces the new bank in the journal's header and renames
+// it over the bank, unless somebody else has put a file there since this bot
+// read it.
+bool BankJournal::installBank(platform::FileReplacement& replacement, uint64_t length, uint64_t hash) {
     JournalHeader header{};
     uint64_t size = 0;
-    const bool announce = locked && readJournalHeader(journal, header, size) && isSoundHeader(header);
-    if (announce) {
-        header.pendingLength = length;
-        header.pendingHash = hash;
-        if (!writeJournalHeader(journal, header)) return Saved::Failed;
-    }
+    // A bank removed meanwhile is simply written again: this ledger holds it.
+    const platform::FileStamp now = platform::stampOf(bank::fileName);
+    if (now != bankStamp && now.state != platform::FileState::Missing) return false;
+    if (!readJournalHeader(journal, header, size) || !isSoundHeader(header)) return false;
+    header.pendingLength = length;
+    header.pendingHash = hash;
+    if (!writeJournalHeader(journal, header)) return false;
     if (!replacement.commit()) {
-        if (announce) {
-            header.pendingLength = 0;
-            header.pendingHash = 0;
-            writeJournalHeader(journal, header);
-        }
-        return Saved::Failed;
+        header.pendingLength = 0;
+        header.pendingHash = 0;
+        writeJournalHeader(journal, header);
+        return false;
     }
+    bankStamp = platform::stampOf(bank::fileName);
     streaks.end(Streak::Skip);
-    return Saved::Written;
+    streaks.end(Streak::Missing);
+    return true;
 }
 
 // `foldsJournal`: the ledger is bank plus journal, so that a bot whose ledger
 // holds the same journal may keep it instead of reloading.
 BankJournal::Saved BankJournal::checkpointLocked(bool foldsJournal) {
-    if (!synced) return Saved::Failed;
+    if (!locked || !synced) return Saved::Failed;
     // This bot's own changes go in first, so that the bank folds only what
     // every other bot can see.
-    const bool allWritten = !locked || appender.append(journal, seen);
-    // A bank damaged since it was read is set aside, not written over; this
-    // ledger then takes its place.
-    if (bankFileDamaged() && !setDamagedBankAside(reporter)) return Saved::Skipped;
-    // Under the lock nobody is half-way through a checkpoint: every
-    // temporary file there is a crash's leftover.
-    if (locked) platform::removeFilesMatching(bank::temporaryPrefix, bank::temporarySuffix);
+    const bool allWritten = appender.append(journal, seen);
+    platform::FileReplacement replacement;
     uint64_t length = 0;
     uint64_t hash = 0;
-    const Saved saved = writeBank(length, hash);
+    const Saved saved = prepareBank(replacement, length, hash);
     if (saved != Saved::Written) return saved;
+    if (!installBank(replacement, length, hash)) return Saved::Failed;
     appender.forget();
     // Should this fail, the announcement in the header still tells every
     // reader that the records are in the new bank.
-    if (locked && !startAfresh(length, hash, foldsJournal && allWritten ? seen : 0)) synced = false;
+    if (!startAfresh(length, hash, foldsJournal && allWritten ? seen : 0)) synced = false;
+    return saved;
+}
+
+// The new bank is written from the ledger as it stood at one place in the
+// journal; it is put in place only when nobody has changed anything since.
+BankJournal::Saved BankJournal::checkpointUnlocked() {
+    begin();
+    const bool taken = locked && synced && appender.append(journal, seen);
+    const uint64_t takenGeneration = generation;
+    const uint64_t takenSeen = seen;
+    end();
+    if (!taken) return Saved::Failed;
+    platform::FileReplacement replacement;
+    uint64_t length = 0;
+    uint64_t hash = 0;
+    const Saved prepared = prepareBank(replacement, length, hash);
+    if (prepared != Saved::Written) return prepared;
+    begin();
+    Saved saved = Saved::Failed;
+    if (locked && synced && generation == takenGeneration && seen == takenSeen && !appender.pending() &&
+        installBank(replacement, length, hash)) {
+        appender.forget();
+        if (!startAfresh(length, hash, seen)) synced = false;
+        saved = Saved::Written;
+    }
+    end();
     return saved;
 }
 
@@ -96,22 +132,28 @@ void BankJournal::checkpoint(int attempts) {
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (attempt > 0) platform::sleepMilliseconds(checkpointPause);
         attach();
-        begin();
         Saved saved = Saved::Failed;
-        try {
-            saved = checkpointLocked(true);
-        } catch (...) {
+        for (int tries = 0; tries < unlockedTries && saved == Saved::Failed; ++tries) saved = checkpointUnlocked();
+        // Other bots kept changing the journal meanwhile: this time they wait.
+        if (saved == Saved::Failed) {
+            begin();
+            try {
+                saved = checkpointLocked(true);
+            } catch (...) {
+                end();
+                throw;
+            }
             end();
-            throw;
         }
-        end();
         if (saved == Saved::Written) streaks.end(Streak::Save);
         if (saved != Saved::Failed) return;
     }
     streaks.fail(reporter, Streak::Save,
-                 journal.isOpen() && synced
-                     ? KADREL_BANK_FILE " could not be saved; the changes stay in " KADREL_BANK_JOURNAL
-                     : KADREL_BANK_FILE " could not be saved; changes are kept in memory until the next save");
+                 journal.isOpen() && !appender.pending() ? KADREL_BANK_FILE
+                     " could not be saved; the changes stay in " KADREL_BANK_JOURNAL
+                                                         : KADREL_BANK_FILE
+                     " could not be saved; changes are kept in memory until the next "
+                     "save");
 }
 
 bool BankJournal::rewrite(const std::function<void(Ledger&)>& edit) {

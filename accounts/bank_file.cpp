@@ -71,21 +71,10 @@ BankRead readBankFile(const char* path, Ledger& ledger, std::vector<uint32_t>* c
     return read;
 }
 
-bool bankFileDamaged() {
-    platform::FileReader probe;
-    return probe.open(bank::fileName) == platform::FileState::Regular && probe.size() % bank::recordSize != 0;
-}
-
-bool setDamagedBankAside(BankReporter& reporter) {
+bool setDamagedBankAside(BankReporter& reporter, CharString& target) {
     for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
-        const CharString target = bank::damagedName(bank::fileName, attempt);
-        if (platform::renameNoReplace(bank::fileName, target.text())) {
-            CharString message(bank::fileName);
-            message.append(" is damaged; it was moved to ");
-            message.append(target);
-            reporter.report(message.text());
-            return true;
-        }
+        target = bank::damagedName(bank::fileName, attempt);
+        if (platform::renameNoReplace(bank::fileName, target.text())) return true;
         if (pathIsFree(target.text())) break;  // the name is free, so the rename itself failed
     }
     reporter.report(KADREL_BANK_FILE " is damaged and could not be moved aside; it is not saved over");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "accounts/bank_reporter.h"
+#include "core/char_string.h"
 
 namespace kadrel {
 
@@ -29,12 +30,9 @@ struct BankRead {
 // it; the indices of such records go to `cutNames` when it is given.
 BankRead readBankFile(const char* path, Ledger& ledger, std::vector<uint32_t>* cutNames = nullptr);
 
-// Whether the file now at the bank's path is a regular file of damaged length.
-bool bankFileDamaged();
-
-// Moves a damaged bank to the first free .damaged name and says where it
-// went; false, and said so, when it stays in place.
-bool setDamagedBankAside(BankReporter& reporter);
+// Moves a damaged bank to the first free .damaged name, which goes to
+// `target`; false, and said so, when it stays in place.
+bool setDamagedBankAside(BankReporter& reporter, CharString& target);
 
 // Whether nothing at all lies at the path.
 bool pathIsFree(const char* path);

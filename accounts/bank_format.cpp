@@ -1,8 +1,8 @@
 #include "accounts/bank_format.h"
 
-#include "accounts/name_key.h"
-
 #include <cstring>
+
+#include "accounts/name_key.h"
 
 namespace kadrel::bank {
 

@@ -1,5 +1,6 @@
 #include "accounts/bank_journal.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "accounts/bank_file.h"
@@ -20,39 +21,89 @@ private:
     Ledger& ledger;
 };
 
+class RecordSkipper final : public JournalVisitor {
+public:
+    void record(const JournalRecord&) override {}
+};
+
+// A journal started without a header to go on counts its generations from a
+// number nobody has seen, so that a bot that knew the file before it was
+// emptied or replaced never takes the new one for the old.
+uint64_t freshGeneration(const void* salt) {
+    uint64_t mixed = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+                     (static_cast<uint64_t>(platform::processId()) << 32) ^ reinterpret_cast<uintptr_t>(salt);
+    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ull;
+    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBull;
+    return mixed ^ (mixed >> 31);
+}
+
+// Whether the stamp is that of the bank of this length: a missing file stands
+// for an empty bank.
+bool stampShowsBank(const platform::FileStamp& stamp, uint64_t length) {
+    return stamp.state == platform::FileState::Regular ? stamp.size == length
+                                                       : stamp.state == platform::FileState::Missing && length == 0;
+}
+
 }  // namespace
 
 void BankJournal::attach() {
     attached = true;
     if (journal.isOpen()) return;
-    switch (journal.open(bank::journalFileName)) {
+    knowsJournal = false;
+    switch (journal.open(bank::journalFileName, bank::fileName)) {
         case platform::SharedFile::Opened::Ready:
             streaks.end(Streak::Journal);
-            synced = false;  // the journal may hold changes this ledger lacks
             break;
         case platform::SharedFile::Opened::NotRegular:
             streaks.fail(reporter, Streak::Journal,
-                         KADREL_BANK_JOURNAL " is not a regular file; changes are kept in memory until the next save");
+                         KADREL_BANK_JOURNAL " is not a regular file; balances are not shown or spent until it is");
             break;
         case platform::SharedFile::Opened::Failed:
             streaks.fail(reporter, Streak::Journal,
-                         KADREL_BANK_JOURNAL " cannot be opened; changes are kept in memory until the next save");
+                         KADREL_BANK_JOURNAL " cannot be opened; balances are not shown or spent until it can");
             break;
     }
+    synced = false;  // the journal may hold changes this ledger lacks
+}
+
+// The lock, on the file that is at the journal's path now: a journal moved
+// away or replaced by hand is let go and the one at the path taken instead,
+// since every other bot goes by the path.
+bool BankJournal::lockJournal() {
+    for (int attempt = 0; attempt < 2 && journal.isOpen(); ++attempt) {
+        if (!journal.lock()) {
+            streaks.fail(reporter, Streak::Lock,
+                         KADREL_BANK_JOURNAL " cannot be locked; balances are not shown or spent until it can");
+            return false;
+        }
+        streaks.end(Streak::Lock);
+        if (journal.isAt(bank::journalFileName)) return true;
+        journal.unlock();
+        journal.close();
+        reporter.report(KADREL_BANK_JOURNAL
+                        " was moved or replaced by another "
+                        "program; the balances are read again");
+        attach();
+    }
+    return false;
 }
 
 // False when there is a bank that cannot be read: its balances must then be
-// neither shown as if it were empty nor saved over.
-bool BankJournal::readBank(uint64_t& length, uint64_t& hash) {
+// neither shown as if it were empty nor saved over. A damaged one is set
+// aside and counts as missing.
+bool BankJournal::readBank(uint64_t& length, uint64_t& hash, bool& missing) {
     const BankRead read = readBankFile(bank::fileName, ledger);
     length = read.length;
     hash = read.hash;
+    missing = read.outcome == BankRead::Outcome::Missing;
     switch (read.outcome) {
         case BankRead::Outcome::Loaded:
         case BankRead::Outcome::Missing:
             return true;
         case BankRead::Outcome::Damaged:
-            return setDamagedBankAside(reporter);
+            setBankAside();
+            missing = true;
+            return true;
         case BankRead::Outcome::NotRegular:
             streaks.fail(reporter, Streak::Bank,
                          KADREL_BANK_FILE " is not a regular file; it is neither read nor saved over");
@@ -62,6 +113,21 @@ bool BankJournal::readBank(uint64_t& length, uint64_t& hash) {
     }
     streaks.fail(reporter, Streak::Bank, KADREL_BANK_FILE " cannot be read; it is not saved over until it can");
     return false;
+}
+
+// The journal goes aside with the bank under the same name, so that the two
+// can be mended together; its records also stay in the journal in use.
+void BankJournal::setBankAside() {
+    CharString target;
+    if (!setDamagedBankAside(reporter, target)) return;
+    CharString message(KADREL_BANK_FILE " is damaged; it was moved to ");
+    message.append(target);
+    target.append(".journal");
+    if (copyJournalTo(journal, target.text())) {
+        message.append(" and its journal copied to ");
+        message.append(target);
+    }
+    reporter.report(message.text());
 }
 
 // The records between two offsets, into the ledger; `seen` moves past each.
@@ -96,14 +162,37 @@ bool BankJournal::startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLen
     if (!startJournalAfresh(journal, header)) return false;
     generation = header.generation;
     seen = journalHeaderSize;
+    knowsJournal = true;
+    return true;
+}
+
+// A bank put in place by anybody but the bots is taken as it is, with every
+// record of the journal on top: none of them can be in it, since a checkpoint
+// announces its bank before it renames it. The header then names it, in a
+// generation of its own so that every other bot reads it too.
+bool BankJournal::adoptBank(JournalHeader& header, uint64_t size, uint64_t length, uint64_t hash) {
+    generation = header.generation;
+    seen = journalHeaderSize;
+    if (!applyJournal(journalHeaderSize, size)) return false;
+    header.foldedGeneration = header.generation;
+    header.foldedLength = 0;
+    header.generation = generation + 1;
+    header.bankLength = length;
+    header.bankHash = hash;
+    if (!writeJournalHeader(journal, header) || !journal.flush()) return false;
+    generation = header.generation;
+    reporter.report(KADREL_BANK_FILE
+                    " was replaced by another program; its "
+                    "balances are taken, with the changes "
+                    "in " KADREL_BANK_JOURNAL " on top");
     return true;
 }
 
 // Settles the journal against the bank just read (accounts/README.md, "What
-// a load does"): its records are applied when they belong to this bank;
-// otherwise they are in it already, or the bank was replaced by other means
-// and wins, and the journal starts afresh.
-bool BankJournal::recoverJournal(uint64_t length, uint64_t hash) {
+// a load does"): its records are applied to the bank they belong to, or to a
+// bank put in their bank's place; they are dropped only when the bank holds
+// them. False when the balances cannot be had.
+bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissing) {
     JournalHeader header{};
     uint64_t size = 0;
     bool haveHeader = readJournalHeader(journal, header, size);
@@ -111,25 +200,41 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash) {
         copyJournalAside(journal, size, reporter);
         haveHeader = false;
     }
-    const bool pending = haveHeader && header.pendingHash != 0;
+    if (!haveHeader) {
+        if (knowsJournal && journal.size(size) && size < journalHeaderSize) {
+            reporter.report(KADREL_BANK_JOURNAL
+                            " was emptied by another program; it starts afresh "
+                            "from " KADREL_BANK_FILE);
+        }
+        generation = freshGeneration(this);
+        return startAfresh(length, hash, 0);
+    }
+    knowsJournal = true;
+    const bool pending = header.pendingHash != 0;
     const bool folded = pending && header.pendingHash == hash && header.pendingLength == length;
-    if (pending && !folded) {
+    if (folded) {
+        generation = header.generation;
+        return startAfresh(length, hash, 0);
+    }
+    if (pending) {
         header.pendingHash = 0;
         header.pendingLength = 0;
-        if (!writeJournalHeader(journal, header)) haveHeader = false;
+        if (!writeJournalHeader(journal, header)) return false;
     }
-    if (haveHeader && !folded && header.bankLength == length && header.bankHash == hash) {
+    if (header.bankLength == length && header.bankHash == hash) {
         generation = header.generation;
         seen = journalHeaderSize;
         return applyJournal(journalHeaderSize, size);
     }
-    generation = haveHeader ? header.generation : 0;
-    if (!startAfresh(length, hash, 0)) {
-        streaks.fail(reporter, Streak::Journal,
-                     KADREL_BANK_JOURNAL " cannot be written; changes are kept in memory until the next save");
-        journal.close();
+    if (bankMissing) {
+        streaks.fail(reporter, Streak::Missing,
+                     KADREL_BANK_FILE
+                     " is missing; balances are not shown or "
+                     "spent until it is back or a bot that "
+                     "holds them saves it again");
+        return false;
     }
-    return true;
+    return adoptBank(header, size, length, hash);
 }
 
 // The ledger built anew from bank and journal, with this bot's unwritten
@@ -137,37 +242,55 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash) {
 BankJournal::Sync BankJournal::reload() {
     synced = false;
     ledger.clear();
+    // Taken before the read: a change made meanwhile shows at the next look.
+    bankStamp = platform::stampOf(bank::fileName);
     uint64_t length = 0;
     uint64_t hash = 0;
-    if (!readBank(length, hash)) {
+    bool missing = false;
+    const bool read = readBank(length, hash, missing);
+    if (read) streaks.end(Streak::Bank);
+    if (!read || !recoverJournal(length, hash, missing)) {
         ledger.clear();
         appender.applyTo(ledger);
         return Sync::Failed;
     }
-    streaks.end(Streak::Bank);
-    if (journal.isOpen() && !recoverJournal(length, hash)) return Sync::Failed;
+    streaks.end(Streak::Missing);
     appender.applyTo(ledger);
     synced = true;
     return Sync::Ready;
 }
 
 BankJournal::Sync BankJournal::catchUp() {
-    if (!attached) return Sync::Ready;
-    if (!journal.isOpen()) return synced ? Sync::Ready : reload();
     if (!synced) return reload();
     JournalHeader header{};
     uint64_t size = 0;
     if (!readJournalHeader(journal, header, size) || !isSoundHeader(header) || header.pendingHash != 0) {
         return reload();
     }
+    const platform::FileStamp stamp = platform::stampOf(bank::fileName);
     if (header.generation != generation) {
         // A checkpoint that folded exactly what this ledger holds needs no
         // reload: the new bank is this ledger without its unwritten changes.
-        if (header.foldedGeneration != generation || header.foldedLength != seen || header.foldedLength == 0) {
+        if (header.foldedGeneration != generation || header.foldedLength != seen || header.foldedLength == 0 ||
+            !stampShowsBank(stamp, header.bankLength)) {
             return reload();
         }
         generation = header.generation;
         seen = journalHeaderSize;
+        bankStamp = stamp;
+    } else if (stamp != bankStamp) {
+        // A bank removed or damaged under a bot that holds its balances is
+        // written again by its next checkpoint; anything else put there is
+        // read.
+        const bool damaged = stamp.state == platform::FileState::Regular && stamp.size % bank::recordSize != 0;
+        if (damaged) setBankAside();
+        bankStamp = platform::stampOf(bank::fileName);
+        if (bankStamp.state != platform::FileState::Missing || header.bankLength == 0) return reload();
+        if (!damaged) {
+            reporter.report(KADREL_BANK_FILE
+                            " is missing; the next save writes it again from the balances this bot "
+                            "holds");
+        }
     }
     if (size < seen) return reload();
     if (size == seen) return Sync::Ready;
@@ -189,8 +312,15 @@ void BankJournal::begin() {
         ++depth;
         return;
     }
-    locked = journal.isOpen() && journal.lock();
     depth = 1;
+    changeMark = appender.size();
+    if (!attached) return;
+    attach();
+    locked = lockJournal();
+    if (!locked) {
+        synced = false;
+        return;
+    }
     try {
         catchUp();
     } catch (...) {
@@ -203,25 +333,64 @@ void BankJournal::begin() {
     }
 }
 
+// Where the ledger is not in step with the journal, this bot's changes still
+// go to the journal's end, past its last sound record, for whatever bank the
+// journal turns out to belong to; never under an announcement, whose bank
+// would take them for folded.
+bool BankJournal::appendUnsynced() {
+    JournalHeader header{};
+    uint64_t size = 0;
+    if (!readJournalHeader(journal, header, size) || !isSoundHeader(header) || header.pendingHash != 0) return false;
+    RecordSkipper skipper;
+    const JournalScan scan = scanJournal(journal, journalHeaderSize, size, skipper);
+    if (scan.ending == JournalScan::Ending::Damaged || scan.ending == JournalScan::Ending::ReadFailed) return false;
+    uint64_t end = scan.end;
+    return appender.append(journal, end);
+}
+
 void BankJournal::end() noexcept {
     if (depth == 0 || --depth > 0) return;
     if (!locked) return;
-    if (synced && appender.pending()) {
-        if (appender.append(journal, seen)) {
+    if (appender.pending()) {
+        if (synced ? appender.append(journal, seen) : appendUnsynced()) {
             streaks.end(Streak::Write);
         } else {
             streaks.fail(reporter, Streak::Write,
-                         KADREL_BANK_JOURNAL " could not be written; changes are kept in memory until the next save");
+                         KADREL_BANK_JOURNAL
+                         " could not be written; changes are "
+                         "kept in memory until the next save");
         }
     }
     journal.unlock();
     locked = false;
 }
 
+bool BankJournal::commit() {
+    if (!attached) return true;
+    if (locked && synced && appender.append(journal, seen)) {
+        streaks.end(Streak::Write);
+        return true;
+    }
+    if (locked) {
+        streaks.fail(reporter, Streak::Write,
+                     KADREL_BANK_JOURNAL " could not be written; balances are not spent until it can");
+    }
+    appender.dropFrom(changeMark);
+    if (locked) {
+        reload();
+    } else {
+        ledger.clear();
+        appender.applyTo(ledger);
+    }
+    return false;
+}
+
 void BankJournal::makeDurable() {
     if (!appender.makeDurable(journal)) {
         streaks.fail(reporter, Streak::Write,
-                     KADREL_BANK_JOURNAL " could not be written; changes are kept in memory until the next save");
+                     KADREL_BANK_JOURNAL
+                     " could not be written; changes are kept "
+                     "in memory until the next save");
     }
 }
 

@@ -12,6 +12,11 @@
 // The ledger always equals the bank, plus the journal up to `seen`, plus the
 // changes that could not be written yet (appended at the next chance and
 // folded in at the next checkpoint in any case).
+//
+// It fails closed: a balance is shown or spent only while the bot holds the
+// lock on the journal at the bank's path and has read bank and journal; a
+// spend is answered only once it is in the journal. Records leave the journal
+// only for a bank that holds them and is in place on the disk.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +49,14 @@ public:
     void begin();
     void end() noexcept;
 
-    // False while the bank cannot be read: the ledger then holds only this
-    // bot's own changes, and no balance may be shown or spent from it.
+    // False while the bank, the journal or the lock cannot be had: the ledger
+    // then holds only this bot's own changes, and no balance may be shown or
+    // spent from it.
     bool ready() const { return !attached || synced; }
+
+    // Appends what the change under way noted, before it is answered. False
+    // when that fails: the change is then undone and must be refused.
+    bool commit();
 
     void reserve(size_t records) { appender.reserve(records); }
     // A change that the caller has just applied to the ledger.
@@ -71,14 +81,20 @@ private:
     enum class Saved { Written, Skipped, Failed };
 
     void attach();
+    bool lockJournal();
     Sync catchUp();
     Sync reload();
-    bool readBank(uint64_t& length, uint64_t& hash);
-    bool recoverJournal(uint64_t length, uint64_t hash);
+    bool readBank(uint64_t& length, uint64_t& hash, bool& missing);
+    void setBankAside();
+    bool recoverJournal(uint64_t length, uint64_t hash, bool bankMissing);
+    bool adoptBank(JournalHeader& header, uint64_t size, uint64_t length, uint64_t hash);
     bool applyJournal(uint64_t from, uint64_t to);
+    bool appendUnsynced();
     bool startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLength);
-    Saved writeBank(uint64_t& length, uint64_t& hash);
+    Saved prepareBank(platform::FileReplacement& replacement, uint64_t& length, uint64_t& hash);
+    bool installBank(platform::FileReplacement& replacement, uint64_t length, uint64_t hash);
     Saved checkpointLocked(bool foldsJournal);
+    Saved checkpointUnlocked();
 
     Ledger& ledger;
     BankReporter& reporter;
@@ -87,13 +103,18 @@ private:
     JournalAppender appender;
     Streaks streaks;
     int depth = 0;
+    size_t changeMark = 0;  // the notes made before the change under way
     uint64_t generation = 0;
     uint64_t seen = 0;
+    // The bank as this bot last read or wrote it; another stamp at the path
+    // means somebody else put a file there.
+    platform::FileStamp bankStamp;
     // A bot works in memory alone until its first load or save attaches it
     // to the bank; what it changed before then is added at that moment.
     bool attached = false;
     bool locked = false;
     bool synced = false;
+    bool knowsJournal = false;  // has seen a header in the open journal
 };
 
 }  // namespace kadrel

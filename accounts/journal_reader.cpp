@@ -28,8 +28,8 @@ JournalScan scanJournal(const platform::SharedFile& journal, uint64_t from, uint
         for (size_t i = 0; i < count; ++i) {
             const uint64_t offset = at + i * journalRecordSize;
             if (!isSoundRecord(records[i])) {
-                scan.ending = offset + journalRecordSize == to ? JournalScan::Ending::TornTail
-                                                               : JournalScan::Ending::Damaged;
+                scan.ending =
+                    offset + journalRecordSize == to ? JournalScan::Ending::TornTail : JournalScan::Ending::Damaged;
                 return scan;
             }
             visitor.record(records[i]);

@@ -77,9 +77,25 @@ bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& head
     return journal.truncate(kept) && journal.flush() && writeJournalHeader(journal, header) && journal.flush();
 }
 
-void copyJournalAside(const platform::SharedFile& journal, uint64_t size, BankReporter& reporter) {
+namespace {
+
+std::vector<unsigned char> journalBytes(const platform::SharedFile& journal, uint64_t size) {
     std::vector<unsigned char> bytes(static_cast<size_t>(size));
     if (!journal.readAt(0, bytes.data(), bytes.size())) bytes.clear();
+    return bytes;
+}
+
+}  // namespace
+
+bool copyJournalTo(const platform::SharedFile& journal, const char* path) {
+    uint64_t size = 0;
+    if (!journal.size(size) || !pathIsFree(path)) return false;
+    const std::vector<unsigned char> bytes = journalBytes(journal, size);
+    return bytes.size() == size && platform::replaceFile(path, bytes.data(), bytes.size());
+}
+
+void copyJournalAside(const platform::SharedFile& journal, uint64_t size, BankReporter& reporter) {
+    const std::vector<unsigned char> bytes = journalBytes(journal, size);
     for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
         const CharString target = bank::damagedName(bank::journalFileName, attempt);
         if (!pathIsFree(target.text())) continue;

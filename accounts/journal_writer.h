@@ -26,6 +26,9 @@ public:
     void reserve(size_t records);
     void note(const JournalRecord& record) noexcept { unwritten.push_back(record); }
     bool pending() const { return !unwritten.empty(); }
+    size_t size() const { return unwritten.size(); }
+    // Forgets the notes from `mark` on: a change refused after all.
+    void dropFrom(size_t mark) { unwritten.resize(mark < unwritten.size() ? mark : unwritten.size()); }
     void applyTo(Ledger& ledger) const;
 
     // Appends every noted record at `end`, the journal's end under the lock,
@@ -53,5 +56,8 @@ bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& head
 // Copies the journal's first `size` bytes to a free .damaged name and says
 // where they went.
 void copyJournalAside(const platform::SharedFile& journal, uint64_t size, BankReporter& reporter);
+
+// Copies the whole journal to `path`, a name that must be free.
+bool copyJournalTo(const platform::SharedFile& journal, const char* path);
 
 }  // namespace kadrel

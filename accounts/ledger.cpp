@@ -109,7 +109,8 @@ void Ledger::appendLoaded(const void* records, size_t total) {
 void Ledger::appendUnindexed(const void* records, size_t total) {
     const auto* next = static_cast<const unsigned char*>(records);
     for (size_t left = total; left != 0;) {
-        if (count / blockSize == blocks.size()) blocks.push_back(std::make_unique_for_overwrite<CreditAccount[]>(blockSize));
+        if (count / blockSize == blocks.size())
+            blocks.push_back(std::make_unique_for_overwrite<CreditAccount[]>(blockSize));
         const uint32_t room = blockSize - count % blockSize;
         const uint32_t run = left < room ? static_cast<uint32_t>(left) : room;
         std::memcpy(&at(count), next, run * sizeof(CreditAccount));

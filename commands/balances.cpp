@@ -8,14 +8,19 @@
 namespace kadrel {
 
 void BotInstance::showOwnCredits(const HostPlayer& sender, const ChatCommand&) {
+    bool available = false;
     bool known = false;
     CharString reply("You have ");
     {
         BankChange change(*this);
-        if (!bank.ready()) return;
-        const CreditAccount* account = findAccount(playerName(sender).text());
+        available = bank.ready();
+        const CreditAccount* account = available ? findAccount(playerName(sender).text()) : nullptr;
         known = account != nullptr;
         if (known) reply.appendNumber(account->credits);
+    }
+    if (!available) {
+        sayPrivate(sender, bankUnavailable);
+        return;
     }
     if (!known) {
         sayPrivate(sender, "You have never had any credits");
@@ -37,10 +42,17 @@ void BotInstance::showCredits(const HostPlayer& sender, const ChatCommand& comma
     CharString reply;
     appendPlayerText(reply, name);
     reply.append(" has ");
+    bool available = false;
     {
         BankChange change(*this);
-        if (!bank.ready()) return;
-        reply.appendNumber(accountCredits(textLength(name) <= longestAccountName ? findAccount(name) : nullptr));
+        available = bank.ready();
+        if (available) {
+            reply.appendNumber(accountCredits(textLength(name) <= longestAccountName ? findAccount(name) : nullptr));
+        }
+    }
+    if (!available) {
+        sayPrivate(sender, bankUnavailable);
+        return;
     }
     reply.append(" credits");
     sayPrivate(sender, reply.text());

@@ -20,12 +20,13 @@ void BotInstance::donateCredits(const HostPlayer& sender, const ChatCommand& com
     const CharString senderName = playerName(sender);
     // The check and both changes are one step for every bot: the same
     // credits cannot be given twice on two bots.
+    bool available = false;
     bool enough = false;
     int32_t moved = 0;
     {
         BankChange change(*this);
-        if (!bank.ready()) return;
-        enough = accountCredits(findAccount(senderName.text())) >= amount;
+        available = bank.ready();
+        enough = available && accountCredits(findAccount(senderName.text())) >= amount;
         if (enough) {
             // A donation moves credits, it never makes or destroys them: a
             // recipient near the upper limit takes only what fits, and the
@@ -36,7 +37,12 @@ void BotInstance::donateCredits(const HostPlayer& sender, const ChatCommand& com
             moved = wrappingSub(saturatingAdd(before, amount), before);
             awardCredits(moved, recipient);
             deductCredits(moved, senderName.text());
+            available = change.commit();
         }
+    }
+    if (!available) {
+        sayPrivate(sender, bankUnavailable);
+        return;
     }
     if (!enough) {
         sayPrivate(sender, "You do not have enough credits");

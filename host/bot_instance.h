@@ -102,6 +102,10 @@ private:
     void countDownToSave();
 };
 
+// The answer to a command that would show or spend a balance while the bank
+// cannot be read, locked or written; nothing was changed.
+inline constexpr char bankUnavailable[] = "The bank is not available right now";
+
 // Holds the bank's lock from catching up with every bot's changes to
 // appending this bot's, so that a check of a balance and the change that
 // depends on it are one step for all bots. A reply goes out after it ends.
@@ -111,6 +115,10 @@ public:
     ~BankChange() { bot.bank.end(); }
     BankChange(const BankChange&) = delete;
     BankChange& operator=(const BankChange&) = delete;
+
+    // A spend is answered only once it is in the journal: false, with the
+    // change undone, when it could not be written.
+    bool commit() { return bot.bank.commit(); }
 
 private:
     BotInstance& bot;

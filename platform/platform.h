@@ -47,6 +47,22 @@ bool replaceFile(const char* path, const void* bytes, size_t size);
 // What lies at a path, as far as a reader of regular files cares.
 enum class FileState { Missing, Regular, NotRegular, Unreadable };
 
+// What tells one version of a file from the next without reading it: the
+// file's identity, size and times as the system keeps them. Any write,
+// replacement or copy over the file gives another stamp; a file copied in
+// with the very size and modification time of the one it replaces (a backup
+// of it taken later than its last change) is the only one it misses.
+struct FileStamp {
+    FileState state = FileState::Missing;
+    uint64_t size = 0;
+    uint64_t identity = 0;  // device and inode; 0 on Windows
+    int64_t modified = 0;
+    int64_t changed = 0;  // of the inode; 0 on Windows
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const char* path);
+
 // Reads a regular file front to back. Opening never waits on a FIFO or
 // device and never reads from anything but a regular file; the size is that
 // of the file opened, not of whatever the path names a moment later.
@@ -87,7 +103,11 @@ public:
     // regular file at the path is not replaced.
     Began begin(const char* path, const char* temporaryName);
     bool write(const void* bytes, size_t size);
-    // Flushes the new file to the disk and renames it over the old one.
+    // Brings the new file to the disk, with the old one's mode; the slow part,
+    // which needs no lock. On failure the new file is abandoned.
+    bool flush();
+    // Renames the new file over the old one (flushing it first when flush()
+    // was not called).
     bool commit();
 
 private:
@@ -100,6 +120,7 @@ private:
     int64_t owner = -1;
     int64_t group = -1;
     bool replacesFile = false;  // Windows: a file was at the path when begun
+    bool flushed = false;
 };
 
 // A file that bots of several processes keep open at once and take turns on
@@ -116,8 +137,13 @@ public:
     SharedFile& operator=(const SharedFile&) = delete;
 
     // Opens the regular file at the path for reading and writing, creating it
-    // when missing. Never waits on a FIFO or device.
-    Opened open(const char* path);
+    // when missing. Never waits on a FIFO or device. A file it creates takes
+    // the mode and group of the file at `like`, where there is one, so that
+    // whoever may write that file may write this one too.
+    Opened open(const char* path, const char* like = nullptr);
+    // Whether the open file is still the one at the path: not moved away,
+    // removed or replaced by another since it was opened.
+    bool isAt(const char* path) const;
     bool isOpen() const { return handle != -1; }
     void close();
 
@@ -141,8 +167,9 @@ private:
 };
 
 // Removes every file of the current directory whose name starts with
-// `prefix` and ends with `suffix`. The caller makes sure that none of them is
-// in use.
+// `prefix` and ends with `suffix`, but for those a FileReplacement is still
+// writing (on POSIX they are locked while it does; on Windows they are open
+// without sharing).
 void removeFilesMatching(const char* prefix, const char* suffix);
 
 uint32_t processId();

@@ -196,6 +196,22 @@ void FileReplacement::abandon() {
     unlink(temporary.text());
 }
 
+FileStamp stampOf(const char* path) {
+    FileStamp stamp;
+    struct stat status {};
+    if (stat(path, &status) != 0) {
+        stamp.state = errno == ENOENT || errno == ENOTDIR ? FileState::Missing : FileState::Unreadable;
+        return stamp;
+    }
+    stamp.state = S_ISREG(status.st_mode) ? FileState::Regular : FileState::NotRegular;
+    stamp.size = static_cast<uint64_t>(status.st_size);
+    stamp.identity =
+        static_cast<uint64_t>(status.st_dev) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(status.st_ino);
+    stamp.modified = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    stamp.changed = static_cast<int64_t>(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec;
+    return stamp;
+}
+
 FileReplacement::Began FileReplacement::begin(const char* path, const char* temporaryName) {
     const std::string finalPath = finalTarget(path);
     struct stat status {};
@@ -214,7 +230,11 @@ FileReplacement::Began FileReplacement::begin(const char* path, const char* temp
     const int descriptor =
         systemCalls.open(temporary.text(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
     if (descriptor < 0) return Began::Failed;
+    // Held until the file is renamed or removed: the sweep of a crash's
+    // leftovers passes over a file that is still being written.
+    flock(descriptor, LOCK_EX | LOCK_NB);
     handle = descriptor;
+    flushed = false;
     return Began::Ready;
 }
 
@@ -222,11 +242,9 @@ bool FileReplacement::write(const void* bytes, size_t size) {
     return handle != -1 && writeAll(static_cast<int>(handle), bytes, size);
 }
 
-bool FileReplacement::commit() {
+bool FileReplacement::flush() {
     if (handle == -1) return false;
-    // Everything that allocates comes before the rename: once the file is
-    // replaced, the caller must hear so.
-    const std::string directoryPath = directoryOf(target.text());
+    if (flushed) return true;
     const int descriptor = static_cast<int>(handle);
     // The owner is kept where the process may give the file away (one that
     // may not keeps its own); the mode always.
@@ -237,9 +255,22 @@ bool FileReplacement::commit() {
         abandon();
         return false;
     }
+    flushed = true;
+    return true;
+}
+
+bool FileReplacement::commit() {
+    if (!flush()) return false;
+    // Everything that allocates comes before the rename: once the file is
+    // replaced, the caller must hear so.
+    const std::string directoryPath = directoryOf(target.text());
+    const int descriptor = static_cast<int>(handle);
+    // The rename comes before the close, so that the file stays locked
+    // against the sweep until it has its final name.
+    const bool renamed = systemCalls.rename(temporary.text(), target.text()) == 0;
     handle = -1;
-    if (::close(descriptor) != 0 || systemCalls.rename(temporary.text(), target.text()) != 0) {
-        unlink(temporary.text());
+    if (::close(descriptor) != 0 || !renamed) {
+        if (!renamed) unlink(temporary.text());
         return false;
     }
     // The rename itself reaches the disk only with its directory.
@@ -253,13 +284,37 @@ bool FileReplacement::commit() {
 
 SharedFile::~SharedFile() { close(); }
 
-SharedFile::Opened SharedFile::open(const char* path) {
+SharedFile::Opened SharedFile::open(const char* path, const char* like) {
     close();
     FileState state;
-    const int descriptor = openRegular(path, O_RDWR | O_CREAT, state);
+    int descriptor = openRegular(path, O_RDWR, state);
+    bool create = descriptor < 0 && state == FileState::Missing;
+    if (create) {
+        descriptor = openRegular(path, O_RDWR | O_CREAT | O_EXCL, state);
+        // Another bot made it first: it is opened as it is.
+        if (descriptor < 0 && errno == EEXIST) {
+            create = false;
+            descriptor = openRegular(path, O_RDWR, state);
+        }
+    }
     if (descriptor < 0) return state == FileState::NotRegular ? Opened::NotRegular : Opened::Failed;
+    struct stat model {};
+    if (create && like != nullptr && stat(like, &model) == 0 && S_ISREG(model.st_mode)) {
+        // Either may be refused (a group the process is not in); the file
+        // then has what the umask gave it, and a second account is told
+        // why it cannot open it.
+        [[maybe_unused]] const int grouped = fchown(descriptor, static_cast<uid_t>(-1), model.st_gid);
+        [[maybe_unused]] const int moded = fchmod(descriptor, model.st_mode & 0666);
+    }
     handle = descriptor;
     return Opened::Ready;
+}
+
+bool SharedFile::isAt(const char* path) const {
+    struct stat open {};
+    struct stat named {};
+    return fstat(static_cast<int>(handle), &open) == 0 && stat(path, &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
 }
 
 void SharedFile::close() {
@@ -309,10 +364,18 @@ void removeFilesMatching(const char* prefix, const char* suffix) {
     const size_t suffixLength = std::strlen(suffix);
     while (const dirent* entry = readdir(directory)) {
         const size_t length = std::strlen(entry->d_name);
-        if (length >= prefixLength + suffixLength && std::strncmp(entry->d_name, prefix, prefixLength) == 0 &&
-            std::strcmp(entry->d_name + length - suffixLength, suffix) == 0) {
-            unlink(entry->d_name);
+        if (length < prefixLength + suffixLength || std::strncmp(entry->d_name, prefix, prefixLength) != 0 ||
+            std::strcmp(entry->d_name + length - suffixLength, suffix) != 0) {
+            continue;
         }
+        const int file = ::open(entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (file < 0) {
+            unlink(entry->d_name);  // a link or a file without read access: nobody
+                                    // writes through it
+            continue;
+        }
+        if (flock(file, LOCK_EX | LOCK_NB) == 0) unlink(entry->d_name);
+        ::close(file);
     }
     closedir(directory);
 }

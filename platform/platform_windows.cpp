@@ -116,6 +116,22 @@ bool FileReader::read(void* bytes, size_t size) {
     return true;
 }
 
+FileStamp stampOf(const char* path) {
+    FileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        stamp.state =
+            error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileState::Missing : FileState::Unreadable;
+        return stamp;
+    }
+    stamp.state = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileState::NotRegular : FileState::Regular;
+    stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.modified = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                          data.ftLastWriteTime.dwLowDateTime);
+    return stamp;
+}
+
 FileReplacement::~FileReplacement() { abandon(); }
 
 void FileReplacement::abandon() {
@@ -138,7 +154,8 @@ FileReplacement::Began FileReplacement::begin(const char* path, const char* temp
         BY_HANDLE_FILE_INFORMATION information;
         char finalPath[pathBufferSize];
         const bool regular = isRegular(old) && GetFileInformationByHandle(old, &information);
-        const DWORD length = regular ? GetFinalPathNameByHandleA(old, finalPath, pathBufferSize, FILE_NAME_NORMALIZED) : 0;
+        const DWORD length =
+            regular ? GetFinalPathNameByHandleA(old, finalPath, pathBufferSize, FILE_NAME_NORMALIZED) : 0;
         CloseHandle(old);
         if (!regular) return Began::NotRegular;
         if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) return Began::ReadOnly;
@@ -155,12 +172,14 @@ FileReplacement::Began FileReplacement::begin(const char* path, const char* temp
     }
     const std::string finalTarget(target.text());
     const size_t separator = finalTarget.find_last_of("\\/");
-    temporary = CharString(separator == std::string::npos ? temporaryName
-                                                          : (finalTarget.substr(0, separator + 1) + temporaryName).c_str());
+    temporary =
+        CharString(separator == std::string::npos ? temporaryName
+                                                  : (finalTarget.substr(0, separator + 1) + temporaryName).c_str());
     const HANDLE file = systemCalls.createFile(temporary.text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Began::Failed;
     handle = reinterpret_cast<intptr_t>(file);
+    flushed = false;
     return Began::Ready;
 }
 
@@ -176,34 +195,51 @@ bool FileReplacement::write(const void* bytes, size_t size) {
     return handle != noHandle;
 }
 
-bool FileReplacement::commit() {
+bool FileReplacement::flush() {
     if (handle == noHandle) return false;
+    if (flushed) return true;
     if (!systemCalls.flushFileBuffers(asHandle(handle))) {
         abandon();
         return false;
     }
+    flushed = true;
+    return true;
+}
+
+bool FileReplacement::commit() {
+    if (!flush()) return false;
     const BOOL closed = CloseHandle(asHandle(handle));
     handle = noHandle;
-    // ReplaceFile keeps the old file's owner, access rights and attributes.
-    const bool replaced =
-        closed && (replacesFile ? systemCalls.replaceFile(target.text(), temporary.text(), nullptr,
-                                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                                : systemCalls.moveFile(temporary.text(), target.text(),
-                                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-    if (!replaced) {
+    const DWORD moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (!closed) {
         DeleteFileA(temporary.text());
         return false;
     }
-    return true;
+    // ReplaceFile keeps the old file's owner, access rights and attributes.
+    if (!replacesFile) {
+        if (systemCalls.moveFile(temporary.text(), target.text(), moveFlags)) return true;
+    } else if (systemCalls.replaceFile(target.text(), temporary.text(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                       nullptr, nullptr)) {
+        return true;
+    } else if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+               systemCalls.moveFile(temporary.text(), target.text(), moveFlags)) {
+        // The old file is already gone: the new one is put in its place
+        // plainly rather than leaving no file at all.
+        return true;
+    }
+    DeleteFileA(temporary.text());
+    return false;
 }
 
 SharedFile::~SharedFile() { close(); }
 
-SharedFile::Opened SharedFile::open(const char* path) {
+// Windows gives a new file the access rights of its directory, which are
+// what decides whether another account may write it; `like` is not needed.
+SharedFile::Opened SharedFile::open(const char* path, const char*) {
     close();
     const HANDLE file = systemCalls.createFile(path, GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return stateOfFailedOpen(path) == FileState::NotRegular ? Opened::NotRegular : Opened::Failed;
     }
@@ -213,6 +249,20 @@ SharedFile::Opened SharedFile::open(const char* path) {
     }
     handle = reinterpret_cast<intptr_t>(file);
     return Opened::Ready;
+}
+
+bool SharedFile::isAt(const char* path) const {
+    const HANDLE named = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION atPath;
+    BY_HANDLE_FILE_INFORMATION opened;
+    const bool same = GetFileInformationByHandle(named, &atPath) &&
+                      GetFileInformationByHandle(asHandle(handle), &opened) &&
+                      atPath.dwVolumeSerialNumber == opened.dwVolumeSerialNumber &&
+                      atPath.nFileIndexHigh == opened.nFileIndexHigh && atPath.nFileIndexLow == opened.nFileIndexLow;
+    CloseHandle(named);
+    return same;
 }
 
 void SharedFile::close() {

@@ -34,14 +34,24 @@ void BotInstance::buyItem(const HostPlayer& buyer, const ChatCommand& command) {
     const CharString name = playerName(buyer);
     // The price check and the payment are one step for every bot, so the
     // same credits never pay twice.
+    bool available = false;
     int64_t missing = 0;
     bool enoughPoints = true;
     {
         BankChange change(*this);
-        if (!bank.ready()) return;
-        missing = shortfall(item->value, accountCredits(findAccount(name.text())));
-        enoughPoints = item->specialPoints == 0 || playerPoints(buyer) >= item->specialPoints;
-        if (missing <= 0 && enoughPoints) deductCredits(item->value, name.text());
+        available = bank.ready();
+        if (available) {
+            missing = shortfall(item->value, accountCredits(findAccount(name.text())));
+            enoughPoints = item->specialPoints == 0 || playerPoints(buyer) >= item->specialPoints;
+        }
+        if (available && missing <= 0 && enoughPoints) {
+            deductCredits(item->value, name.text());
+            available = change.commit();
+        }
+    }
+    if (!available) {
+        sayPrivate(buyer, bankUnavailable);
+        return;
     }
     if (missing > 0) {
         CharString message("You need ");

@@ -54,7 +54,9 @@ TEST_F(BankFile, ADamagedFileIsSetAsideAndReported) {
     scratch.write(bankFileName(), damaged);
     host.init(1);
     EXPECT_EQ(host.texts(), (Texts{"DLL plugin connected.", "Loading data...",
-                                   "Quorlen.bank is damaged; it was moved to Quorlen.bank.damaged", "Data loaded"}));
+                                   "Quorlen.bank is damaged; it was moved to Quorlen.bank.damaged and its journal copied to "
+                                   "Quorlen.bank.damaged.journal",
+                                   "Data loaded"}));
     host.prize(1, PlayerRecord("Cid"), 1);
     EXPECT_EQ(savedLedger(), (Ledger{{"Cid", 2}}));
     EXPECT_EQ(scratch.read("Quorlen.bank.damaged"), damaged) << "never overwritten";
@@ -64,7 +66,8 @@ TEST_F(BankFile, ADamagedFileIsSetAsideAndReported) {
     scratch.write("Quorlen.bank.damaged.1", "taken");
     host.clearRequests();
     host.init(1);
-    EXPECT_EQ(host.texts()[2], "Quorlen.bank is damaged; it was moved to Quorlen.bank.damaged.2");
+    EXPECT_EQ(host.texts()[2], "Quorlen.bank is damaged; it was moved to Quorlen.bank.damaged.2 and its journal copied to "
+                              "Quorlen.bank.damaged.2.journal");
     EXPECT_EQ(scratch.read("Quorlen.bank.damaged.2"), "1234567");
     EXPECT_EQ(scratch.read("Quorlen.bank.damaged.1"), "taken");
     EXPECT_FALSE(scratch.exists(bankFileName()));
@@ -87,7 +90,8 @@ TEST_F(BankFile, AFileDamagedWhileRunningIsSetAsideBeforeTheSave) {
     host.clearRequests();
     EXPECT_EQ(savedLedger(), (Ledger{{"Amy", 4}})) << "the bot's own ledger is written";
     EXPECT_EQ(host.texts(), (Texts{"DLL plugin disconnected.",
-                                   "Quorlen.bank is damaged; it was moved to Quorlen.bank.damaged"}));
+                                   "Quorlen.bank is damaged; it was moved to Quorlen.bank.damaged and its journal "
+                                   "copied to Quorlen.bank.damaged.journal"}));
     EXPECT_EQ(scratch.read("Quorlen.bank.damaged"), "broken");
 }
 
@@ -118,7 +122,8 @@ TEST_F(BankFile, AFailedSaveIsReportedOncePerStreakOfFailures) {
         host.tick(1, saveInterval);
         return host.texts();
     };
-    const Texts failed{"Quorlen.bank could not be saved; the changes stay in Quorlen.bank.journal"};
+    const Texts failed{"Quorlen.bank cannot be read; it is not saved over until it can",
+                       "Quorlen.bank could not be saved; the changes stay in Quorlen.bank.journal"};
     const auto breakTheBank = [&] {
         std::filesystem::remove(scratch.path() / bankFileName());
         std::filesystem::create_symlink(bankFileName(), scratch.path() / bankFileName());
