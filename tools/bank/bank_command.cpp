@@ -230,9 +230,19 @@ int set(const BankOptions& options) {
     return 0;
 }
 
+// The bank need not exist yet when the journal alone holds the balances, so
+// the paths themselves are compared as well as the files.
+bool isBankPath(const std::string& output, const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::equivalent(output, path, error)) return true;
+    const std::filesystem::path written = std::filesystem::weakly_canonical(output, error);
+    if (error) return false;
+    const std::filesystem::path bankPath = std::filesystem::weakly_canonical(path, error);
+    return !error && written == bankPath;
+}
+
 int exportRecords(const BankOptions& options) {
-    std::error_code different;
-    if (!options.output.empty() && std::filesystem::equivalent(options.output, options.file, different)) {
+    if (!options.output.empty() && isBankPath(options.output, options.file)) {
         std::cerr << "kadrel bank: the export would be written over the bank file " << options.file
                   << "; nothing was written\n";
         return 1;
