@@ -126,6 +126,24 @@ TEST_F(BankTool, ReadsTheJournalAndChangesTheBankUnderItsLock) {
     EXPECT_EQ(bank(), bankBytes({{"Alice", 257}, {"Bob", 47}}));
 }
 
+// Before the bot's first save the journal alone holds its balances.
+TEST_F(BankTool, ShowsABankThatOnlyTheJournalHolds) {
+    scratch.write("credits.ini", "[Credits]\nAnyPrize=7\n");
+    TestHost host;
+    host.init(1);
+    host.prize(1, PlayerRecord("Alice"), 3);
+    ASSERT_FALSE(scratch.exists(bankFileName()));
+    EXPECT_EQ(runKadrel("bank get alice").out, "Alice has 7 credits\n");
+    EXPECT_EQ(runKadrel("bank list").out, "record  name                     credits\n"
+                                          "     0  Alice                           7\n");
+    EXPECT_NE(runKadrel("bank export -o Quorlen.bank").err.find("written over the bank file"), std::string::npos);
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo(bankFileName().c_str(), 0600), 0);
+    EXPECT_EQ(runKadrel("bank list").status, 1) << "a FIFO is refused, never waited on";
+    EXPECT_EQ(runKadrel("bank get alice").err, "kadrel bank: cannot read Quorlen.bank\n");
+#endif
+}
+
 TEST_F(BankTool, ListTopAndCheckShowWhatThePluginFinds) {
     writeBank(bankBytes({{"Alice", 250}, {"Bob", 900}, {"ALICE", 5000}, {"Carol", 900}}));
     EXPECT_EQ(runKadrel("bank list").out,

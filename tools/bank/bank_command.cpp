@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "accounts/bank_file.h"
 #include "accounts/bank_journal.h"
 #include "accounts/ledger.h"
 #include "core/text.h"
@@ -52,8 +53,7 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
     std::optional<BankImage> image = BankImage::read(path);
     if (!image) {
         // The plug-in starts with no accounts when there is no file.
-        std::error_code error;
-        if (missingIsEmpty && !std::filesystem::exists(path, error) && !error) return BankImage();
+        if (missingIsEmpty && pathIsFree(path.c_str())) return BankImage();
         std::cerr << "kadrel bank: cannot read " << path << '\n';
         return std::nullopt;
     }
@@ -86,14 +86,22 @@ std::vector<uint8_t> ledgerBytes(const Ledger& ledger) {
     return bytes;
 }
 
+// Only a regular file is read as the journal; nothing else at its path is
+// opened in a way that could wait.
+bool hasJournal(const std::string& path) {
+    if (!isSharedBank(path)) return false;
+    const std::string journal = (std::filesystem::path(path).parent_path() / bank::journalFileName).string();
+    platform::FileReader probe;
+    return probe.open(journal.c_str()) == platform::FileState::Regular;
+}
+
 // The bank as the bots see it: the file plus the journal's changes not yet
-// folded into it, when there is a journal.
-std::optional<BankImage> currentBank(const std::string& path, bool missingIsEmpty) {
-    std::optional<BankImage> image = soundBank(path, missingIsEmpty);
-    if (!image || !isSharedBank(path)) return image;
-    const std::filesystem::path journal = std::filesystem::path(path).parent_path() / bank::journalFileName;
-    std::error_code error;
-    if (!std::filesystem::exists(journal, error)) return image;
+// folded into it, when there is a journal. Until the bots' first save the
+// journal alone holds the balances, so a missing file is then no error.
+std::optional<BankImage> currentBank(const std::string& path) {
+    const bool journalled = hasJournal(path);
+    std::optional<BankImage> image = soundBank(path, journalled);
+    if (!image || !journalled) return image;
     const WorkingDirectory inDirectory(std::filesystem::path(path).parent_path());
     SharedBank reader;
     reader.bank.load();
@@ -133,7 +141,7 @@ std::string paddedName(const std::string& name) {
 }
 
 int list(const BankOptions& options) {
-    const std::optional<BankImage> image = currentBank(options.file, false);
+    const std::optional<BankImage> image = currentBank(options.file);
     if (!image) return 1;
     if (image->size() == 0) {
         std::cout << "no accounts\n";
@@ -168,7 +176,7 @@ int top(const BankOptions& options) {
         std::cerr << "kadrel bank: the count must be a whole number from 1 to 999999999\n";
         return 1;
     }
-    const std::optional<BankImage> image = currentBank(options.file, false);
+    const std::optional<BankImage> image = currentBank(options.file);
     if (!image) return 1;
     std::vector<size_t> reachable;
     for (size_t index = 0; index < image->size(); ++index) {
@@ -188,7 +196,7 @@ int top(const BankOptions& options) {
 }
 
 int get(const BankOptions& options) {
-    const std::optional<BankImage> image = currentBank(options.file, false);
+    const std::optional<BankImage> image = currentBank(options.file);
     if (!image) return 1;
     const std::optional<size_t> index = image->find(options.name);
     if (!index) {
@@ -230,14 +238,24 @@ int set(const BankOptions& options) {
     return 0;
 }
 
+// The bank need not exist yet when the journal alone holds the balances, so
+// the paths themselves are compared as well as the files.
+bool isBankPath(const std::string& output, const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::equivalent(output, path, error)) return true;
+    const std::filesystem::path written = std::filesystem::weakly_canonical(output, error);
+    if (error) return false;
+    const std::filesystem::path bankPath = std::filesystem::weakly_canonical(path, error);
+    return !error && written == bankPath;
+}
+
 int exportRecords(const BankOptions& options) {
-    std::error_code different;
-    if (!options.output.empty() && std::filesystem::equivalent(options.output, options.file, different)) {
+    if (!options.output.empty() && isBankPath(options.output, options.file)) {
         std::cerr << "kadrel bank: the export would be written over the bank file " << options.file
                   << "; nothing was written\n";
         return 1;
     }
-    const std::optional<BankImage> image = currentBank(options.file, false);
+    const std::optional<BankImage> image = currentBank(options.file);
     if (!image) return 1;
     std::ofstream file;
     if (!options.output.empty()) {
