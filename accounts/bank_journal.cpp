@@ -340,7 +340,15 @@ void BankJournal::begin() {
 bool BankJournal::appendUnsynced() {
     JournalHeader header{};
     uint64_t size = 0;
-    if (!readJournalHeader(journal, header, size) || !isSoundHeader(header) || header.pendingHash != 0) return false;
+    if (!readJournalHeader(journal, header, size)) {
+        // A journal new or emptied names the empty bank: whatever bank turns
+        // up takes its records on top.
+        if (!journal.size(size) || size >= journalHeaderSize) return false;
+        generation = freshGeneration(this);
+        if (!startAfresh(0, BankHasher().result(), 0)) return false;
+        return appender.append(journal, seen);
+    }
+    if (!isSoundHeader(header) || header.pendingHash != 0) return false;
     RecordSkipper skipper;
     const JournalScan scan = scanJournal(journal, journalHeaderSize, size, skipper);
     if (scan.ending == JournalScan::Ending::Damaged || scan.ending == JournalScan::Ending::ReadFailed) return false;

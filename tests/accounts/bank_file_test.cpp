@@ -106,7 +106,7 @@ TEST_F(BankFile, AFileThatCannotBeOpenedIsNeitherReadAsEmptyNorSavedOver) {
     host.clearRequests();
     host.term(1);
     EXPECT_EQ(host.texts(), (Texts{"DLL plugin disconnected.",
-                                   "Quorlen.bank could not be saved; changes are kept in memory until the next save"}));
+                                   "Quorlen.bank could not be saved; the changes stay in Quorlen.bank.journal"}));
     EXPECT_TRUE(std::filesystem::is_symlink(scratch.path() / bankFileName())) << "saved over";
 
     std::filesystem::remove(scratch.path() / bankFileName());

@@ -51,7 +51,7 @@ Ledger bankAt(const ScratchDir& scratch, const std::string& name) { return parse
 const PathCase pathCases[] = {
     {"Fifo", [](const ScratchDir& s) { ASSERT_EQ(mkfifo((s.path() / "Quorlen.bank").c_str(), 0666), 0); },
      "Quorlen.bank is not a regular file; it is neither read nor saved over", bankUnavailable,
-     std::string("Quorlen.bank could not be saved; ") + keptInMemory,
+     "Quorlen.bank could not be saved; the changes stay in Quorlen.bank.journal",
      [](const ScratchDir& s) { EXPECT_TRUE(fs::is_fifo(s.path() / "Quorlen.bank")); }},
     {"ReadOnlyBank",
      [](const ScratchDir& s) {
