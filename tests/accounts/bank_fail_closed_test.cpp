@@ -37,6 +37,7 @@ const char* const unavailable = bankUnavailable;
 struct Faults {
     bool locks = false;
     bool writes = false;
+    bool replaceLosesOld = false;  // Windows: ReplaceFile removes the old bank, then fails
     bool lockFreeWhileBankFlushed = false;
 } faults;
 
@@ -67,7 +68,12 @@ const platform::SystemCalls faulty = {
         return real.flushFileBuffers(file);
     },
     real.setEndOfFile,
-    real.replaceFile,
+    [](LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved) -> BOOL {
+        if (!faults.replaceLosesOld) return real.replaceFile(replaced, replacement, backup, flags, exclude, reserved);
+        DeleteFileA(replaced);
+        SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+        return FALSE;
+    },
     real.moveFile,
     [](HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at) -> BOOL {
         return !faults.locks && real.lockFile(file, flags, reserved, low, high, at);
@@ -218,6 +224,18 @@ const Case cases[] = {
          EXPECT_EQ(host.say(2, alice, "donate", "Carol:100"), "You do not have enough credits");
          return Ledger{{"Alice", 0}, {"Bob", 150}};
      }},
+#ifdef _WIN32
+    {"a replacement that removed the old bank and failed still puts the new one in place",
+     [](Host& host, const ScratchDir& scratch) {
+         host.prize(1, alice, 5);
+         faults.replaceLosesOld = true;
+         host.tick(1, saveInterval);
+         faults.replaceLosesOld = false;
+         EXPECT_EQ(parseBank(scratch.read(bankFileName())), (Ledger{{"Alice", 105}, {"Bob", 50}}));
+         EXPECT_EQ(host.say(2, alice, "creds"), balance(105));
+         return Ledger{{"Alice", 105}, {"Bob", 50}};
+     }},
+#endif
     {"a checkpoint writes the new bank without the lock",
      [](Host& host, const ScratchDir&) {
          host.prize(1, alice, 5);
