@@ -69,7 +69,9 @@ bool BankJournal::installBank(platform::FileReplacement& replacement, uint64_t l
     if (!readJournalHeader(journal, header, size) || !isSoundHeader(header)) return false;
     header.pendingLength = length;
     header.pendingHash = hash;
-    if (!writeJournalHeader(journal, header)) return false;
+    // The announcement is on the disk before the rename: a bank found in
+    // place without one is taken for a copy, with the records on top.
+    if (!writeJournalHeader(journal, header) || !journal.flush()) return false;
     if (!replacement.commit()) {
         header.pendingLength = 0;
         header.pendingHash = 0;

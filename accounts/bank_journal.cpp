@@ -80,9 +80,7 @@ bool BankJournal::lockJournal() {
         if (journal.isAt(bank::journalFileName)) return true;
         journal.unlock();
         journal.close();
-        reporter.report(KADREL_BANK_JOURNAL
-                        " was moved or replaced by another "
-                        "program; the balances are read again");
+        reporter.report(KADREL_BANK_JOURNAL " was moved or replaced by another program; the balances are read again");
         attach();
     }
     return false;
@@ -101,9 +99,9 @@ bool BankJournal::readBank(uint64_t& length, uint64_t& hash, bool& missing) {
         case BankRead::Outcome::Missing:
             return true;
         case BankRead::Outcome::Damaged:
-            setBankAside();
+            // One that cannot be moved aside is neither read nor written over.
             missing = true;
-            return true;
+            return setBankAside();
         case BankRead::Outcome::NotRegular:
             streaks.fail(reporter, Streak::Bank,
                          KADREL_BANK_FILE " is not a regular file; it is neither read nor saved over");
@@ -117,9 +115,9 @@ bool BankJournal::readBank(uint64_t& length, uint64_t& hash, bool& missing) {
 
 // The journal goes aside with the bank under the same name, so that the two
 // can be mended together; its records also stay in the journal in use.
-void BankJournal::setBankAside() {
+bool BankJournal::setBankAside() {
     CharString target;
-    if (!setDamagedBankAside(reporter, target)) return;
+    if (!setDamagedBankAside(reporter, target)) return false;
     CharString message(KADREL_BANK_FILE " is damaged; it was moved to ");
     message.append(target);
     target.append(".journal");
@@ -128,6 +126,7 @@ void BankJournal::setBankAside() {
         message.append(target);
     }
     reporter.report(message.text());
+    return true;
 }
 
 // The records between two offsets, into the ledger; `seen` moves past each.
@@ -182,9 +181,8 @@ bool BankJournal::adoptBank(JournalHeader& header, uint64_t size, uint64_t lengt
     if (!writeJournalHeader(journal, header) || !journal.flush()) return false;
     generation = header.generation;
     reporter.report(KADREL_BANK_FILE
-                    " was replaced by another program; its "
-                    "balances are taken, with the changes "
-                    "in " KADREL_BANK_JOURNAL " on top");
+                    " was replaced by another program; its balances are taken, with the changes in " KADREL_BANK_JOURNAL
+                    " on top");
     return true;
 }
 
@@ -203,8 +201,7 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
     if (!haveHeader) {
         if (knowsJournal && journal.size(size) && size < journalHeaderSize) {
             reporter.report(KADREL_BANK_JOURNAL
-                            " was emptied by another program; it starts afresh "
-                            "from " KADREL_BANK_FILE);
+                            " was emptied by another program; it starts afresh from " KADREL_BANK_FILE);
         }
         generation = freshGeneration(this);
         return startAfresh(length, hash, 0);
@@ -229,8 +226,7 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
     if (bankMissing) {
         streaks.fail(reporter, Streak::Missing,
                      KADREL_BANK_FILE
-                     " is missing; balances are not shown or "
-                     "spent until it is back or a bot that "
+                     " is missing; balances are not shown or spent until it is back or a bot that "
                      "holds them saves it again");
         return false;
     }
@@ -288,8 +284,7 @@ BankJournal::Sync BankJournal::catchUp() {
         if (bankStamp.state != platform::FileState::Missing || header.bankLength == 0) return reload();
         if (!damaged) {
             reporter.report(KADREL_BANK_FILE
-                            " is missing; the next save writes it again from the balances this bot "
-                            "holds");
+                            " is missing; the next save writes it again from the balances this bot holds");
         }
     }
     if (size < seen) return reload();
@@ -364,9 +359,7 @@ void BankJournal::end() noexcept {
             streaks.end(Streak::Write);
         } else {
             streaks.fail(reporter, Streak::Write,
-                         KADREL_BANK_JOURNAL
-                         " could not be written; changes are "
-                         "kept in memory until the next save");
+                         KADREL_BANK_JOURNAL " could not be written; changes are kept in memory until the next save");
         }
     }
     journal.unlock();
@@ -396,9 +389,7 @@ bool BankJournal::commit() {
 void BankJournal::makeDurable() {
     if (!appender.makeDurable(journal)) {
         streaks.fail(reporter, Streak::Write,
-                     KADREL_BANK_JOURNAL
-                     " could not be written; changes are kept "
-                     "in memory until the next save");
+                     KADREL_BANK_JOURNAL " could not be written; changes are kept in memory until the next save");
     }
 }
 

@@ -85,7 +85,7 @@ private:
     Sync catchUp();
     Sync reload();
     bool readBank(uint64_t& length, uint64_t& hash, bool& missing);
-    void setBankAside();
+    bool setBankAside();
     bool recoverJournal(uint64_t length, uint64_t hash, bool bankMissing);
     bool adoptBank(JournalHeader& header, uint64_t size, uint64_t length, uint64_t hash);
     bool applyJournal(uint64_t from, uint64_t to);

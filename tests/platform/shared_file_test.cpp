@@ -12,6 +12,7 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -212,6 +213,39 @@ TEST(RemoveFilesMatching, RemovesOnlyNamesWithBothEnds) {
         EXPECT_TRUE(scratch.exists(name)) << name;
     }
 }
+
+TEST(RemoveFilesMatching, PassesOverAFileStillBeingWritten) {
+    testing::ScratchDir scratch;
+    platform::FileReplacement writing;
+    ASSERT_EQ(writing.begin("Quorlen.bank", "Quorlen.bank.5.6.tmp"), platform::FileReplacement::Began::Ready);
+    platform::removeFilesMatching("Quorlen.bank.", ".tmp");
+    EXPECT_TRUE(writing.write("abc", 3) && writing.commit());
+    EXPECT_EQ(scratch.read("Quorlen.bank"), "abc");
+}
+
+TEST(SharedFile, KnowsWhetherItIsStillTheFileAtItsPath) {
+    testing::ScratchDir scratch;
+    SharedFile journal;
+    ASSERT_EQ(journal.open("journal"), SharedFile::Opened::Ready);
+    EXPECT_TRUE(journal.isAt("journal"));
+    std::filesystem::rename(scratch.path() / "journal", scratch.path() / "moved");
+    EXPECT_FALSE(journal.isAt("journal"));
+    scratch.write("journal", "");
+    EXPECT_FALSE(journal.isAt("journal"));
+}
+
+#if !defined(_WIN32)
+TEST(SharedFile, ACreatedFileTakesTheModeOfItsModel) {
+    testing::ScratchDir scratch;
+    scratch.write("bank", "");
+    ASSERT_EQ(chmod("bank", 0660), 0);
+    SharedFile journal;
+    ASSERT_EQ(journal.open("journal", "bank"), SharedFile::Opened::Ready);
+    struct stat status {};
+    ASSERT_EQ(stat("journal", &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0660u) << "a second account of the bank's group could not write it";
+}
+#endif
 
 }  // namespace
 }  // namespace kadrel
