@@ -30,6 +30,7 @@ const ProfileCase cases[] = {
     {"inner blanks kept", "[Item0]\nName=Super Shield  Pack\n", "Item0", "Name", 192, "Super Shield  Pack"},
     {"double quotes unwrapped", "[Item0]\nName=\"Super Shield\"\n", "Item0", "Name", 192, "Super Shield"},
     {"single quotes unwrapped", "[Item0]\nName='Shield'\n", "Item0", "Name", 192, "Shield"},
+    {"empty quotes unwrapped", "[Item0]\nName=\"\"\n", "Item0", "Name", 192, ""},
     {"blanks inside quotes kept", "[Item0]\nName=\"  x  \"\n", "Item0", "Name", 192, "  x  "},
     {"unbalanced quote kept", "[Item0]\nName=\"Shield\n", "Item0", "Name", 192, "\"Shield"},
     {"mixed quotes kept", "[Item0]\nName=\"Shield'\n", "Item0", "Name", 192, "\"Shield'"},
