@@ -65,9 +65,10 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
 }
 
 // The bank and journal of the current directory, opened as one more bot
-// would. The plug-in's status lines have no host to go to here.
+// would. The plug-in's status lines, which a bot sends to its host, go to
+// the error stream.
 struct SharedBank final : BankReporter {
-    void report(const char*) override {}
+    void report(const char* message) override { std::cerr << "kadrel bank: " << message << '\n'; }
     Ledger ledger;
     BankJournal bank{ledger, *this, 1};
 };
