@@ -218,9 +218,13 @@ const Case cases[] = {
          EXPECT_EQ(host.say(1, alice, "donate", "Bob:10"), "10 credits donated to Bob");
          scratch.write(KADREL_BANK_JOURNAL, "");
          EXPECT_EQ(host.say(2, alice, "creds"), balance(100));
+         EXPECT_EQ(host.texts()[0],
+                   KADREL_BANK_JOURNAL " was emptied by another program; it starts afresh from " KADREL_BANK_FILE);
          EXPECT_EQ(host.say(1, alice, "creds"), balance(100));
          fs::rename(scratch.path() / KADREL_BANK_JOURNAL, scratch.path() / "moved");
          EXPECT_EQ(host.say(1, alice, "donate", "Bob:100"), "100 credits donated to Bob");
+         EXPECT_EQ(host.texts()[0],
+                   KADREL_BANK_JOURNAL " was moved or replaced by another program; the balances are read again");
          EXPECT_EQ(host.say(2, alice, "donate", "Carol:100"), "You do not have enough credits");
          return Ledger{{"Alice", 0}, {"Bob", 150}};
      }},
