@@ -37,13 +37,6 @@ uint64_t freshGeneration(const void* salt) {
     return mixed ^ (mixed >> 31);
 }
 
-// Whether the stamp is that of the bank of this length: a missing file stands
-// for an empty bank.
-bool stampShowsBank(const platform::FileStamp& stamp, uint64_t length) {
-    return stamp.state == platform::FileState::Regular ? stamp.size == length
-                                                       : stamp.state == platform::FileState::Missing && length == 0;
-}
-
 }  // namespace
 
 void BankJournal::attach() {
@@ -266,9 +259,10 @@ BankJournal::Sync BankJournal::catchUp() {
     const platform::FileStamp stamp = platform::stampOf(bank::fileName);
     if (header.generation != generation) {
         // A checkpoint that folded exactly what this ledger holds needs no
-        // reload: the new bank is this ledger without its unwritten changes.
+        // reload: the new bank is this ledger without its unwritten changes,
+        // as long as a file of its length is what lies at the path.
         if (header.foldedGeneration != generation || header.foldedLength != seen || header.foldedLength == 0 ||
-            !stampShowsBank(stamp, header.bankLength)) {
+            stamp.state != platform::FileState::Regular || stamp.size != header.bankLength) {
             return reload();
         }
         generation = header.generation;

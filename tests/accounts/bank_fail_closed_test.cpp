@@ -229,6 +229,7 @@ const Case cases[] = {
          EXPECT_EQ(host.say(1, alice, "donate", "Bob:100"), "100 credits donated to Bob");
          EXPECT_EQ(host.texts()[0],
                    KADREL_BANK_JOURNAL " was moved or replaced by another program; the balances are read again");
+         EXPECT_EQ(host.texts().size(), 2u) << "the new journal taken for one emptied";
          EXPECT_EQ(host.say(2, alice, "donate", "Carol:100"), "You do not have enough credits");
          return Ledger{{"Alice", 0}, {"Bob", 150}};
      }},
