@@ -73,9 +73,7 @@ bool BankJournal::installBank(platform::FileReplacement& replacement, uint64_t l
     // place without one is taken for a copy, with the records on top.
     if (!writeJournalHeader(journal, header) || !journal.flush()) return false;
     if (!replacement.commit()) {
-        header.pendingLength = 0;
-        header.pendingHash = 0;
-        writeJournalHeader(journal, header);
+        withdrawAnnouncement(journal, header);
         return false;
     }
     bankStamp = platform::stampOf(bank::fileName);
@@ -107,27 +105,29 @@ BankJournal::Saved BankJournal::checkpointLocked(bool foldsJournal) {
 // The new bank is written from the ledger as it stood at one place in the
 // journal; it is put in place only when nobody has changed anything since.
 BankJournal::Saved BankJournal::checkpointUnlocked() {
-    begin();
-    const bool taken = locked && synced && appender.append(journal, seen);
-    const uint64_t takenGeneration = generation;
-    const uint64_t takenSeen = seen;
-    end();
+    bool taken = false;
+    uint64_t takenGeneration = 0;
+    uint64_t takenSeen = 0;
+    {
+        const Hold hold(*this);
+        taken = locked && synced && appender.append(journal, seen);
+        takenGeneration = generation;
+        takenSeen = seen;
+    }
     if (!taken) return Saved::Failed;
     platform::FileReplacement replacement;
     uint64_t length = 0;
     uint64_t hash = 0;
     const Saved prepared = prepareBank(replacement, length, hash);
     if (prepared != Saved::Written) return prepared;
-    begin();
-    Saved saved = Saved::Failed;
-    if (locked && synced && generation == takenGeneration && seen == takenSeen && !appender.pending() &&
-        installBank(replacement, length, hash)) {
-        appender.forget();
-        if (!startAfresh(length, hash, seen)) synced = false;
-        saved = Saved::Written;
+    const Hold hold(*this);
+    if (!locked || !synced || generation != takenGeneration || seen != takenSeen || appender.pending() ||
+        !installBank(replacement, length, hash)) {
+        return Saved::Failed;
     }
-    end();
-    return saved;
+    appender.forget();
+    if (!startAfresh(length, hash, seen)) synced = false;
+    return Saved::Written;
 }
 
 void BankJournal::checkpoint(int attempts) {
@@ -138,42 +138,25 @@ void BankJournal::checkpoint(int attempts) {
         for (int tries = 0; tries < unlockedTries && saved == Saved::Failed; ++tries) saved = checkpointUnlocked();
         // Other bots kept changing the journal meanwhile: this time they wait.
         if (saved == Saved::Failed) {
-            begin();
-            try {
-                saved = checkpointLocked(true);
-            } catch (...) {
-                end();
-                throw;
-            }
-            end();
+            const Hold hold(*this);
+            saved = checkpointLocked(true);
         }
         if (saved == Saved::Written) streaks.end(Streak::Save);
         if (saved != Saved::Failed) return;
     }
-    streaks.fail(reporter, Streak::Save,
-                 journal.isOpen() && !appender.pending() ? KADREL_BANK_FILE
-                     " could not be saved; the changes stay in " KADREL_BANK_JOURNAL
-                                                         : KADREL_BANK_FILE
-                     " could not be saved; changes are kept in memory until the next "
-                     "save");
+    const char* const inJournal = KADREL_BANK_FILE " could not be saved; the changes stay in " KADREL_BANK_JOURNAL;
+    const char* const inMemory = KADREL_BANK_FILE " could not be saved; changes are kept in memory until the next save";
+    streaks.fail(reporter, Streak::Save, journal.isOpen() && !appender.pending() ? inJournal : inMemory);
 }
 
 bool BankJournal::rewrite(const std::function<void(Ledger&)>& edit) {
     attach();
-    begin();
-    Saved saved = Saved::Failed;
-    try {
-        if (synced) {
-            edit(ledger);
-            saved = checkpointLocked(false);
-            // An edit that did not reach the bank is undone by a reload.
-            if (saved != Saved::Written) synced = false;
-        }
-    } catch (...) {
-        end();
-        throw;
-    }
-    end();
+    const Hold hold(*this);
+    if (!synced) return false;
+    edit(ledger);
+    const Saved saved = checkpointLocked(false);
+    // An edit that did not reach the bank is undone by a reload.
+    if (saved != Saved::Written) synced = false;
     return saved == Saved::Written;
 }
 

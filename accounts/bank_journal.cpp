@@ -206,11 +206,7 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
         generation = header.generation;
         return startAfresh(length, hash, 0);
     }
-    if (pending) {
-        header.pendingHash = 0;
-        header.pendingLength = 0;
-        if (!writeJournalHeader(journal, header)) return false;
-    }
+    if (pending && !withdrawAnnouncement(journal, header)) return false;
     if (header.bankLength == length && header.bankHash == hash) {
         generation = header.generation;
         seen = journalHeaderSize;
@@ -360,23 +356,18 @@ void BankJournal::end() noexcept {
     locked = false;
 }
 
+// Only a bank that is ready is spent from: the lock is held and `seen` is
+// the journal's end.
 bool BankJournal::commit() {
     if (!attached) return true;
-    if (locked && synced && appender.append(journal, seen)) {
+    if (appender.append(journal, seen)) {
         streaks.end(Streak::Write);
         return true;
     }
-    if (locked) {
-        streaks.fail(reporter, Streak::Write,
-                     KADREL_BANK_JOURNAL " could not be written; balances are not spent until it can");
-    }
+    streaks.fail(reporter, Streak::Write,
+                 KADREL_BANK_JOURNAL " could not be written; balances are not spent until it can");
     appender.dropFrom(changeMark);
-    if (locked) {
-        reload();
-    } else {
-        ledger.clear();
-        appender.applyTo(ledger);
-    }
+    reload();
     return false;
 }
 

@@ -80,6 +80,19 @@ private:
     enum class Sync { Ready, Failed };
     enum class Saved { Written, Skipped, Failed };
 
+    // begin() to end() over a scope, so that a throw in between lets the
+    // lock go.
+    class Hold {
+    public:
+        explicit Hold(BankJournal& bank) : bank(bank) { bank.begin(); }
+        ~Hold() { bank.end(); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        BankJournal& bank;
+    };
+
     void attach();
     bool lockJournal();
     Sync catchUp();

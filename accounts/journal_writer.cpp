@@ -71,6 +71,12 @@ bool writeJournalHeader(platform::SharedFile& journal, const JournalHeader& head
     return journal.writeAt(0, &header, sizeof header);
 }
 
+bool withdrawAnnouncement(platform::SharedFile& journal, JournalHeader& header) {
+    header.pendingLength = 0;
+    header.pendingHash = 0;
+    return writeJournalHeader(journal, header);
+}
+
 bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header) {
     uint64_t size = 0;
     const uint64_t kept = journal.size(size) && size >= journalHeaderSize ? journalHeaderSize : 0;

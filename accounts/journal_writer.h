@@ -47,6 +47,9 @@ private:
 
 bool writeJournalHeader(platform::SharedFile& journal, const JournalHeader& header);
 
+// Clears the header's announcement of a new bank that is not in place.
+bool withdrawAnnouncement(platform::SharedFile& journal, JournalHeader& header);
+
 // Cuts the records and makes that durable, then writes the header: a crash in
 // between leaves the old header over no records, never a new header over
 // records already folded. The old header stays until then so that the

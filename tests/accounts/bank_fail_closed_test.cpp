@@ -31,7 +31,6 @@ using stand_in::PlayerRecord;
 
 const PlayerRecord alice("Alice");
 const PlayerRecord op = PlayerRecord("Op").accessLevel(1);
-const char* const unavailable = bankUnavailable;
 
 // Which calls fail, and what the flush of a new bank found the lock to be.
 struct Faults {
@@ -113,9 +112,6 @@ struct Host final : RequestCollector {
         faults = Faults{};
         platform::systemCalls = real;
     }
-    std::string say(uint32_t bot, const PlayerRecord& who, const char* word, const char* text = "") {
-        return reply(bot, who, word, text);
-    }
     // The host dies: no term event, nothing saved.
     void die() { destroyInstances(); }
 };
@@ -132,15 +128,15 @@ std::string balance(int32_t credits) { return "You have " + std::to_string(credi
 const Case cases[] = {
     {"a damaged bank keeps its journal",
      [](Host& host, const ScratchDir& scratch) {
-         EXPECT_EQ(host.say(1, op, "cgive", "Alice:7"), "Credits added");
+         EXPECT_EQ(host.reply(1, op, "cgive", "Alice:7"), "Credits added");
          host.die();
          const std::string bank = scratch.read(bankFileName());
          scratch.write(bankFileName(), bank + "x");
          host.init(3);
-         EXPECT_EQ(host.say(3, alice, "creds"), unavailable) << "an empty bank shown";
+         EXPECT_EQ(host.reply(3, alice, "creds"), bankUnavailable) << "an empty bank shown";
          EXPECT_TRUE(scratch.exists("Quorlen.bank.damaged.journal"));
          scratch.write(bankFileName(), bank);  // the operator's repair, put back
-         EXPECT_EQ(host.say(3, alice, "creds"), balance(107));
+         EXPECT_EQ(host.reply(3, alice, "creds"), balance(107));
          return Ledger{{"Alice", 107}, {"Bob", 50}};
      }},
     {"a missing bank is written again by a bot that holds it",
@@ -148,10 +144,10 @@ const Case cases[] = {
          host.prize(1, alice, 5);
          fs::remove(scratch.path() / bankFileName());
          host.init(3);
-         EXPECT_EQ(host.say(3, alice, "donate", "Bob:1"), unavailable);
-         EXPECT_EQ(host.say(1, alice, "creds"), balance(105));
+         EXPECT_EQ(host.reply(3, alice, "donate", "Bob:1"), bankUnavailable);
+         EXPECT_EQ(host.reply(1, alice, "creds"), balance(105));
          host.tick(1, saveInterval);
-         EXPECT_EQ(host.say(3, alice, "creds"), balance(105));
+         EXPECT_EQ(host.reply(3, alice, "creds"), balance(105));
          return Ledger{{"Alice", 105}, {"Bob", 50}};
      }},
     {"a journal that cannot be opened refuses spending",
@@ -161,8 +157,8 @@ const Case cases[] = {
          fs::create_directory(scratch.path() / KADREL_BANK_JOURNAL);
          host.init(1);
          host.init(2);
-         EXPECT_EQ(host.say(1, alice, "donate", "Bob:100"), unavailable);
-         EXPECT_EQ(host.say(2, alice, "donate", "Carol:100"), unavailable);
+         EXPECT_EQ(host.reply(1, alice, "donate", "Bob:100"), bankUnavailable);
+         EXPECT_EQ(host.reply(2, alice, "donate", "Carol:100"), bankUnavailable);
          host.term(1);
          host.term(2);
          fs::remove(scratch.path() / KADREL_BANK_JOURNAL);
@@ -171,23 +167,23 @@ const Case cases[] = {
     {"a lock that fails refuses spending and keeps gifts",
      [](Host& host, const ScratchDir&) {
          faults.locks = true;
-         EXPECT_EQ(host.say(1, alice, "donate", "Bob:100"), unavailable);
-         EXPECT_EQ(host.say(2, op, "cgive", "Dan:5"), "Credits added");
-         EXPECT_EQ(host.say(2, op, "ctake", "Bob:5"), unavailable);
+         EXPECT_EQ(host.reply(1, alice, "donate", "Bob:100"), bankUnavailable);
+         EXPECT_EQ(host.reply(2, op, "cgive", "Dan:5"), "Credits added");
+         EXPECT_EQ(host.reply(2, op, "ctake", "Bob:5"), bankUnavailable);
          faults.locks = false;
-         EXPECT_EQ(host.say(1, alice, "donate", "Carol:100"), "100 credits donated to Carol");
-         EXPECT_EQ(host.say(2, alice, "donate", "Bob:100"), "You do not have enough credits");
+         EXPECT_EQ(host.reply(1, alice, "donate", "Carol:100"), "100 credits donated to Carol");
+         EXPECT_EQ(host.reply(2, alice, "donate", "Bob:100"), "You do not have enough credits");
          return Ledger{{"Alice", 0}, {"Bob", 50}, {"Carol", 100}, {"Dan", 5}};
      }},
     {"a full disk refuses a spend it cannot record",
      [](Host& host, const ScratchDir&) {
          faults.writes = true;
-         EXPECT_EQ(host.say(1, alice, "donate", "Bob:100"), unavailable);
-         EXPECT_EQ(host.say(2, alice, "donate", "Carol:100"), unavailable);
-         EXPECT_EQ(host.say(2, alice, "buy", "shield"), unavailable);
+         EXPECT_EQ(host.reply(1, alice, "donate", "Bob:100"), bankUnavailable);
+         EXPECT_EQ(host.reply(2, alice, "donate", "Carol:100"), bankUnavailable);
+         EXPECT_EQ(host.reply(2, alice, "buy", "shield"), bankUnavailable);
          faults.writes = false;
-         EXPECT_EQ(host.say(2, alice, "donate", "Carol:100"), "100 credits donated to Carol");
-         EXPECT_EQ(host.say(1, alice, "creds"), balance(0));
+         EXPECT_EQ(host.reply(2, alice, "donate", "Carol:100"), "100 credits donated to Carol");
+         EXPECT_EQ(host.reply(1, alice, "creds"), balance(0));
          return Ledger{{"Alice", 0}, {"Bob", 50}, {"Carol", 100}};
      }},
     {"a gift made while the bank is unreadable reaches the bank",
@@ -197,8 +193,8 @@ const Case cases[] = {
          fs::remove(scratch.path() / bankFileName());
          fs::create_directory(scratch.path() / bankFileName());
          host.init(1);
-         EXPECT_EQ(host.say(1, op, "cgive", "Alice:9"), "Credits added");
-         EXPECT_EQ(host.say(1, alice, "creds"), unavailable);
+         EXPECT_EQ(host.reply(1, op, "cgive", "Alice:9"), "Credits added");
+         EXPECT_EQ(host.reply(1, alice, "creds"), bankUnavailable);
          host.term(1);
          host.die();  // only the journal can have kept it
          fs::remove(scratch.path() / bankFileName());
@@ -209,28 +205,28 @@ const Case cases[] = {
      [](Host& host, const ScratchDir& scratch) {
          host.prize(1, alice, 5);
          scratch.write(bankFileName(), bankBytes({{"Alice", 20}, {"Cid", 30}}));
-         EXPECT_EQ(host.say(2, alice, "creds"), balance(25));
+         EXPECT_EQ(host.reply(2, alice, "creds"), balance(25));
          EXPECT_EQ(host.texts()[0], KADREL_BANK_FILE
                    " was replaced by another program; its balances are taken, with "
                    "the changes in " KADREL_BANK_JOURNAL " on top");
          host.tick(1, saveInterval);
-         EXPECT_EQ(host.say(1, alice, "creds"), balance(25));
+         EXPECT_EQ(host.reply(1, alice, "creds"), balance(25));
          return Ledger{{"Alice", 25}, {"Cid", 30}};
      }},
     {"a journal emptied or moved by hand is noticed by every bot",
      [](Host& host, const ScratchDir& scratch) {
-         EXPECT_EQ(host.say(1, alice, "donate", "Bob:10"), "10 credits donated to Bob");
+         EXPECT_EQ(host.reply(1, alice, "donate", "Bob:10"), "10 credits donated to Bob");
          scratch.write(KADREL_BANK_JOURNAL, "");
-         EXPECT_EQ(host.say(2, alice, "creds"), balance(100));
+         EXPECT_EQ(host.reply(2, alice, "creds"), balance(100));
          EXPECT_EQ(host.texts()[0],
                    KADREL_BANK_JOURNAL " was emptied by another program; it starts afresh from " KADREL_BANK_FILE);
-         EXPECT_EQ(host.say(1, alice, "creds"), balance(100));
+         EXPECT_EQ(host.reply(1, alice, "creds"), balance(100));
          fs::rename(scratch.path() / KADREL_BANK_JOURNAL, scratch.path() / "moved");
-         EXPECT_EQ(host.say(1, alice, "donate", "Bob:100"), "100 credits donated to Bob");
+         EXPECT_EQ(host.reply(1, alice, "donate", "Bob:100"), "100 credits donated to Bob");
          EXPECT_EQ(host.texts()[0],
                    KADREL_BANK_JOURNAL " was moved or replaced by another program; the balances are read again");
          EXPECT_EQ(host.texts().size(), 2u) << "the new journal taken for one emptied";
-         EXPECT_EQ(host.say(2, alice, "donate", "Carol:100"), "You do not have enough credits");
+         EXPECT_EQ(host.reply(2, alice, "donate", "Carol:100"), "You do not have enough credits");
          return Ledger{{"Alice", 0}, {"Bob", 150}};
      }},
 #ifdef _WIN32
@@ -241,7 +237,7 @@ const Case cases[] = {
          host.tick(1, saveInterval);
          faults.replaceLosesOld = false;
          EXPECT_EQ(parseBank(scratch.read(bankFileName())), (Ledger{{"Alice", 105}, {"Bob", 50}}));
-         EXPECT_EQ(host.say(2, alice, "creds"), balance(105));
+         EXPECT_EQ(host.reply(2, alice, "creds"), balance(105));
          return Ledger{{"Alice", 105}, {"Bob", 50}};
      }},
 #endif
