@@ -146,7 +146,7 @@ void BankJournal::checkpoint(int attempts) {
     }
     const char* const inJournal = KADREL_BANK_FILE " could not be saved; the changes stay in " KADREL_BANK_JOURNAL;
     const char* const inMemory = KADREL_BANK_FILE " could not be saved; changes are kept in memory until the next save";
-    streaks.fail(reporter, Streak::Save, journal.isOpen() && !appender.pending() ? inJournal : inMemory);
+    streaks.fail(reporter, Streak::Save, appender.pending() ? inMemory : inJournal);
 }
 
 bool BankJournal::rewrite(const std::function<void(Ledger&)>& edit) {

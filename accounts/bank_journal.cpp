@@ -286,10 +286,17 @@ BankJournal::Sync BankJournal::catchUp() {
 }
 
 void BankJournal::load() {
+    keepsOpen = true;
     attach();
     synced = false;
     begin();
     end();
+}
+
+void BankJournal::close() {
+    keepsOpen = false;
+    makeDurable();
+    journal.close();
 }
 
 void BankJournal::begin() {
@@ -354,6 +361,10 @@ void BankJournal::end() noexcept {
     }
     journal.unlock();
     locked = false;
+    if (!keepsOpen) {
+        appender.makeDurable(journal);
+        journal.close();
+    }
 }
 
 // Only a bank that is ready is spent from: the lock is held and `seen` is

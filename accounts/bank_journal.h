@@ -40,8 +40,13 @@ public:
     BankJournal& operator=(const BankJournal&) = delete;
 
     // Reads bank and journal into the ledger, opening (or creating) the
-    // journal first.
+    // journal first. It stays open until close().
     void load();
+
+    // Brings the journal to the disk and lets go of it, as at a disconnect:
+    // until the next load, a change opens it for just its own time, so that
+    // a bot at rest holds no file.
+    void close();
 
     // Between begin() and end() the bot holds the lock and its ledger holds
     // every change made so far by anybody; changes noted meanwhile are
@@ -53,6 +58,9 @@ public:
     // then holds only this bot's own changes, and no balance may be shown or
     // spent from it.
     bool ready() const { return !attached || synced; }
+    // Nothing may reach the host meanwhile: it may answer by calling another
+    // bot of this process, which would then wait for this lock.
+    bool holdsLock() const { return locked; }
 
     // Appends what the change under way noted, before it is answered. False
     // when that fails: the change is then undone and must be refused.
@@ -128,6 +136,7 @@ private:
     bool locked = false;
     bool synced = false;
     bool knowsJournal = false;  // has seen a header in the open journal
+    bool keepsOpen = false;     // between a load and a close
 };
 
 }  // namespace kadrel

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 
 #include "accounts/bank_journal.h"
 #include "accounts/ledger.h"
@@ -49,8 +50,10 @@ public:
     // Event dispatch (host/).
     void dispatch(const BotEvent& event);
 
-    // Requests to the host (host/).
-    void sendRequest(BotEvent& request) const;
+    // Requests to the host (host/). None goes out while this bot holds the
+    // bank's lock, nor ahead of one held back then: they wait, in order,
+    // for sendHeldRequests once the event is handled.
+    void sendHeldRequests();
     void echo(const char* text) const;
     void sayPrivate(const HostPlayer& player, const char* text) const;
     void sayTeam(uint16_t team, const char* text) const;
@@ -96,10 +99,21 @@ public:
     void resetCredits(const HostPlayer& sender, const ChatCommand& command);
 
 private:
+    // A request held back with its own copy of the text that `textSlot`
+    // points at.
+    struct HeldRequest {
+        BotEvent request;
+        int textSlot;
+        CharString text;
+    };
+
+    void sendRequest(BotEvent request, int textSlot) const;
     // The bank's status lines go to the host as echoes.
     void report(const char* message) override;
     void handshake(const BotEvent& event);
     void countDownToSave();
+
+    mutable std::deque<HeldRequest> heldRequests;
 };
 
 // The answer to a command that would show or spend a balance while the bank

@@ -26,7 +26,9 @@ void BotInstance::dispatch(const BotEvent& event) {
         case EventTerm:
             echo("DLL plugin disconnected.");
             saveBank(termSaveAttempts);
-            bank.makeDurable();
+            // The host may run on for long without this bot: its folder must
+            // not be held open meanwhile.
+            bank.close();
             break;
         case EventTick:
             countDownToSave();

@@ -44,4 +44,8 @@ void KADREL_CALL talk(BotEvent& event) {
         instance->dispatch(event);
     } catch (...) {
     }
+    try {
+        instance->sendHeldRequests();
+    } catch (...) {
+    }
 }

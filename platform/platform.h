@@ -148,7 +148,10 @@ public:
     void close();
 
     // Waits for the lock. It excludes every other SharedFile of the same file,
-    // in this process (each bot opens its own) and in every other.
+    // in this process (each bot opens its own) and in every other. While this
+    // process already holds a lock, the holder may be a bot further up this
+    // very thread, reached through the host's callback, and can never let go:
+    // the lock is then only tried a few times, a short pause apart.
     bool lock();
     // Takes the lock only when nobody holds it; never waits.
     bool tryLock();
@@ -163,7 +166,14 @@ public:
     bool flush();
 
 private:
+    // The system's lock, as above but for the bookkeeping of this process's
+    // locks; one half each.
+    bool waitForLock();
+    bool lockNow();
+    void releaseLock();
+
     intptr_t handle = -1;
+    bool locked = false;
 };
 
 // Removes every file of the current directory whose name starts with

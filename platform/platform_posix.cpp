@@ -304,7 +304,9 @@ SharedFile::Opened SharedFile::open(const char* path, const char* like) {
         // then has what the umask gave it, and a second account is told
         // why it cannot open it.
         [[maybe_unused]] const int grouped = fchown(descriptor, static_cast<uid_t>(-1), model.st_gid);
-        [[maybe_unused]] const int moded = fchmod(descriptor, model.st_mode & 0666);
+        // Its owner keeps the right to write, which a read-only bank lacks:
+        // the journal is written whether or not the bank can be saved.
+        [[maybe_unused]] const int moded = fchmod(descriptor, (model.st_mode & 0666) | S_IWUSR);
     }
     handle = descriptor;
     return Opened::Ready;
@@ -319,22 +321,23 @@ bool SharedFile::isAt(const char* path) const {
 
 void SharedFile::close() {
     if (handle == -1) return;
+    unlock();
     ::close(static_cast<int>(handle));
     handle = -1;
 }
 
 // flock belongs to the open file description, so two bots of one process,
 // each with its own descriptor, exclude each other as two processes do.
-bool SharedFile::lock() {
+bool SharedFile::waitForLock() {
     for (;;) {
         if (systemCalls.flock(static_cast<int>(handle), LOCK_EX) == 0) return true;
         if (errno != EINTR) return false;
     }
 }
 
-bool SharedFile::tryLock() { return systemCalls.flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0; }
+bool SharedFile::lockNow() { return systemCalls.flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0; }
 
-void SharedFile::unlock() { systemCalls.flock(static_cast<int>(handle), LOCK_UN); }
+void SharedFile::releaseLock() { systemCalls.flock(static_cast<int>(handle), LOCK_UN); }
 
 bool SharedFile::size(uint64_t& bytes) const {
     struct stat status {};

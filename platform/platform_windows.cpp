@@ -267,6 +267,7 @@ bool SharedFile::isAt(const char* path) const {
 
 void SharedFile::close() {
     if (handle == noHandle) return;
+    unlock();
     CloseHandle(asHandle(handle));
     handle = noHandle;
 }
@@ -285,18 +286,18 @@ OVERLAPPED lockPlace() {
 
 }  // namespace
 
-bool SharedFile::lock() {
+bool SharedFile::waitForLock() {
     OVERLAPPED place = lockPlace();
     return systemCalls.lockFile(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
 }
 
-bool SharedFile::tryLock() {
+bool SharedFile::lockNow() {
     OVERLAPPED place = lockPlace();
     return systemCalls.lockFile(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                                 &place) != 0;
 }
 
-void SharedFile::unlock() {
+void SharedFile::releaseLock() {
     OVERLAPPED place = lockPlace();
     UnlockFileEx(asHandle(handle), 0, 1, 0, &place);
 }

@@ -2,19 +2,49 @@
 // requests collected from the callback.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bank_model.h"
 #include "scratch_dir.h"
 #include "test_host.h"
 
 namespace kadrel::testing {
 namespace {
 
+namespace fs = std::filesystem;
+
 const Texts greeting = {"DLL plugin connected.", "Loading data...", "Data loaded"};
 const std::string bankFile = "Quorlen.bank";
+const PlayerRecord op = PlayerRecord("Op").accessLevel(1);
+const PlayerRecord alice("Alice");
+
+// The files in `folder` that this process holds open; on Windows, those that
+// cannot be opened without sharing.
+int heldFiles(const fs::path& folder) {
+    int held = 0;
+#ifdef _WIN32
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const HANDLE file = CreateFileW(entry.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        held += file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+#else
+    const std::string prefix = fs::canonical(folder).string() + "/";
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        held += fs::read_symlink(entry.path(), error).string().starts_with(prefix);
+    }
+#endif
+    return held;
+}
 
 class Talk : public ::testing::Test {
 protected:
@@ -97,6 +127,50 @@ TEST_F(Talk, EventsWithoutTheirRecordsAreDroppedQuietly) {
     EXPECT_TRUE(host.requests.empty());
     host.term(7);
     EXPECT_EQ(host.texts(), (Texts{"DLL plugin disconnected."})) << "the bot still works";
+}
+
+// A host that runs on after a disconnect may move or remove the bot's folder:
+// a bot holds none of its files but while it is connected, whatever events
+// come meanwhile, and one never connected holds none at all.
+TEST(TalkFolder, ABotLetsGoOfItsFilesAtTheDisconnect) {
+    const ScratchFolder base;
+    const fs::path arena = base.path() / "arena";
+    fs::create_directory(arena);
+    TestHost host;
+    {
+        const tools::WorkingDirectory inside(arena);
+        host.init(7);
+        host.command(7, op, "cgive", "Alice:5");
+        EXPECT_GT(heldFiles(arena), 0) << "the journal stays open while the bot is connected";
+        host.term(7);
+        host.command(7, op, "cgive", "Alice:5");
+        host.tick(7, 300);
+        host.tick(8, 300);
+    }
+    EXPECT_EQ(heldFiles(arena), 0);
+    std::error_code error;
+    fs::remove_all(arena, error);
+    EXPECT_FALSE(fs::exists(arena)) << error.message();
+}
+
+// A host may answer a status line by sending events itself, here the
+// connection of a second bot of the same folder: neither bot may wait for
+// the other's lock, and both hold the same balances afterwards.
+TEST_F(Talk, AHostMayConnectAnotherBotFromItsCallback) {
+    scratch.write(bankFile, bankRecord("Alice", 100));
+    scratch.write(bankFile + ".journal", std::string(64, 'x'));
+    bool connected = false;
+    host.onRequest = [&](const Request& request) {
+        if (connected || request.text.find("is damaged; it was copied to") == std::string::npos) return;
+        connected = true;
+        host.init(9);
+    };
+    host.init(7);
+    host.onRequest = nullptr;
+    ASSERT_TRUE(connected);
+    host.command(7, op, "cgive", "Alice:5");
+    EXPECT_EQ(host.reply(9, alice, "creds"), "You have 105 credits");
+    EXPECT_EQ(host.reply(7, alice, "creds"), "You have 105 credits");
 }
 
 TEST(TalkUnload, ANewLoadStartsWithoutTheOldInstances) {

@@ -24,9 +24,10 @@ RequestCollector::~RequestCollector() { current = nullptr; }
 uintptr_t RequestCollector::callbackSlot() { return reinterpret_cast<uintptr_t>(&RequestCollector::callback); }
 
 void RequestCollector::deliver(BotEvent& event) {
+    const uint32_t outer = deliveringHandle;
     deliveringHandle = event.handle;
     talk(event);
-    deliveringHandle = 0;
+    deliveringHandle = outer;
 }
 
 void KADREL_CALL RequestCollector::callback(BotEvent& request) {
@@ -37,6 +38,7 @@ void KADREL_CALL RequestCollector::callback(BotEvent& request) {
     kept.code = request.code;
     std::memcpy(kept.p, request.p, sizeof kept.p);
     if (checked.text != nullptr) kept.text = checked.text;
+    if (current->onRequest) current->onRequest(Request(kept));
 }
 
 std::vector<std::string> RequestCollector::texts() const {

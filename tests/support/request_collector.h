@@ -42,6 +42,9 @@ public:
     static uintptr_t callbackSlot();
 
     std::vector<Request> requests;
+    // What the host does on a request once it is kept; a host may answer by
+    // sending events of its own from the callback.
+    std::function<void(const Request&)> onRequest;
     std::vector<std::string> texts() const;
     void clearRequests() { requests.clear(); }
     // The last line a command gets, with what came before it cleared; empty
