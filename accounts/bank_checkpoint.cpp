@@ -66,14 +66,15 @@ bool BankJournal::installBank(platform::FileReplacement& replacement, uint64_t l
     // A bank removed meanwhile is simply written again: this ledger holds it.
     const platform::FileStamp now = platform::stampOf(bank::fileName);
     if (now != bankStamp && now.state != platform::FileState::Missing) return false;
-    if (!readJournalHeader(journal, header, size) || !isSoundHeader(header)) return false;
+    JournalLayout layout;
+    if (!readJournalHeader(journal, header, size) || !soundLayout(header, size, layout)) return false;
     header.pendingLength = length;
     header.pendingHash = hash;
     // The announcement is on the disk before the rename: a bank found in
     // place without one is taken for a copy, with the records on top.
-    if (!writeJournalHeader(journal, header) || !journal.flush()) return false;
+    if (!writeJournalHeader(journal, header, layout) || !journal.flush()) return false;
     if (!replacement.commit()) {
-        withdrawAnnouncement(journal, header);
+        withdrawAnnouncement(journal, header, layout);
         return false;
     }
     bankStamp = platform::stampOf(bank::fileName);
@@ -88,7 +89,7 @@ BankJournal::Saved BankJournal::checkpointLocked(bool foldsJournal) {
     if (!locked || !synced) return Saved::Failed;
     // This bot's own changes go in first, so that the bank folds only what
     // every other bot can see.
-    const bool allWritten = appender.append(journal, seen);
+    const bool allWritten = appender.append(journal, seen, position);
     platform::FileReplacement replacement;
     uint64_t length = 0;
     uint64_t hash = 0;
@@ -98,7 +99,7 @@ BankJournal::Saved BankJournal::checkpointLocked(bool foldsJournal) {
     appender.forget();
     // Should this fail, the announcement in the header still tells every
     // reader that the records are in the new bank.
-    if (!startAfresh(length, hash, foldsJournal && allWritten ? seen : 0)) synced = false;
+    if (!startAfresh(length, hash, foldsJournal && allWritten ? seen : 0, sequenceAt(seen))) synced = false;
     return saved;
 }
 
@@ -110,7 +111,7 @@ BankJournal::Saved BankJournal::checkpointUnlocked() {
     uint64_t takenSeen = 0;
     {
         const Hold hold(*this);
-        taken = locked && synced && appender.append(journal, seen);
+        taken = locked && synced && appender.append(journal, seen, position);
         takenGeneration = generation;
         takenSeen = seen;
     }
@@ -126,7 +127,7 @@ BankJournal::Saved BankJournal::checkpointUnlocked() {
         return Saved::Failed;
     }
     appender.forget();
-    if (!startAfresh(length, hash, seen)) synced = false;
+    if (!startAfresh(length, hash, seen, sequenceAt(seen))) synced = false;
     return Saved::Written;
 }
 

@@ -126,7 +126,7 @@ bool BankJournal::setBankAside() {
 // A torn tail is cut off; damage is copied aside first.
 bool BankJournal::applyJournal(uint64_t from, uint64_t to) {
     LedgerApplier applier(ledger);
-    const JournalScan scan = scanJournal(journal, from, to, applier);
+    const JournalScan scan = scanJournal(journal, position.layout, from, to, applier);
     seen = scan.end;
     switch (scan.ending) {
         case JournalScan::Ending::Clean:
@@ -143,7 +143,7 @@ bool BankJournal::applyJournal(uint64_t from, uint64_t to) {
     return true;
 }
 
-bool BankJournal::startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLength) {
+bool BankJournal::startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLength, uint64_t firstSequence) {
     JournalHeader header{};
     std::memcpy(header.magic, journalMagic, sizeof journalMagic);
     header.generation = generation + 1;
@@ -151,11 +151,23 @@ bool BankJournal::startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLen
     header.bankHash = hash;
     header.foldedGeneration = generation;
     header.foldedLength = foldedLength;
-    if (!startJournalAfresh(journal, header)) return false;
+    header.firstSequence = firstSequence;
+    if (!startJournalAfresh(journal, header, position.layout)) return false;
     generation = header.generation;
-    seen = journalHeaderSize;
+    position = {currentLayout, firstSequence};
+    seen = currentLayout.headerSize;
     knowsJournal = true;
     return true;
+}
+
+// The sequence number the next record appended at `end` takes.
+uint64_t BankJournal::sequenceAt(uint64_t end) const {
+    return position.firstSequence + (end - position.layout.headerSize) / position.layout.recordSize;
+}
+
+void BankJournal::takePosition(const JournalHeader& header, const JournalLayout& layout) {
+    // An earlier layout numbered nothing: its records count from 1.
+    position = {layout, layout.isCurrent() && header.firstSequence != 0 ? header.firstSequence : 1};
 }
 
 // A bank put in place by anybody but the bots is taken as it is, with every
@@ -164,14 +176,14 @@ bool BankJournal::startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLen
 // generation of its own so that every other bot reads it too.
 bool BankJournal::adoptBank(JournalHeader& header, uint64_t size, uint64_t length, uint64_t hash) {
     generation = header.generation;
-    seen = journalHeaderSize;
-    if (!applyJournal(journalHeaderSize, size)) return false;
+    seen = position.layout.headerSize;
+    if (!applyJournal(seen, size)) return false;
     header.foldedGeneration = header.generation;
     header.foldedLength = 0;
     header.generation = generation + 1;
     header.bankLength = length;
     header.bankHash = hash;
-    if (!writeJournalHeader(journal, header) || !journal.flush()) return false;
+    if (!writeJournalHeader(journal, header, position.layout) || !journal.flush()) return false;
     generation = header.generation;
     reporter.report(KADREL_BANK_FILE
                     " was replaced by another program; its balances are taken, with the changes in " KADREL_BANK_JOURNAL
@@ -186,31 +198,33 @@ bool BankJournal::adoptBank(JournalHeader& header, uint64_t size, uint64_t lengt
 bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissing) {
     JournalHeader header{};
     uint64_t size = 0;
+    JournalLayout layout;
     bool haveHeader = readJournalHeader(journal, header, size);
-    if (haveHeader && !isSoundHeader(header)) {
+    if (haveHeader && !soundLayout(header, size, layout)) {
         copyJournalAside(journal, size, reporter);
         haveHeader = false;
     }
     if (!haveHeader) {
-        if (knowsJournal && journal.size(size) && size < journalHeaderSize) {
+        if (knowsJournal && journal.size(size) && size < oldLayout.headerSize) {
             reporter.report(KADREL_BANK_JOURNAL
                             " was emptied by another program; it starts afresh from " KADREL_BANK_FILE);
         }
         generation = freshGeneration(this);
-        return startAfresh(length, hash, 0);
+        return startAfresh(length, hash, 0, 1);
     }
     knowsJournal = true;
+    takePosition(header, layout);
     const bool pending = header.pendingHash != 0;
     const bool folded = pending && header.pendingHash == hash && header.pendingLength == length;
     if (folded) {
         generation = header.generation;
-        return startAfresh(length, hash, 0);
+        return startAfresh(length, hash, 0, sequenceAt(size));
     }
-    if (pending && !withdrawAnnouncement(journal, header)) return false;
+    if (pending && !withdrawAnnouncement(journal, header, layout)) return false;
     if (header.bankLength == length && header.bankHash == hash) {
         generation = header.generation;
-        seen = journalHeaderSize;
-        return applyJournal(journalHeaderSize, size);
+        seen = layout.headerSize;
+        return applyJournal(seen, size);
     }
     if (bankMissing) {
         streaks.fail(reporter, Streak::Missing,
@@ -249,7 +263,9 @@ BankJournal::Sync BankJournal::catchUp() {
     if (!synced) return reload();
     JournalHeader header{};
     uint64_t size = 0;
-    if (!readJournalHeader(journal, header, size) || !isSoundHeader(header) || header.pendingHash != 0) {
+    JournalLayout layout;
+    if (!readJournalHeader(journal, header, size) || !soundLayout(header, size, layout) || layout != position.layout ||
+        header.pendingHash != 0) {
         return reload();
     }
     const platform::FileStamp stamp = platform::stampOf(bank::fileName);
@@ -262,7 +278,8 @@ BankJournal::Sync BankJournal::catchUp() {
             return reload();
         }
         generation = header.generation;
-        seen = journalHeaderSize;
+        takePosition(header, layout);
+        seen = layout.headerSize;
         bankStamp = stamp;
     } else if (stamp != bankStamp) {
         // A bank removed or damaged under a bot that holds its balances is
@@ -285,12 +302,14 @@ BankJournal::Sync BankJournal::catchUp() {
     return Sync::Ready;
 }
 
+// A journal of an earlier layout takes no records: the load folds it into the
+// bank, after which it is of the current one.
 void BankJournal::load() {
     keepsOpen = true;
     attach();
     synced = false;
-    begin();
-    end();
+    const Hold hold(*this);
+    if (synced && !position.layout.isCurrent()) checkpointLocked(false);
 }
 
 void BankJournal::close() {
@@ -332,27 +351,32 @@ void BankJournal::begin() {
 bool BankJournal::appendUnsynced() {
     JournalHeader header{};
     uint64_t size = 0;
+    JournalLayout layout;
     if (!readJournalHeader(journal, header, size)) {
         // A journal new or emptied names the empty bank: whatever bank turns
         // up takes its records on top.
-        if (!journal.size(size) || size >= journalHeaderSize) return false;
+        if (!journal.size(size) || size >= oldLayout.headerSize) return false;
         generation = freshGeneration(this);
-        if (!startAfresh(0, BankHasher().result(), 0)) return false;
-        return appender.append(journal, seen);
+        if (!startAfresh(0, BankHasher().result(), 0, 1)) return false;
+        return appender.append(journal, seen, position);
     }
-    if (!isSoundHeader(header) || header.pendingHash != 0) return false;
+    if (!soundLayout(header, size, layout) || header.pendingHash != 0) return false;
     RecordSkipper skipper;
-    const JournalScan scan = scanJournal(journal, journalHeaderSize, size, skipper);
+    const JournalScan scan = scanJournal(journal, layout, layout.headerSize, size, skipper);
     if (scan.ending == JournalScan::Ending::Damaged || scan.ending == JournalScan::Ending::ReadFailed) return false;
     uint64_t end = scan.end;
-    return appender.append(journal, end);
+    JournalPosition at;
+    at.layout = layout;
+    at.firstSequence = layout.isCurrent() && header.firstSequence != 0 ? header.firstSequence : 1;
+    return appender.append(journal, end, at);
 }
 
 void BankJournal::end() noexcept {
     if (depth == 0 || --depth > 0) return;
+    appender.endTransaction(changeMark);
     if (!locked) return;
     if (appender.pending()) {
-        if (synced ? appender.append(journal, seen) : appendUnsynced()) {
+        if (synced ? appender.append(journal, seen, position) : appendUnsynced()) {
             streaks.end(Streak::Write);
         } else {
             streaks.fail(reporter, Streak::Write,
@@ -371,7 +395,8 @@ void BankJournal::end() noexcept {
 // the journal's end.
 bool BankJournal::commit() {
     if (!attached) return true;
-    if (appender.append(journal, seen)) {
+    appender.endTransaction(changeMark);
+    if (appender.append(journal, seen, position)) {
         streaks.end(Streak::Write);
         return true;
     }

@@ -111,7 +111,9 @@ private:
     bool adoptBank(JournalHeader& header, uint64_t size, uint64_t length, uint64_t hash);
     bool applyJournal(uint64_t from, uint64_t to);
     bool appendUnsynced();
-    bool startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLength);
+    bool startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLength, uint64_t firstSequence);
+    uint64_t sequenceAt(uint64_t end) const;
+    void takePosition(const JournalHeader& header, const JournalLayout& layout);
     Saved prepareBank(platform::FileReplacement& replacement, uint64_t& length, uint64_t& hash);
     bool installBank(platform::FileReplacement& replacement, uint64_t length, uint64_t hash);
     Saved checkpointLocked(bool foldsJournal);
@@ -127,6 +129,7 @@ private:
     size_t changeMark = 0;  // the notes made before the change under way
     uint64_t generation = 0;
     uint64_t seen = 0;
+    JournalPosition position;  // of the open journal, as its header last read
     // The bank as this bot last read or wrote it; another stamp at the path
     // means somebody else put a file there.
     platform::FileStamp bankStamp;

@@ -1,6 +1,7 @@
 #include "accounts/journal_format.h"
 
 #include <cstring>
+#include <ctime>
 
 #include "accounts/name_key.h"
 
@@ -20,35 +21,84 @@ uint64_t mix(uint64_t value) {
     return value ^ (value >> 33);
 }
 
-// FNV-1a over the 28 bytes before the checksum.
-uint32_t checksumOf(const JournalRecord& record) {
-    unsigned char bytes[28];
+// FNV-1a over the bytes before the checksum.
+template <class Record>
+uint32_t checksumOf(const Record& record) {
+    unsigned char bytes[sizeof record - sizeof record.check];
     std::memcpy(bytes, &record, sizeof bytes);
     uint32_t hash = 2166136261u;
     for (unsigned char byte : bytes) hash = (hash ^ byte) * 16777619u;
     return hash;
 }
 
+void copyName(char (&field)[20], const char* name) {
+    for (uint32_t i = 0; i < longestName && name[i] != '\0'; ++i) field[i] = name[i];
+}
+
+bool allZero(const void* bytes, size_t size) {
+    const auto* next = static_cast<const unsigned char*>(bytes);
+    for (size_t i = 0; i < size; ++i) {
+        if (next[i] != 0) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-JournalRecord makeJournalRecord(JournalKind kind, int32_t amount, const char* name) {
+JournalRecord makeJournalRecord(JournalKind kind, int32_t amount, const char* name, const ChangeCause& why,
+                                int32_t before, int32_t after) {
     JournalRecord record{};
     record.kind = static_cast<uint8_t>(kind);
-    for (uint32_t i = 0; i < longestName && name[i] != '\0'; ++i) record.name[i] = name[i];
+    record.cause = static_cast<uint8_t>(why.cause);
+    record.time = static_cast<int64_t>(std::time(nullptr));
+    record.detail = why.detail;
+    copyName(record.name, name);
+    copyName(record.party, why.party);
     record.amount = amount;
+    record.before = before;
+    record.after = after;
     record.check = checksumOf(record);
     return record;
 }
 
-bool isSoundRecord(const JournalRecord& record) {
-    const bool knownKind = record.kind >= static_cast<uint8_t>(JournalKind::Add) &&
-                           record.kind <= static_cast<uint8_t>(JournalKind::Reset);
-    return knownKind && record.zero[0] == 0 && record.zero[1] == 0 && record.zero[2] == 0 &&
-           record.name[longestName] == '\0' && record.check == checksumOf(record);
+void sealJournalRecord(JournalRecord& record, uint64_t sequence) {
+    record.sequence = sequence;
+    record.check = checksumOf(record);
 }
 
-bool isSoundHeader(const JournalHeader& header) {
-    return std::memcmp(header.magic, journalMagic, sizeof journalMagic) == 0;
+bool isSoundRecord(const JournalRecord& record) {
+    const bool knownKind = record.kind >= static_cast<uint8_t>(JournalKind::Add) &&
+                           record.kind <= static_cast<uint8_t>(JournalKind::Cleared);
+    return knownKind && record.cause <= static_cast<uint8_t>(lastJournalCause) &&
+           (record.flags & ~endsTransaction) == 0 && allZero(record.zero, sizeof record.zero) &&
+           record.name[longestName] == '\0' && record.party[longestName] == '\0' &&
+           record.check == checksumOf(record);
+}
+
+bool readOldRecord(const void* bytes, JournalRecord& record) {
+    OldJournalRecord old;
+    std::memcpy(&old, bytes, sizeof old);
+    const bool sound = old.kind >= static_cast<uint8_t>(JournalKind::Add) &&
+                       old.kind <= static_cast<uint8_t>(JournalKind::Reset) && allZero(old.zero, sizeof old.zero) &&
+                       old.name[longestName] == '\0' && old.check == checksumOf(old);
+    if (!sound) return false;
+    record = JournalRecord{};
+    record.kind = old.kind;
+    record.flags = endsTransaction;
+    std::memcpy(record.name, old.name, sizeof record.name);
+    record.amount = old.amount;
+    return true;
+}
+
+bool soundLayout(const JournalHeader& header, uint64_t size, JournalLayout& layout) {
+    if (std::memcmp(header.magic, journalMagic, sizeof journalMagic) == 0) {
+        layout = currentLayout;
+    } else if (std::memcmp(header.magic, oldJournalMagic, sizeof oldJournalMagic) == 0) {
+        layout = oldLayout;
+    } else {
+        return false;
+    }
+    return size >= layout.headerSize;
 }
 
 void BankHasher::add(const void* bytes, size_t size) {

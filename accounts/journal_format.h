@@ -1,6 +1,7 @@
 // The bytes of the bank's journal: a fixed header naming the bank it applies
-// to, then fixed-size records of balance changes, each with its own checksum.
-// What each field means to a reader, and what a crash leaves, is told once in
+// to, then fixed-size records of balance changes, each with its own checksum,
+// grouped into transactions that count all or not at all. What each field
+// means to a reader, and what a crash leaves, is told once in
 // accounts/README.md.
 #pragma once
 
@@ -11,7 +12,11 @@
 
 namespace kadrel {
 
-constexpr const char journalMagic[8] = {'K', 'D', 'R', 'L', 'J', 'R', 'N', '1'};
+// The magic's last character is the layout's version. Version 1 (64-byte
+// header, 32-byte records without causes) is only ever read, to fold a
+// journal an earlier build left.
+constexpr const char journalMagic[8] = {'K', 'D', 'R', 'L', 'J', 'R', 'N', '2'};
+constexpr const char oldJournalMagic[8] = {'K', 'D', 'R', 'L', 'J', 'R', 'N', '1'};
 
 struct JournalHeader {
     char magic[8];
@@ -22,13 +27,76 @@ struct JournalHeader {
     uint64_t pendingHash;       // 0 when no checkpoint is under way
     uint64_t foldedGeneration;  // the generation whose records the bank now holds
     uint64_t foldedLength;      // how much of that generation's journal it holds
+    // Version 2 on: the sequence number of the journal's first record.
+    uint64_t firstSequence;
+    uint64_t zero[7];
 };
 
-static_assert(sizeof(JournalHeader) == 64);
+static_assert(sizeof(JournalHeader) == 128);
 
-enum class JournalKind : uint8_t { Add = 1, Subtract = 2, Reset = 3 };
+enum class JournalKind : uint8_t {
+    Add = 1,
+    Subtract = 2,
+    Reset = 3,    // every balance to nothing
+    Cleared = 4,  // the balance a reset in the same transaction takes; changes nothing itself
+};
+
+// Why a balance changed; `party` and `detail` of the record say more.
+enum class JournalCause : uint8_t {
+    Unknown = 0,  // a record of version 1
+    Kill = 1,
+    Death = 2,
+    TeamKill = 3,
+    TeamDeath = 4,
+    Prize = 5,        // detail: the prize type
+    FlagVictory = 6,  // detail: the winning team
+    SoccerGoal = 7,   // detail: the scoring team
+    DonationGiven = 8,
+    DonationReceived = 9,
+    Purchase = 10,  // detail: the item's number; party: its name
+    OperatorGive = 11,
+    OperatorTake = 12,
+    OperatorReset = 13,
+};
+
+constexpr JournalCause lastJournalCause = JournalCause::OperatorReset;
+
+// The last record of a transaction carries this flag: an append cut short
+// leaves a transaction without it, which counts for nothing.
+constexpr uint8_t endsTransaction = 1;
 
 struct JournalRecord {
+    uint8_t kind;
+    uint8_t cause;
+    uint8_t flags;
+    uint8_t zero[5];
+    uint64_t sequence;  // numbers the bank's changes; set when appended
+    int64_t time;       // seconds since 1970, UTC
+    int64_t detail;
+    char name[20];
+    char party[20];  // the other side: donor, recipient, victim, killer, operator, item
+    int32_t amount;
+    int32_t before;  // the balance before and after, as the bot that made it saw them
+    int32_t after;
+    uint32_t check;
+};
+
+static_assert(sizeof(JournalRecord) == 88);
+
+// Where the records start and how long each is, by the header's version.
+struct JournalLayout {
+    uint64_t headerSize;
+    uint64_t recordSize;
+
+    bool isCurrent() const { return recordSize == sizeof(JournalRecord); }
+    bool operator==(const JournalLayout&) const = default;
+};
+
+constexpr JournalLayout currentLayout{sizeof(JournalHeader), sizeof(JournalRecord)};
+constexpr JournalLayout oldLayout{64, 32};
+
+// The version-1 record, as an earlier build wrote it.
+struct OldJournalRecord {
     uint8_t kind;
     uint8_t zero[3];
     char name[20];
@@ -36,19 +104,33 @@ struct JournalRecord {
     uint32_t check;
 };
 
-static_assert(sizeof(JournalRecord) == 32);
+static_assert(sizeof(OldJournalRecord) == 32);
 
-constexpr uint64_t journalHeaderSize = sizeof(JournalHeader);
-constexpr uint64_t journalRecordSize = sizeof(JournalRecord);
+// What a change was for, beside its kind and amount.
+struct ChangeCause {
+    JournalCause cause = JournalCause::Unknown;
+    const char* party = "";
+    int64_t detail = 0;
+};
 
-// A record of one change; the name is stored as an account would store it:
-// cut to 19 characters, the rest of the field zero.
-JournalRecord makeJournalRecord(JournalKind kind, int32_t amount, const char* name);
+// A record of one change, its transaction still open; names are stored as an
+// account would store them: cut to 19 characters, the rest of the field zero.
+JournalRecord makeJournalRecord(JournalKind kind, int32_t amount, const char* name, const ChangeCause& why,
+                                int32_t before, int32_t after);
 
-// True when the record's checksum, kind and padding are sound.
+// Numbers the record as it is appended.
+void sealJournalRecord(JournalRecord& record, uint64_t sequence);
+
+// True when the record's checksum, kind, cause and padding are sound.
 bool isSoundRecord(const JournalRecord& record);
 
-bool isSoundHeader(const JournalHeader& header);
+// A version-1 record as a record of its own transaction, of unknown cause;
+// false when it is not sound.
+bool readOldRecord(const void* bytes, JournalRecord& record);
+
+// The layout of a header read from a journal of `size` bytes; false for a
+// magic of neither version or a journal too short for its header.
+bool soundLayout(const JournalHeader& header, uint64_t size, JournalLayout& layout);
 
 // A 64-bit hash of the bank's bytes, fed in pieces whose lengths are
 // multiples of 8 (the records are 24 bytes long). Four independent lanes keep

@@ -25,6 +25,8 @@ void applyJournalRecord(Ledger& ledger, const JournalRecord& record) {
         case JournalKind::Reset:
             ledger.clear();
             break;
+        case JournalKind::Cleared:
+            break;
     }
 }
 
@@ -39,9 +41,17 @@ void JournalAppender::applyTo(Ledger& ledger) const {
     for (const JournalRecord& record : unwritten) applyJournalRecord(ledger, record);
 }
 
-bool JournalAppender::append(platform::SharedFile& journal, uint64_t& end) {
+void JournalAppender::endTransaction(size_t mark) noexcept {
+    if (unwritten.size() > mark) unwritten.back().flags |= endsTransaction;
+}
+
+bool JournalAppender::append(platform::SharedFile& journal, uint64_t& end, const JournalPosition& position) {
     if (unwritten.empty()) return true;
-    const size_t bytes = unwritten.size() * journalRecordSize;
+    // A journal of an earlier layout takes no records; it is folded first.
+    if (!position.layout.isCurrent()) return false;
+    uint64_t sequence = position.firstSequence + (end - position.layout.headerSize) / position.layout.recordSize;
+    for (JournalRecord& record : unwritten) sealJournalRecord(record, sequence++);
+    const size_t bytes = unwritten.size() * sizeof(JournalRecord);
     if (!journal.writeAt(end, unwritten.data(), bytes)) {
         journal.truncate(end);
         return false;
@@ -67,20 +77,21 @@ void JournalAppender::forget() {
     }
 }
 
-bool writeJournalHeader(platform::SharedFile& journal, const JournalHeader& header) {
-    return journal.writeAt(0, &header, sizeof header);
+bool writeJournalHeader(platform::SharedFile& journal, const JournalHeader& header, const JournalLayout& layout) {
+    return journal.writeAt(0, &header, static_cast<size_t>(layout.headerSize));
 }
 
-bool withdrawAnnouncement(platform::SharedFile& journal, JournalHeader& header) {
+bool withdrawAnnouncement(platform::SharedFile& journal, JournalHeader& header, const JournalLayout& layout) {
     header.pendingLength = 0;
     header.pendingHash = 0;
-    return writeJournalHeader(journal, header);
+    return writeJournalHeader(journal, header, layout);
 }
 
-bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header) {
+bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header, const JournalLayout& old) {
     uint64_t size = 0;
-    const uint64_t kept = journal.size(size) && size >= journalHeaderSize ? journalHeaderSize : 0;
-    return journal.truncate(kept) && journal.flush() && writeJournalHeader(journal, header) && journal.flush();
+    const uint64_t kept = journal.size(size) && size >= old.headerSize ? old.headerSize : 0;
+    return journal.truncate(kept) && journal.flush() && writeJournalHeader(journal, header, currentLayout) &&
+           journal.flush();
 }
 
 namespace {

@@ -17,6 +17,13 @@ class Ledger;
 
 void applyJournalRecord(Ledger& ledger, const JournalRecord& record);
 
+// Where an append lands: the journal's layout and the sequence number of its
+// first record.
+struct JournalPosition {
+    JournalLayout layout = currentLayout;
+    uint64_t firstSequence = 1;
+};
+
 // A bot's changes on their way into the journal: noted as they are made,
 // appended under the lock in one write, made durable at the next tick.
 class JournalAppender {
@@ -25,6 +32,9 @@ public:
     // noting cannot fail once it has.
     void reserve(size_t records);
     void note(const JournalRecord& record) noexcept { unwritten.push_back(record); }
+    // The notes from `mark` on are one transaction: they count together or
+    // not at all.
+    void endTransaction(size_t mark) noexcept;
     bool pending() const { return !unwritten.empty(); }
     size_t size() const { return unwritten.size(); }
     // Forgets the notes from `mark` on: a change refused after all.
@@ -32,9 +42,10 @@ public:
     void applyTo(Ledger& ledger) const;
 
     // Appends every noted record at `end`, the journal's end under the lock,
-    // and moves `end` past them. A write that fails part-way is cut back, so
-    // that no record is ever both in the journal and still noted.
-    bool append(platform::SharedFile& journal, uint64_t& end);
+    // numbered on from the records before it, and moves `end` past them. A
+    // write that fails part-way is cut back, so that no record is ever both in
+    // the journal and still noted.
+    bool append(platform::SharedFile& journal, uint64_t& end, const JournalPosition& position);
     // Brings what was appended since the last call to the disk.
     bool makeDurable(platform::SharedFile& journal);
     // The noted records are in a bank now; a long streak gives its memory back.
@@ -45,16 +56,17 @@ private:
     bool durable = true;
 };
 
-bool writeJournalHeader(platform::SharedFile& journal, const JournalHeader& header);
+bool writeJournalHeader(platform::SharedFile& journal, const JournalHeader& header, const JournalLayout& layout);
 
 // Clears the header's announcement of a new bank that is not in place.
-bool withdrawAnnouncement(platform::SharedFile& journal, JournalHeader& header);
+bool withdrawAnnouncement(platform::SharedFile& journal, JournalHeader& header, const JournalLayout& layout);
 
 // Cuts the records and makes that durable, then writes the header: a crash in
 // between leaves the old header over no records, never a new header over
-// records already folded. The old header stays until then so that the
-// generations keep counting up.
-bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header);
+// records already folded. The old header, of the `old` layout, stays until
+// then so that the generations keep counting up. The new one is of the
+// current layout.
+bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header, const JournalLayout& old);
 
 // Copies the journal's first `size` bytes to a free .damaged name and says
 // where they went.

@@ -186,25 +186,36 @@ CreditAccount* BotInstance::findAccount(const char* name) const { return account
 
 int32_t BotInstance::accountCredits(const CreditAccount* account) { return account != nullptr ? account->credits : 0; }
 
-void BotInstance::awardCredits(int32_t amount, const char* name) {
+void BotInstance::awardCredits(int32_t amount, const char* name, const ChangeCause& why) {
     BankChange change(*this);
     bank.reserve(1);
+    const int32_t before = accountCredits(findAccount(name));
     accounts.award(amount, name);
-    bank.note(makeJournalRecord(JournalKind::Add, amount, name));
+    bank.note(makeJournalRecord(JournalKind::Add, amount, name, why, before, accountCredits(findAccount(name))));
 }
 
-void BotInstance::deductCredits(int32_t amount, const char* name) {
+void BotInstance::deductCredits(int32_t amount, const char* name, const ChangeCause& why) {
     BankChange change(*this);
     bank.reserve(1);
+    const int32_t before = accountCredits(findAccount(name));
     accounts.deduct(amount, name);
-    bank.note(makeJournalRecord(JournalKind::Subtract, amount, name));
+    bank.note(makeJournalRecord(JournalKind::Subtract, amount, name, why, before, accountCredits(findAccount(name))));
 }
 
-void BotInstance::clearAccounts() {
+// Every balance the reset takes goes with it, so that the history can tell
+// what it was and give it back.
+void BotInstance::clearAccounts(const ChangeCause& why) {
     BankChange change(*this);
-    bank.reserve(1);
+    uint32_t held = 0;
+    for (uint32_t i = 0; i < accounts.size(); ++i) held += accounts.at(i).credits != 0;
+    bank.reserve(static_cast<size_t>(held) + 1);
+    for (uint32_t i = 0; i < accounts.size(); ++i) {
+        const CreditAccount& account = accounts.at(i);
+        if (account.credits == 0) continue;
+        bank.note(makeJournalRecord(JournalKind::Cleared, 0, account.name, why, account.credits, 0));
+    }
     accounts.clear();
-    bank.note(makeJournalRecord(JournalKind::Reset, 0, ""));
+    bank.note(makeJournalRecord(JournalKind::Reset, 0, "", why, 0, 0));
 }
 
 }  // namespace kadrel

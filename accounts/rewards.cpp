@@ -51,15 +51,20 @@ void BotInstance::loadRewards() {
 
 void BotInstance::rewardDeath(const HostPlayer& died, const HostPlayer& killer) {
     const bool sameTeam = died.team == killer.team;
-    BankChange change(*this);  // both awards in one append
-    awardCredits(sameTeam ? rewards.teamKill : rewards.kill, playerName(killer).text());
-    awardCredits(sameTeam ? rewards.teamKilled : rewards.killed, playerName(died).text());
+    const CharString killerName = playerName(killer);
+    const CharString diedName = playerName(died);
+    BankChange change(*this);  // both awards in one transaction
+    awardCredits(sameTeam ? rewards.teamKill : rewards.kill, killerName.text(),
+                 {sameTeam ? JournalCause::TeamKill : JournalCause::Kill, diedName.text()});
+    awardCredits(sameTeam ? rewards.teamKilled : rewards.killed, diedName.text(),
+                 {sameTeam ? JournalCause::TeamDeath : JournalCause::Death, killerName.text()});
 }
 
 void BotInstance::rewardPrize(const HostPlayer& player, int32_t prizeType) {
     // The table covers the host's prize types only; anything else pays nothing.
     if (prizeType < lowestPrizeType || prizeType > highestPrizeType) return;
-    awardCredits(rewards.prize[prizeType - lowestPrizeType], playerName(player).text());
+    awardCredits(rewards.prize[prizeType - lowestPrizeType], playerName(player).text(),
+                 {JournalCause::Prize, "", prizeType});
 }
 
 namespace {
@@ -67,22 +72,22 @@ namespace {
 // Every player the host lists, from the head: one amount for the given team,
 // the other for everybody else. The event's team is a 32-bit number, the
 // player's an unsigned 16-bit one widened without sign.
-void payTeams(BotInstance& bot, uint32_t team, int32_t teamAmount, int32_t otherAmount) {
-    BankChange change(bot);  // every player's award in one append
+void payTeams(BotInstance& bot, uint32_t team, int32_t teamAmount, int32_t otherAmount, JournalCause cause) {
+    BankChange change(bot);  // every player's award in one transaction
     for (const HostPlayer& player : HostListView<HostPlayer>(bot.playerList)) {
         bot.awardCredits(static_cast<uint32_t>(player.team) == team ? teamAmount : otherAmount,
-                         playerName(player).text());
+                         playerName(player).text(), {cause, "", team});
     }
 }
 
 }  // namespace
 
 void BotInstance::rewardFlagVictory(uint32_t team) {
-    payTeams(*this, team, rewards.flagVictoryTeam, rewards.flagVictoryEnemy);
+    payTeams(*this, team, rewards.flagVictoryTeam, rewards.flagVictoryEnemy, JournalCause::FlagVictory);
 }
 
 void BotInstance::rewardSoccerGoal(uint32_t team) {
-    payTeams(*this, team, rewards.soccerGoalTeam, rewards.soccerGoalEnemy);
+    payTeams(*this, team, rewards.soccerGoalTeam, rewards.soccerGoalEnemy, JournalCause::SoccerGoal);
 }
 
 }  // namespace kadrel

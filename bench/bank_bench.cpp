@@ -51,7 +51,7 @@ void SaveBank(benchmark::State& state) {
     bot->saveBank();
     int32_t round = 0;
     for (auto _ : state) {
-        bot->awardCredits(++round, "Pilot500000");
+        bot->awardCredits(++round, "Pilot500000", {});
         bot->saveBank();
     }
 }

@@ -50,7 +50,7 @@ std::string accountName(size_t index) {
 
 std::unique_ptr<BotInstance> botWithLedger(size_t count) {
     auto bot = std::make_unique<BotInstance>(1);
-    for (size_t i = 0; i < count; ++i) bot->awardCredits(static_cast<int32_t>(i % 1000), accountName(i).c_str());
+    for (size_t i = 0; i < count; ++i) bot->awardCredits(static_cast<int32_t>(i % 1000), accountName(i).c_str(), {});
     return bot;
 }
 

@@ -27,7 +27,7 @@ std::unique_ptr<BotInstance> attachedBot() {
 void AwardWithJournal(benchmark::State& state) {
     ScratchDirectory scratch;
     auto bot = attachedBot();
-    for (auto _ : state) bot->awardCredits(1, "Pilot500000");
+    for (auto _ : state) bot->awardCredits(1, "Pilot500000", {});
 }
 
 // What one journal record costs the operating system at the least.
@@ -47,7 +47,7 @@ void DonationWithJournal(benchmark::State& state) {
         std::strncpy(player.name, "Pilot999", sizeof player.name - 1);
         return player;
     }();
-    bot->awardCredits(1000000000, "Pilot999");
+    bot->awardCredits(1000000000, "Pilot999", {});
     ChatCommand command{};
     command.commandName = "donate";
     command.parameterText = "Pilot500000:1";
@@ -69,7 +69,7 @@ void CheckpointWithJournal(benchmark::State& state) {
     ScratchDirectory scratch;
     auto bot = attachedBot();
     for (auto _ : state) {
-        bot->awardCredits(1, "Pilot500000");
+        bot->awardCredits(1, "Pilot500000", {});
         bot->saveBank();
     }
 }
@@ -77,7 +77,7 @@ void CheckpointWithJournal(benchmark::State& state) {
 void LoadWith100000JournalRecords(benchmark::State& state) {
     ScratchDirectory scratch;
     auto writer = attachedBot();
-    for (int i = 0; i < 100000; ++i) writer->awardCredits(1, accountName(static_cast<size_t>(i) * 7).c_str());
+    for (int i = 0; i < 100000; ++i) writer->awardCredits(1, accountName(static_cast<size_t>(i) * 7).c_str(), {});
     BotInstance bot(2);
     for (auto _ : state) bot.loadBank();
     if (bot.accounts.size() != bankAccounts) state.SkipWithError("the bank did not load");
@@ -97,7 +97,7 @@ void PeakMemory(benchmark::State& state) {
             resetPeakHeapBytes();
             bot.loadBank();
             load = static_cast<double>(peakHeapBytes() - before) / fileBytes;
-            bot.awardCredits(1, "Pilot7");
+            bot.awardCredits(1, "Pilot7", {});
             resetPeakHeapBytes();
             bot.saveBank();
             checkpoint = static_cast<double>(peakHeapBytes() - before) / fileBytes;

@@ -39,7 +39,7 @@ constexpr auto pollPause = std::chrono::milliseconds(1);
 
 // Both operations fold the journal into the bank: a journal back to its bare
 // header shows that the operation wrote the bank and did not give up.
-bool journalFolded() { return std::filesystem::file_size(bank::journalFileName) == journalHeaderSize; }
+bool journalFolded() { return std::filesystem::file_size(bank::journalFileName) == currentLayout.headerSize; }
 
 double milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
 
@@ -134,7 +134,7 @@ void measureLockWait(benchmark::State& state, const std::function<bool(BotInstan
     bool unseen = false;
     int32_t round = 0;
     for (auto _ : state) {
-        bot->awardCredits(++round, awardedName);
+        bot->awardCredits(++round, awardedName, {});
         const Clock::time_point start = Clock::now();
         const bool done = operation(*bot);
         const Clock::time_point end = Clock::now();

@@ -35,8 +35,8 @@ void BotInstance::donateCredits(const HostPlayer& sender, const ChatCommand& com
             const char* recipient = argument->name.text();
             const int32_t before = accountCredits(findAccount(recipient));
             moved = wrappingSub(saturatingAdd(before, amount), before);
-            awardCredits(moved, recipient);
-            deductCredits(moved, senderName.text());
+            awardCredits(moved, recipient, {JournalCause::DonationReceived, senderName.text()});
+            deductCredits(moved, senderName.text(), {JournalCause::DonationGiven, recipient});
             available = change.commit();
         }
     }

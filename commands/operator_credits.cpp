@@ -1,5 +1,6 @@
 #include "commands/credit_argument.h"
 #include "host/bot_instance.h"
+#include "host/player_fields.h"
 
 namespace kadrel {
 
@@ -24,7 +25,7 @@ void BotInstance::giveCredits(const HostPlayer& sender, const ChatCommand& comma
         sayPrivate(sender, invalidSyntax);
         return;
     }
-    awardCredits(argument->amount, argument->name.text());
+    awardCredits(argument->amount, argument->name.text(), {JournalCause::OperatorGive, playerName(sender).text()});
     sayPrivate(sender, "Credits added");
 }
 
@@ -34,12 +35,17 @@ void BotInstance::takeCredits(const HostPlayer& sender, const ChatCommand& comma
         sayPrivate(sender, invalidSyntax);
         return;
     }
-    sayPrivate(sender, spend(*this, [&] { deductCredits(argument->amount, argument->name.text()); }) ? "Credits removed"
-                                                                                                     : bankUnavailable);
+    const CharString operatorName = playerName(sender);
+    const bool taken = spend(*this, [&] {
+        deductCredits(argument->amount, argument->name.text(), {JournalCause::OperatorTake, operatorName.text()});
+    });
+    sayPrivate(sender, taken ? "Credits removed" : bankUnavailable);
 }
 
 void BotInstance::resetCredits(const HostPlayer& sender, const ChatCommand&) {
-    sayPrivate(sender, spend(*this, [&] { clearAccounts(); }) ? "All credits have been cleared" : bankUnavailable);
+    const CharString operatorName = playerName(sender);
+    const bool cleared = spend(*this, [&] { clearAccounts({JournalCause::OperatorReset, operatorName.text()}); });
+    sayPrivate(sender, cleared ? "All credits have been cleared" : bankUnavailable);
 }
 
 }  // namespace kadrel

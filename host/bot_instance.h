@@ -63,9 +63,9 @@ public:
     // that must see the other bots' changes runs inside a BankChange.
     CreditAccount* findAccount(const char* name) const;
     static int32_t accountCredits(const CreditAccount* account);
-    void awardCredits(int32_t amount, const char* name);
-    void deductCredits(int32_t amount, const char* name);
-    void clearAccounts();
+    void awardCredits(int32_t amount, const char* name, const ChangeCause& why);
+    void deductCredits(int32_t amount, const char* name, const ChangeCause& why);
+    void clearAccounts(const ChangeCause& why);
 
     // Bank file (accounts/).
     void loadBank();

@@ -105,6 +105,7 @@ void BotInstance::loadShopItems(catalogue::LoadReport* report) {
         const CharString nameValue = section.text(key::name);
         if (nameValue.empty()) continue;
         auto item = std::make_unique<ShopItem>();
+        item->number = number;
         CharString refused;
         const bool taken = readItem(section, nameValue, *item, refused);
         if (report != nullptr) {

@@ -45,7 +45,7 @@ void BotInstance::buyItem(const HostPlayer& buyer, const ChatCommand& command) {
             enoughPoints = item->specialPoints == 0 || playerPoints(buyer) >= item->specialPoints;
         }
         if (available && missing <= 0 && enoughPoints) {
-            deductCredits(item->value, name.text());
+            deductCredits(item->value, name.text(), {JournalCause::Purchase, item->name.text(), item->number});
             available = change.commit();
         }
     }

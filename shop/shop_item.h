@@ -10,6 +10,7 @@ namespace kadrel {
 constexpr int actionSlots = 10;
 
 struct ShopItem {
+    int32_t number = 0;  // of its section, [ItemN]
     CharString name;
     CharString description;
     int32_t value = 0;

@@ -45,7 +45,7 @@ std::string playerName(int i) { return "Pilot" + std::to_string(i); }
             continue;
         }
         const unsigned char player = static_cast<unsigned char>(random() % playerCount);
-        bot.awardCredits(1, playerName(player).c_str());
+        bot.awardCredits(1, playerName(player).c_str(), {});
         if (write(acknowledgements, &player, 1) != 1) _exit(3);
     }
 }

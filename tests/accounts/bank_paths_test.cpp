@@ -38,9 +38,9 @@ const char* const bankUnavailable = "The bank is not available right now";
 struct PathCase {
     const char* name;
     std::function<void(const ScratchDir&)> arrange;
-    std::string initLine;  // between "Loading data..." and "Data loaded", if any
-    std::string balance;   // the reply to Bob's !creds after a prize of 5
-    std::string termLine;  // after "DLL plugin disconnected.", if any
+    std::string initLine;                          // between "Loading data..." and "Data loaded", if any
+    std::string balance;                           // the reply to Bob's !creds after a prize of 5
+    std::string termLine;                          // after "DLL plugin disconnected.", if any
     std::function<void(const ScratchDir&)> check;  // on disk, afterwards
 };
 
@@ -68,8 +68,8 @@ const PathCase pathCases[] = {
     {"ReadOnlyDirectory",
      [](const ScratchDir& s) {
          s.write("Quorlen.bank", startingBank);
-         fs::permissions(s.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                       fs::perms::others_exec);
+         fs::permissions(
+             s.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
      },
      "Quorlen.bank.journal cannot be opened; balances are not shown or spent until it can", bankUnavailable,
      std::string("Quorlen.bank could not be saved; ") + keptInMemory,
@@ -184,7 +184,8 @@ TEST(BankFullDisk, AFailedAppendIsReportedOnceAndLandsLater) {
     if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=12k") != 0) GTEST_SKIP() << "cannot mount a small disk";
     scratch.write("small/credits.ini", "[Credits]\nAnyPrize=5\n");
     fs::current_path(mountPoint);
-    const int pageOfRecords = static_cast<int>((sysconf(_SC_PAGESIZE) - journalHeaderSize) / journalRecordSize);
+    const int pageOfRecords =
+        static_cast<int>((sysconf(_SC_PAGESIZE) - currentLayout.headerSize) / currentLayout.recordSize);
     {
         TestHost host;
         // Another bot fills the journal's first page to its last byte, so

@@ -121,7 +121,7 @@ TEST(BankProcesses, TheBankEqualsEveryCompletedChange) {
             // A reset between rounds, by a bot of the test's own.
             BotInstance resetter(1);
             resetter.loadBank();
-            resetter.clearAccounts();
+            resetter.clearAccounts({});
             const Change reset{};
             ASSERT_EQ(write(log, &reset, sizeof reset), static_cast<ssize_t>(sizeof reset));
             ++resets;

@@ -5,6 +5,7 @@
 // bank_processes_test's.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,6 +18,31 @@
 namespace kadrel::testing {
 namespace {
 
+// A record of the journal's earlier layout, as an earlier build wrote it.
+std::string oldRecord(uint8_t kind, const std::string& name, int32_t amount) {
+    std::string record = std::string(1, static_cast<char>(kind)) + std::string(3, '\0') + bankRecord(name, amount);
+    uint32_t hash = 2166136261u;
+    for (char byte : record) hash = (hash ^ static_cast<uint8_t>(byte)) * 16777619u;
+    return record + std::string(reinterpret_cast<const char*>(&hash), 4);
+}
+
+// The journal's records, one line each: kind, cause, name, amount, the
+// balance before and after, the other party, the detail, and a bar after the
+// last record of a transaction. They must be sound and numbered from 1.
+Texts journalLines(const std::string& bytes) {
+    Texts lines;
+    uint64_t sequence = 1;
+    for (size_t at = currentLayout.headerSize; at + sizeof(JournalRecord) <= bytes.size();
+         at += sizeof(JournalRecord)) {
+        JournalRecord r;
+        std::memcpy(&r, bytes.data() + at, sizeof r);
+        EXPECT_TRUE(isSoundRecord(r) && r.sequence == sequence++ && r.time > 1700000000) << at;
+        lines.push_back(std::to_string(r.kind) + " " + std::to_string(r.cause) + " " + r.name + " " +
+                        std::to_string(r.amount) + " " + std::to_string(r.before) + ">" + std::to_string(r.after) +
+                        " [" + r.party + "] " + std::to_string(r.detail) + (r.flags == endsTransaction ? " |" : ""));
+    }
+    return lines;
+}
 
 class SharedBank : public ::testing::Test {
 protected:
@@ -102,15 +128,15 @@ TEST_F(SharedBank, ABotThatStopsWithoutSavingLosesNothingAndNothingIsFoldedTwice
     {
         BotInstance lost(3);  // no term event, no timed save
         lost.loadBank();
-        lost.awardCredits(5, "Bob");
-        lost.awardCredits(2, "Ann");
+        lost.awardCredits(5, "Bob", {});
+        lost.awardCredits(2, "Ann", {});
     }
     EXPECT_EQ(file(), (Ledger{{"Bob", 10}})) << "the bank itself is not written between saves";
     const auto grown = std::filesystem::file_size(scratch.path() / "Quorlen.bank.journal");
     host.init(7);
     EXPECT_EQ(reply(7, "Bob", "creds"), "You have 15 credits");
     host.term(7);
-    EXPECT_EQ(std::filesystem::file_size(scratch.path() / "Quorlen.bank.journal"), grown - 2 * 32)
+    EXPECT_EQ(std::filesystem::file_size(scratch.path() / "Quorlen.bank.journal"), grown - 2 * sizeof(JournalRecord))
         << "a bare header after the checkpoint";
     host.init(9);
     host.term(9);
@@ -133,19 +159,73 @@ TEST_F(SharedBank, ACutLastRecordIsDropped) {
     EXPECT_EQ(file(), (Ledger{{"Bob", 6}}));
 }
 
+// Every change goes to the journal with its cause, the other party and the
+// balances around it; the changes of one event are one transaction.
+TEST_F(SharedBank, EveryChangeIsJournaledWithItsCause) {
+    scratch.write("credits.ini", "[Credits]\nKill=10\nKilled=1\nPrize3=3\nFlagVictoryTeam=20\n");
+    scratch.write("buy.ini", "[Item3]\nName=Shield\nValue=5\n");
+    start({{"Alice", 100}});
+    const PlayerRecord alice("Alice", 1, 0, 0), bob("Bob", 2, 0, 1);
+    host.death(7, bob, alice);
+    host.prize(9, bob, 3);
+    host.players.add(alice.record());
+    host.players.add(bob.record());
+    host.flagVictory(7, 1);
+    reply(9, "Alice", "donate", "Bob:40");
+    reply(7, "Bob", "buy", "Shield");
+    reply(7, "Op", "cgive", "Carl:7", 1);
+    reply(9, "Op", "ctake", "Carl:2", 1);
+    reply(7, "Op", "creset", "", 1);
+    EXPECT_EQ(journalLines(scratch.read("Quorlen.bank.journal")),
+              (Texts{"1 1 Alice 10 100>110 [Bob] 0", "1 2 Bob 1 0>1 [Alice] 0 |", "1 5 Bob 3 1>4 [] 3 |",
+                     "1 6 Alice 0 110>110 [] 1", "1 6 Bob 20 4>24 [] 1 |", "1 9 Bob 40 24>64 [Alice] 0",
+                     "2 8 Alice 40 110>70 [Bob] 0 |", "2 10 Bob 5 64>59 [Shield] 3 |", "1 11 Carl 7 0>7 [Op] 0 |",
+                     "2 12 Carl 2 7>5 [Op] 0 |", "4 13 Alice 0 70>0 [Op] 0", "4 13 Bob 0 59>0 [Op] 0",
+                     "4 13 Carl 0 5>0 [Op] 0", "3 13  0 0>0 [Op] 0 |"}));
+}
+
+// An append cut short between the two records of a donation: neither counts,
+// on any bot.
+TEST_F(SharedBank, AHalfWrittenTransactionCountsForNothing) {
+    start({{"Alice", 100}});
+    EXPECT_EQ(reply(7, "Alice", "donate", "Bob:40"), "40 credits donated to Bob");
+    const std::filesystem::path journal = scratch.path() / "Quorlen.bank.journal";
+    std::filesystem::resize_file(journal, std::filesystem::file_size(journal) - sizeof(JournalRecord));
+    host.init(11);
+    EXPECT_EQ(reply(11, "Bob", "creds"), "You have never had any credits");
+    EXPECT_EQ(reply(7, "Alice", "creds"), "You have 100 credits");
+}
+
+// A journal an earlier build left is read and folded into the bank at the
+// first load, never refused.
+TEST_F(SharedBank, AJournalOfTheEarlierLayoutIsFoldedAtLoad) {
+    const std::string bank = bankBytes({{"Bob", 10}});
+    scratch.write(bankFileName(), bank);
+    BankHasher hasher;
+    hasher.add(bank.data(), bank.size());
+    const uint64_t header[8] = {0, 5, bank.size(), hasher.result()};
+    std::string journal(reinterpret_cast<const char*>(header), sizeof header);
+    journal.replace(0, 8, "KDRLJRN1");
+    scratch.write("Quorlen.bank.journal", journal + oldRecord(1, "Bob", 5) + oldRecord(1, "Amy", 6));
+    host.init(7);
+    EXPECT_EQ(reply(7, "Bob", "creds"), "You have 15 credits");
+    EXPECT_EQ(file(), (Ledger{{"Bob", 15}, {"Amy", 6}}));
+    EXPECT_EQ(scratch.read("Quorlen.bank.journal").substr(0, 8), "KDRLJRN2");
+}
+
 TEST_F(SharedBank, ADamagedRecordBeforeGoodOnesSetsTheJournalAside) {
     host.init(7);
     host.prize(7, PlayerRecord("Bob"), 5);
     host.prize(7, PlayerRecord("Amy"), 6);
     host.prize(7, PlayerRecord("Cid"), 7);
     std::string damaged = scratch.read("Quorlen.bank.journal");
-    damaged[damaged.size() - 2 * 32 + 10] ^= 0x40;  // inside Amy's record
+    damaged[damaged.size() - 2 * sizeof(JournalRecord) + 40] ^= 0x40;  // inside Amy's record
     scratch.write("Quorlen.bank.journal", damaged);
     host.clearRequests();
     host.init(9);
-    EXPECT_EQ(host.texts(), (Texts{"DLL plugin connected.", "Loading data...",
-                                   "Quorlen.bank.journal is damaged; it was copied to Quorlen.bank.journal.damaged",
-                                   "Data loaded"}));
+    EXPECT_EQ(host.texts(),
+              (Texts{"DLL plugin connected.", "Loading data...",
+                     "Quorlen.bank.journal is damaged; it was copied to Quorlen.bank.journal.damaged", "Data loaded"}));
     EXPECT_EQ(scratch.read("Quorlen.bank.journal.damaged"), damaged) << "never destroyed";
     host.term(9);
     EXPECT_EQ(file(), (Ledger{{"Bob", 5}})) << "the records before the damage count";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -11,13 +12,21 @@
 namespace kadrel {
 namespace {
 
-TEST(JournalRecord, HoldsTheNameAsAnAccountStoresItAndNoticesEveryFlippedBit) {
-    const JournalRecord record = makeJournalRecord(JournalKind::Subtract, -7, "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+TEST(JournalRecord, HoldsTheChangeWithItsCauseAndNoticesEveryFlippedBit) {
+    JournalRecord record = makeJournalRecord(JournalKind::Subtract, -7, "ABCDEFGHIJKLMNOPQRSTUVWXYZ",
+                                             {JournalCause::Purchase, "Shield of the long name", 12}, 3, 10);
+    sealJournalRecord(record, 42);
     EXPECT_EQ(std::string(record.name), "ABCDEFGHIJKLMNOPQRS") << "cut to 19 characters";
+    EXPECT_EQ(std::string(record.party), "Shield of the long ");
     EXPECT_EQ(record.amount, -7);
+    EXPECT_EQ(record.before, 3);
+    EXPECT_EQ(record.after, 10);
+    EXPECT_EQ(record.detail, 12);
+    EXPECT_EQ(record.sequence, 42u);
+    EXPECT_NEAR(static_cast<double>(record.time), static_cast<double>(std::time(nullptr)), 5);
     EXPECT_EQ(record.kind, static_cast<uint8_t>(JournalKind::Subtract));
+    EXPECT_EQ(record.cause, static_cast<uint8_t>(JournalCause::Purchase));
     EXPECT_TRUE(isSoundRecord(record));
-    EXPECT_TRUE(isSoundRecord(makeJournalRecord(JournalKind::Reset, 0, "")));
     EXPECT_FALSE(isSoundRecord(JournalRecord{})) << "a page of zeros after a power cut must not read as records";
     for (size_t bit = 0; bit < sizeof record * 8; ++bit) {
         JournalRecord damaged = record;

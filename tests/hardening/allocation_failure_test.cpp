@@ -54,7 +54,7 @@ void saveFirst(Session& s) { s.first.saveBank(); }
 // count the failed one's changes again.
 void saveAgainThenAwardAndSave(Session& s) {
     s.first.saveBank();
-    s.first.awardCredits(1, "Alice");
+    s.first.awardCredits(1, "Alice", {});
     s.first.saveBank();
 }
 
@@ -63,10 +63,10 @@ const Scenario scenarios[] = {
      [](Session& s) {
          s.first.loadBank();
          s.second.loadBank();
-         s.second.awardCredits(5, "Bob");
+         s.second.awardCredits(5, "Bob", {});
          s.second.saveBank();
-         s.first.awardCredits(10, "Alice");
-         s.first.awardCredits(5, "Dave");
+         s.first.awardCredits(10, "Alice", {});
+         s.first.awardCredits(5, "Dave", {});
      },
      saveFirst,
      saveAgainThenAwardAndSave,
@@ -74,8 +74,8 @@ const Scenario scenarios[] = {
     {"SaveOfTheOnlyBot",
      [](Session& s) {
          s.first.loadBank();
-         s.first.awardCredits(10, "Alice");
-         s.first.awardCredits(5, "Dave");
+         s.first.awardCredits(10, "Alice", {});
+         s.first.awardCredits(5, "Dave", {});
      },
      saveFirst,
      saveAgainThenAwardAndSave,
@@ -84,10 +84,10 @@ const Scenario scenarios[] = {
      [](Session&) {},
      [](Session& s) { s.first.loadBank(); },
      [](Session& s) {
-         s.first.awardCredits(1, "Alice");
-         s.first.awardCredits(1, "Eve");
+         s.first.awardCredits(1, "Alice", {});
+         s.first.awardCredits(1, "Eve", {});
          s.first.saveBank();
-         s.first.awardCredits(1, "Bob");
+         s.first.awardCredits(1, "Bob", {});
          s.first.saveBank();
      },
      {{"Alice", 101}, {"Bob", 51}, {"Carol", 7}, {"Eve", 1}}},
@@ -98,25 +98,25 @@ const Scenario scenarios[] = {
          s.third.loadBank();
      },
      [](Session& s) {  // each the first change of its bot, with no room kept for it yet
-         s.first.clearAccounts();
-         s.second.awardCredits(10, "Alice");
-         s.third.deductCredits(5, "Bob");
+         s.first.clearAccounts({});
+         s.second.awardCredits(10, "Alice", {});
+         s.third.deductCredits(5, "Bob", {});
      },
      [](Session& s) {
-         s.first.clearAccounts();
-         s.first.awardCredits(1, "Eve");
+         s.first.clearAccounts({});
+         s.first.awardCredits(1, "Eve", {});
          s.first.saveBank();
      },
      {{"Eve", 1}}},
     {"TimedSave",
      [](Session& s) {
          s.first.loadBank();
-         s.first.awardCredits(10, "Alice");
+         s.first.awardCredits(10, "Alice", {});
          s.ticks(saveInterval - 1);
      },
      [](Session& s) { s.ticks(1); },
      [](Session& s) {
-         s.first.awardCredits(1, "Bob");
+         s.first.awardCredits(1, "Bob", {});
          s.ticks(saveInterval);
      },
      {{"Alice", 110}, {"Bob", 51}, {"Carol", 7}}},
