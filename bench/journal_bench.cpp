@@ -34,7 +34,7 @@ void AwardWithJournal(benchmark::State& state) {
 void BareWriteReference(benchmark::State& state) {
     ScratchDirectory scratch;
     const int file = open("bare", O_WRONLY | O_CREAT | O_APPEND, 0644);
-    char record[32] = {};
+    char record[sizeof(JournalRecord)] = {};
     for (auto _ : state) benchmark::DoNotOptimize(write(file, record, sizeof record));
     close(file);
 }
