@@ -6,6 +6,7 @@
 #include "accounts/bank_file.h"
 #include "accounts/bank_format.h"
 #include "accounts/bank_journal.h"
+#include "accounts/history_file.h"
 #include "accounts/journal_reader.h"
 #include "accounts/ledger.h"
 
@@ -68,6 +69,9 @@ bool BankJournal::installBank(platform::FileReplacement& replacement, uint64_t l
     if (now != bankStamp && now.state != platform::FileState::Missing) return false;
     JournalLayout layout;
     if (!readJournalHeader(journal, header, size) || !soundLayout(header, size, layout)) return false;
+    // The records leave the journal only once the history holds them; a
+    // history that cannot be written fails the save, which says so.
+    if (!appendToHistory(journal, layout, seen)) return false;
     header.pendingLength = length;
     header.pendingHash = hash;
     // The announcement is on the disk before the rename: a bank found in

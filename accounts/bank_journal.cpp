@@ -5,6 +5,7 @@
 
 #include "accounts/bank_file.h"
 #include "accounts/bank_format.h"
+#include "accounts/history_file.h"
 #include "accounts/journal_reader.h"
 #include "accounts/ledger.h"
 
@@ -35,6 +36,15 @@ uint64_t freshGeneration(const void* salt) {
     mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ull;
     mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBull;
     return mixed ^ (mixed >> 31);
+}
+
+// A journal started without a header to go on numbers its records on from
+// the history's, so that none of them is taken for one the history holds.
+// A history that cannot be read fails every save, which says so.
+uint64_t sequenceAfterHistory() {
+    uint64_t last = 0;
+    lastHistorySequence(last);
+    return last + 1;
 }
 
 }  // namespace
@@ -210,7 +220,7 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
                             " was emptied by another program; it starts afresh from " KADREL_BANK_FILE);
         }
         generation = freshGeneration(this);
-        return startAfresh(length, hash, 0, 1);
+        return startAfresh(length, hash, 0, sequenceAfterHistory());
     }
     knowsJournal = true;
     takePosition(header, layout);
@@ -357,7 +367,7 @@ bool BankJournal::appendUnsynced() {
         // up takes its records on top.
         if (!journal.size(size) || size >= oldLayout.headerSize) return false;
         generation = freshGeneration(this);
-        if (!startAfresh(0, BankHasher().result(), 0, 1)) return false;
+        if (!startAfresh(0, BankHasher().result(), 0, sequenceAfterHistory())) return false;
         return appender.append(journal, seen, position);
     }
     if (!soundLayout(header, size, layout) || header.pendingHash != 0) return false;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "core/char_string.h"
@@ -176,11 +177,19 @@ private:
     bool locked = false;
 };
 
+// Calls `visit` with the name of every entry of the current directory whose
+// name starts with `prefix` and ends with `suffix`.
+void forEachFileMatching(const char* prefix, const char* suffix, const std::function<void(const char* name)>& visit);
+
 // Removes every file of the current directory whose name starts with
 // `prefix` and ends with `suffix`, but for those a FileReplacement is still
 // writing (on POSIX they are locked while it does; on Windows they are open
 // without sharing).
 void removeFilesMatching(const char* prefix, const char* suffix);
+
+// Brings the names of the files created in the current directory to the disk
+// (POSIX needs a flush of the directory; Windows none).
+bool flushCurrentDirectory();
 
 uint32_t processId();
 

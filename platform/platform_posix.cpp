@@ -360,27 +360,39 @@ bool SharedFile::truncate(uint64_t size) {
 
 bool SharedFile::flush() { return systemCalls.fdatasync(static_cast<int>(handle)) == 0; }
 
-void removeFilesMatching(const char* prefix, const char* suffix) {
-    DIR* directory = opendir(".");
+void forEachFileMatching(const char* prefix, const char* suffix, const std::function<void(const char* name)>& visit) {
+    // Closed also when `visit` throws.
+    const std::unique_ptr<DIR, int (*)(DIR*)> directory(opendir("."), closedir);
     if (directory == nullptr) return;
     const size_t prefixLength = std::strlen(prefix);
     const size_t suffixLength = std::strlen(suffix);
-    while (const dirent* entry = readdir(directory)) {
+    while (const dirent* entry = readdir(directory.get())) {
         const size_t length = std::strlen(entry->d_name);
-        if (length < prefixLength + suffixLength || std::strncmp(entry->d_name, prefix, prefixLength) != 0 ||
-            std::strcmp(entry->d_name + length - suffixLength, suffix) != 0) {
-            continue;
+        if (length >= prefixLength + suffixLength && std::strncmp(entry->d_name, prefix, prefixLength) == 0 &&
+            std::strcmp(entry->d_name + length - suffixLength, suffix) == 0) {
+            visit(entry->d_name);
         }
-        const int file = ::open(entry->d_name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-        if (file < 0) {
-            unlink(entry->d_name);  // a link or a file without read access: nobody
-                                    // writes through it
-            continue;
-        }
-        if (flock(file, LOCK_EX | LOCK_NB) == 0) unlink(entry->d_name);
-        ::close(file);
     }
-    closedir(directory);
+}
+
+void removeFilesMatching(const char* prefix, const char* suffix) {
+    forEachFileMatching(prefix, suffix, [](const char* name) {
+        const int file = ::open(name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (file < 0) {
+            unlink(name);  // a link or a file without read access: nobody writes through it
+            return;
+        }
+        if (flock(file, LOCK_EX | LOCK_NB) == 0) unlink(name);
+        ::close(file);
+    });
+}
+
+bool flushCurrentDirectory() {
+    const int directory = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory < 0) return false;
+    const bool flushed = fsync(directory) == 0;
+    ::close(directory);
+    return flushed;
 }
 
 uint32_t processId() { return static_cast<uint32_t>(getpid()); }

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/platform.h"
@@ -325,22 +326,30 @@ bool SharedFile::truncate(uint64_t size) {
 
 bool SharedFile::flush() { return systemCalls.flushFileBuffers(asHandle(handle)) != 0; }
 
-void removeFilesMatching(const char* prefix, const char* suffix) {
+void forEachFileMatching(const char* prefix, const char* suffix, const std::function<void(const char* name)>& visit) {
     const std::string pattern = std::string(prefix) + "*" + suffix;
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
+    // Closed also when `visit` throws.
+    const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> closer(search, FindClose);
+    const size_t prefixLength = std::string(prefix).size();
     const size_t suffixLength = std::string(suffix).size();
     do {
         // The system's pattern also matches short 8.3 names: check the long one.
         const std::string name = found.cFileName;
-        if (name.size() >= suffixLength && name.compare(0, std::string(prefix).size(), prefix) == 0 &&
+        if (name.size() >= prefixLength + suffixLength && name.compare(0, prefixLength, prefix) == 0 &&
             name.compare(name.size() - suffixLength, suffixLength, suffix) == 0) {
-            DeleteFileA(found.cFileName);
+            visit(found.cFileName);
         }
     } while (FindNextFileA(search, &found));
-    FindClose(search);
 }
+
+void removeFilesMatching(const char* prefix, const char* suffix) {
+    forEachFileMatching(prefix, suffix, [](const char* name) { DeleteFileA(name); });
+}
+
+bool flushCurrentDirectory() { return true; }
 
 uint32_t processId() { return GetCurrentProcessId(); }
 

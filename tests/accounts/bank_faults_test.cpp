@@ -103,8 +103,8 @@ const std::vector<Step> steps = {
          const std::string reply = host.reply(2, PlayerRecord("Dan"), "creds");
          if (reply.rfind("You have", 0) == 0) { EXPECT_EQ(reply, "You have 3 credits"); }
      }},
-    {"a timed save", "rr---r-------", [](LinkedHost& host, Balances&) { host.tick(1, saveInterval); }},
-    {"a term save", "r---r-------", [](LinkedHost& host, Balances&) { host.term(2); }},
+    {"a timed save", "rr---r-------------", [](LinkedHost& host, Balances&) { host.tick(1, saveInterval); }},
+    {"a term save", "r---r-------------", [](LinkedHost& host, Balances&) { host.term(2); }},
 };
 
 struct Outcome {

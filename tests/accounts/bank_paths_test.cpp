@@ -181,7 +181,7 @@ TEST(BankFullDisk, AFailedAppendIsReportedOnceAndLandsLater) {
     ScratchDir scratch;
     const fs::path mountPoint = scratch.path() / "small";
     fs::create_directory(mountPoint);
-    if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=12k") != 0) GTEST_SKIP() << "cannot mount a small disk";
+    if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=256k") != 0) GTEST_SKIP() << "cannot mount a small disk";
     scratch.write("small/credits.ini", "[Credits]\nAnyPrize=5\n");
     fs::current_path(mountPoint);
     const int pageOfRecords =

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,14 +27,14 @@ std::string oldRecord(uint8_t kind, const std::string& name, int32_t amount) {
     return record + std::string(reinterpret_cast<const char*>(&hash), 4);
 }
 
-// The journal's records, one line each: kind, cause, name, amount, the
-// balance before and after, the other party, the detail, and a bar after the
-// last record of a transaction. They must be sound and numbered from 1.
-Texts journalLines(const std::string& bytes) {
+// The records of a journal, or of a history with its shorter header, one
+// line each: kind, cause, name, amount, the balance before and after, the
+// other party, the detail, and a bar after the last record of a transaction.
+// They must be sound and numbered from 1.
+Texts journalLines(const std::string& bytes, size_t header = currentLayout.headerSize) {
     Texts lines;
     uint64_t sequence = 1;
-    for (size_t at = currentLayout.headerSize; at + sizeof(JournalRecord) <= bytes.size();
-         at += sizeof(JournalRecord)) {
+    for (size_t at = header; at + sizeof(JournalRecord) <= bytes.size(); at += sizeof(JournalRecord)) {
         JournalRecord r;
         std::memcpy(&r, bytes.data() + at, sizeof r);
         EXPECT_TRUE(isSoundRecord(r) && r.sequence == sequence++ && r.time > 1700000000) << at;
@@ -211,6 +212,33 @@ TEST_F(SharedBank, AJournalOfTheEarlierLayoutIsFoldedAtLoad) {
     EXPECT_EQ(reply(7, "Bob", "creds"), "You have 15 credits");
     EXPECT_EQ(file(), (Ledger{{"Bob", 15}, {"Amy", 6}}));
     EXPECT_EQ(scratch.read("Quorlen.bank.journal").substr(0, 8), "KDRLJRN2");
+}
+
+// A checkpoint files the changes it folds in the month's history before the
+// journal lets go of them. A crash between the two files none of them twice,
+// and a journal started afresh numbers its changes on from the history.
+TEST_F(SharedBank, TheHistoryHoldsEveryFoldedChangeOnce) {
+    start({{"Alice", 100}});
+    reply(7, "Alice", "donate", "Bob:40");
+    const std::string bank = scratch.read(bankFileName()), journal = scratch.read("Quorlen.bank.journal");
+    host.tick(7, saveInterval);
+    // The host died after the history took the records, before the new bank was in place.
+    scratch.write(bankFileName(), bank);
+    scratch.write("Quorlen.bank.journal", journal);
+    host.init(11);
+    reply(11, "Op", "cgive", "Carl:7", 1);
+    for (uint32_t bot : {7, 9, 11}) host.term(bot);
+    std::filesystem::remove(scratch.path() / "Quorlen.bank.journal");
+    host.init(13);
+    host.prize(13, PlayerRecord("Bob"), 3);
+    host.term(13);
+    char month[16];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(month, sizeof month, "%Y-%m", std::gmtime(&now));
+    EXPECT_EQ(journalLines(scratch.read(std::string("Quorlen.history.") + month), 16),
+              (Texts{"1 9 Bob 40 0>40 [Alice] 0", "2 8 Alice 40 100>60 [Bob] 0 |", "1 11 Carl 7 0>7 [Op] 0 |",
+                     "1 5 Bob 3 40>43 [] 3 |"}));
+    EXPECT_EQ(file(), (Ledger{{"Alice", 60}, {"Bob", 43}, {"Carl", 7}}));
 }
 
 TEST_F(SharedBank, ADamagedRecordBeforeGoodOnesSetsTheJournalAside) {

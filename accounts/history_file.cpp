@@ -1,0 +1,157 @@
+#include "accounts/history_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "accounts/journal_reader.h"
+
+namespace kadrel {
+
+namespace {
+
+constexpr const char* historyPrefix = KADREL_BANK_HISTORY ".";
+constexpr uint64_t historyRecords = sizeof(HistoryHeader);  // where the records start
+// Records written at a time, without growing the memory with the journal.
+constexpr size_t writeBatch = 128;
+
+bool isMonthName(const char* name) {
+    const char* month = name + std::strlen(historyPrefix);
+    if (std::strlen(month) != 7 || month[4] != '-') return false;
+    for (int i : {0, 1, 2, 3, 5, 6}) {
+        if (month[i] < '0' || month[i] > '9') return false;
+    }
+    return true;
+}
+
+// The newest month's file, by name; empty when there is none.
+CharString newestFile() {
+    CharString newest;
+    platform::forEachFileMatching(historyPrefix, "", [&](const char* name) {
+        if (isMonthName(name) && (newest.empty() || std::strcmp(name, newest.text()) > 0)) newest = name;
+    });
+    return newest;
+}
+
+// Where a history file's sound records end and the last one's number. A
+// crash mid-append leaves a torn record at the end, which is skipped; a file
+// too short for its header is taken for empty. False for a file that cannot
+// be read or is not a history.
+struct Tail {
+    uint64_t end = 0;
+    uint64_t sequence = 0;
+};
+
+bool readTail(const platform::SharedFile& file, Tail& tail) {
+    uint64_t size = 0;
+    if (!file.size(size)) return false;
+    tail = Tail{};
+    if (size < historyRecords) return true;
+    HistoryHeader header;
+    if (!file.readAt(0, &header, sizeof header) || std::memcmp(header.magic, historyMagic, sizeof historyMagic) != 0) {
+        return false;
+    }
+    tail.end = historyRecords;
+    for (uint64_t at = historyRecords + (size - historyRecords) / sizeof(JournalRecord) * sizeof(JournalRecord);
+         at > historyRecords; at -= sizeof(JournalRecord)) {
+        JournalRecord record;
+        if (!file.readAt(at - sizeof record, &record, sizeof record)) return false;
+        if (isSoundRecord(record)) {
+            tail = {at, record.sequence};
+            break;
+        }
+    }
+    return true;
+}
+
+bool tailOf(const char* name, Tail& tail) {
+    platform::SharedFile file;
+    return file.open(name, bank::fileName) == platform::SharedFile::Opened::Ready && readTail(file, tail);
+}
+
+// Hands the journal's records past `last` to the file in batches.
+class HistoryAppender final : public JournalVisitor {
+public:
+    HistoryAppender(platform::SharedFile& file, uint64_t at, uint64_t last) : file(file), at(at), last(last) {}
+
+    void record(const JournalRecord& record) override {
+        if (record.sequence <= last) return;
+        batch[count++] = record;
+        if (count == writeBatch) write();
+    }
+
+    bool finish() {
+        write();
+        return written;
+    }
+
+private:
+    void write() {
+        written = written && file.writeAt(at, batch, count * sizeof(JournalRecord));
+        at += count * sizeof(JournalRecord);
+        count = 0;
+    }
+
+    platform::SharedFile& file;
+    uint64_t at;
+    uint64_t last;
+    JournalRecord batch[writeBatch];
+    size_t count = 0;
+    bool written = true;
+};
+
+}  // namespace
+
+// Days to the civil date, as the proleptic Gregorian calendar counts.
+CharString monthOf(int64_t seconds) {
+    const int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400 + 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t dayOfEra = days - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t shifted = (5 * dayOfYear + 2) / 153;
+    const int64_t month = shifted < 10 ? shifted + 3 : shifted - 9;
+    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d", static_cast<int>(year % 10000), static_cast<int>(month));
+    return CharString(text);
+}
+
+bool lastHistorySequence(uint64_t& sequence) {
+    const CharString newest = newestFile();
+    Tail tail;
+    if (!newest.empty() && !tailOf(newest.text(), tail)) return false;
+    sequence = tail.sequence;
+    return true;
+}
+
+bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end) {
+    const CharString newest = newestFile();
+    CharString target(historyPrefix);
+    target.append(monthOf(static_cast<int64_t>(std::time(nullptr))));
+    // A clock set back never files changes before those already kept.
+    if (!newest.empty() && std::strcmp(newest.text(), target.text()) > 0) target = newest;
+    Tail last;
+    if (!newest.empty() && !(newest == target) && !tailOf(newest.text(), last)) return false;
+
+    platform::SharedFile file;
+    Tail tail;
+    if (file.open(target.text(), bank::fileName) != platform::SharedFile::Opened::Ready || !readTail(file, tail)) {
+        return false;
+    }
+    if (newest == target) last = tail;
+    const bool created = tail.end == 0;
+    if (created) {
+        HistoryHeader header{};
+        std::memcpy(header.magic, historyMagic, sizeof historyMagic);
+        if (!file.writeAt(0, &header, sizeof header)) return false;
+        tail.end = historyRecords;
+    }
+    if (!file.truncate(tail.end)) return false;
+    HistoryAppender appender(file, tail.end, last.sequence);
+    const JournalScan scan = scanJournal(journal, layout, layout.headerSize, end, appender);
+    return appender.finish() && scan.ending != JournalScan::Ending::ReadFailed && file.flush() &&
+           (!created || platform::flushCurrentDirectory());
+}
+
+}  // namespace kadrel

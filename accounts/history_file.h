@@ -1,0 +1,42 @@
+// Quorlen.history.YYYY-MM: every change a checkpoint folded out of the
+// journal, one file per month of folding, beside the bank. The plug-in only
+// ever appends to it; what it holds and what a crash leaves is told in
+// accounts/README.md.
+#pragma once
+
+#include <cstdint>
+
+#include "accounts/bank_format.h"
+#include "accounts/journal_format.h"
+#include "core/char_string.h"
+#include "platform/platform.h"
+
+namespace kadrel {
+
+#define KADREL_BANK_HISTORY "Quorlen.history"
+
+constexpr const char historyMagic[8] = {'K', 'D', 'R', 'L', 'H', 'S', 'T', '2'};
+
+// Then records of the journal's current layout, in the order of their
+// sequence numbers.
+struct HistoryHeader {
+    char magic[8];
+    uint64_t zero;
+};
+
+static_assert(sizeof(HistoryHeader) == 16);
+
+// "YYYY-MM" of a time in seconds since 1970, UTC.
+CharString monthOf(int64_t seconds);
+
+// The sequence number of the history's last record; 0 when it has none.
+// False when the newest file cannot be read.
+bool lastHistorySequence(uint64_t& sequence);
+
+// Appends to the history the records of the journal's whole transactions
+// between its header and `end` that are numbered past its last record, and
+// brings them to the disk. False when that could not be done; what was
+// written then is whole records, and the next call goes on after them.
+bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end);
+
+}  // namespace kadrel
