@@ -1,10 +1,11 @@
 #include "accounts/history_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
-#include "accounts/journal_reader.h"
+#include "core/civil_time.h"
 
 namespace kadrel {
 
@@ -100,20 +101,49 @@ private:
     bool written = true;
 };
 
+// One history file, sequentially: false when it could not be read whole.
+bool readHistoryFile(const char* name, JournalVisitor& visitor) {
+    platform::FileReader file;
+    if (file.open(name) != platform::FileState::Regular) return false;
+    HistoryHeader header;
+    if (file.size() < historyRecords) return true;  // a file just begun
+    if (!file.read(&header, sizeof header) || std::memcmp(header.magic, historyMagic, sizeof historyMagic) != 0) {
+        return false;
+    }
+    uint64_t left = (file.size() - historyRecords) / sizeof(JournalRecord);
+    JournalRecord batch[writeBatch];
+    while (left > 0) {
+        const size_t count = left < writeBatch ? static_cast<size_t>(left) : writeBatch;
+        if (!file.read(batch, count * sizeof(JournalRecord))) return false;
+        left -= count;
+        for (size_t i = 0; i < count; ++i) {
+            if (!isSoundRecord(batch[i])) return left == 0 && i + 1 == count;
+            visitor.record(batch[i]);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
-// Days to the civil date, as the proleptic Gregorian calendar counts.
+std::vector<CharString> readHistory(JournalVisitor& visitor) {
+    std::vector<CharString> names;
+    platform::forEachFileMatching(historyPrefix, "", [&](const char* name) {
+        if (isMonthName(name)) names.emplace_back(name);
+    });
+    std::sort(names.begin(), names.end(),
+              [](const CharString& a, const CharString& b) { return std::strcmp(a.text(), b.text()) < 0; });
+    std::vector<CharString> damaged;
+    for (const CharString& name : names) {
+        if (!readHistoryFile(name.text(), visitor)) damaged.push_back(name);
+    }
+    return damaged;
+}
+
 CharString monthOf(int64_t seconds) {
-    const int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400 + 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t shifted = (5 * dayOfYear + 2) / 153;
-    const int64_t month = shifted < 10 ? shifted + 3 : shifted - 9;
-    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    const CivilTime time = civilFromSeconds(seconds);
     char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d", static_cast<int>(year % 10000), static_cast<int>(month));
+    std::snprintf(text, sizeof text, "%04d-%02d", static_cast<int>(time.year % 10000), time.month);
     return CharString(text);
 }
 

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "accounts/bank_format.h"
 #include "accounts/journal_format.h"
+#include "accounts/journal_reader.h"
 #include "core/char_string.h"
 #include "platform/platform.h"
 
@@ -38,5 +40,12 @@ bool lastHistorySequence(uint64_t& sequence);
 // brings them to the disk. False when that could not be done; what was
 // written then is whole records, and the next call goes on after them.
 bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end);
+
+// Hands every sound record of the history to the visitor, oldest month
+// first; returns the names of the files that could not be read whole (a file
+// that is not a history, or has a record that is not sound before its end).
+// A torn record at the very end is what an append under way or a crash
+// leaves, and is passed over without a word. Reads only, taking no lock.
+std::vector<CharString> readHistory(JournalVisitor& visitor);
 
 }  // namespace kadrel

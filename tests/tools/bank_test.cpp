@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "bank_model.h"
 #include "run_program.h"
 #include "scratch_dir.h"
 #include "test_host.h"
+#include "tools/whole_file.h"
 
 namespace kadrel::testing {
 namespace {
@@ -38,6 +40,36 @@ const std::string awkwardBank = bankBytes({
     {"", 25},
     {"NineteenCharacters", 1000},
 });
+
+// Every time written as 2026-12-08T09:30:00Z, as "TIME".
+std::string maskTimes(std::string text) {
+    const std::string form = "dddd-dd-ddTdd:dd:ddZ";
+    for (size_t at = 0; at + form.size() <= text.size(); ++at) {
+        const bool time = std::equal(form.begin(), form.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+                                     [](char f, char c) { return f == 'd' ? c >= '0' && c <= '9' : f == c; });
+        if (time) text.replace(at, form.size(), "TIME");
+    }
+    return text;
+}
+
+// The history the demo match leaves, asked for as the transcript's "$ kadrel"
+// lines say; its times are the match's own, so they are masked. kadrel.exe
+// under Wine must give the same.
+TEST_F(BankTool, HistoryOfTheDemoMatch) {
+    for (const std::string name : {"credits.ini", "buy.ini"}) {
+        scratch.write(name, tools::readWholeFile(KADREL_EXAMPLES "/" + name).value_or(""));
+    }
+    ASSERT_EQ(runKadrel("arena " KADREL_EXAMPLES "/demo.arena").status, 0);
+    const std::string expected = tools::readWholeFile(KADREL_TRANSCRIPTS "/history.expected").value_or("");
+    std::istringstream lines(expected);
+    std::string transcript;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("$ kadrel ", 0) != 0) continue;
+        const ProgramRun run = runKadrel(line.substr(9));
+        transcript += line + "\n" + maskTimes(run.out + run.err);
+    }
+    EXPECT_EQ(transcript, expected);
+}
 
 TEST_F(BankTool, CsvShowsEveryByteAndImportsBackToTheSameFile) {
     writeBank(awkwardBank);

@@ -19,6 +19,7 @@
 #include "accounts/ledger.h"
 #include "core/text.h"
 #include "platform/platform.h"
+#include "tools/bank/bank_history.h"
 #include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
 #include "tools/commands.h"
@@ -397,6 +398,24 @@ void addBankCommand(CLI::App& program, int& status) {
         bank->add_subcommand("import", "Replaces every record with those of a CSV file as export writes it");
     importCommand->add_option("csv", options->input, "CSV file ('-' reads the standard input)")->required();
     importCommand->callback(run(importRecords));
+
+    auto query = std::make_shared<HistoryQuery>();
+    CLI::App* historyCommand = bank->add_subcommand(
+        "history",
+        "Shows every change the history and the journal hold, oldest first, a transaction at a time: when, why, "
+        "who, by how much and the balance after. Safe while bots run");
+    historyCommand->add_option("name", query->name, "A player: every transaction with a change of theirs");
+    historyCommand->add_option("--operator", query->operatorName, "Every !cgive, !ctake and !creset of an operator");
+    std::vector<std::string> causes;
+    for (const char* const* cause = historyCauseNames(); *cause != nullptr; ++cause) causes.emplace_back(*cause);
+    historyCommand->add_option("--cause", query->cause, "Only transactions with a change of this cause")
+        ->check(CLI::IsMember(causes));
+    historyCommand->add_option("--from", query->from, "From this time on, as 2026-12-08T09:30:00Z (UTC)");
+    historyCommand->add_option("--to", query->to, "Before this time");
+    historyCommand->add_option("--last", query->last, "Only the last N transactions selected")->type_name("N");
+    CLI::Option* historyCsv = historyCommand->add_flag("--csv", query->csv, "CSV instead of a table");
+    historyCommand->add_flag("--json", query->json, "JSON instead of a table")->excludes(historyCsv);
+    historyCommand->callback([options, query, &status] { status = showHistory(options->file, *query); });
 
     CLI::App* checkCommand =
         bank->add_subcommand("check", "Tells whether the plug-in can load the file, and what it would never find");

@@ -38,15 +38,6 @@ std::string tailText(const CreditAccount& record) {
     return text;
 }
 
-std::string csvField(const std::string& text) {
-    const bool quoted = text.empty() || text.find_first_of(",\"") != std::string::npos || text.front() == ' ' ||
-                        text.back() == ' ';
-    if (!quoted) return text;
-    std::string field = "\"";
-    for (const char byte : text) field += byte == '"' ? std::string("\"\"") : std::string(1, byte);
-    return field + '"';
-}
-
 class LineError : public std::runtime_error {
 public:
     LineError(size_t line, const std::string& message)
@@ -147,7 +138,17 @@ std::vector<CsvRow> splitCsv(const std::string& text) {
     return rows;
 }
 
-// Name bytes from 0x80 up read as Latin-1: two UTF-8 bytes each.
+}  // namespace
+
+std::string csvField(const std::string& text) {
+    const bool quoted = text.empty() || text.find_first_of(",\"") != std::string::npos || text.front() == ' ' ||
+                        text.back() == ' ';
+    if (!quoted) return text;
+    std::string field = "\"";
+    for (const char byte : text) field += byte == '"' ? std::string("\"\"") : std::string(1, byte);
+    return field + '"';
+}
+
 std::string latin1AsUtf8(const std::string& bytes) {
     std::string text;
     for (const char byte : bytes) {
@@ -161,8 +162,6 @@ std::string latin1AsUtf8(const std::string& bytes) {
     }
     return text;
 }
-
-}  // namespace
 
 std::string escapeName(std::string_view name) {
     std::string text;

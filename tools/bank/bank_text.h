@@ -17,6 +17,12 @@ namespace kadrel::tools {
 // Printable ASCII as it is; a backslash as \\; every other byte as \xNN.
 std::string escapeName(std::string_view name);
 
+// A CSV field, quoted (as in RFC 4180) where it must be or has blanks at an end.
+std::string csvField(const std::string& text);
+
+// Bytes from 0x80 up read as Latin-1, so that every name is valid UTF-8.
+std::string latin1AsUtf8(const std::string& bytes);
+
 // Why a name longer than an account holds is refused: "an account name holds
 // at most 19 bytes", the number being bank::longestName.
 std::string nameLimitText();

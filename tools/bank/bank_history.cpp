@@ -1,0 +1,261 @@
+#include "tools/bank/bank_history.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <iomanip>
+#include <iostream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "accounts/history_file.h"
+#include "accounts/name_key.h"
+#include "core/civil_time.h"
+#include "core/text.h"
+#include "tools/bank/bank_text.h"
+#include "tools/working_directory.h"
+
+namespace kadrel::tools {
+
+namespace {
+
+constexpr const char* causeNames[] = {"unknown",  "kill",         "death",       "team-kill",      "team-death",
+                                      "prize",    "flag-victory", "soccer-goal", "donation-given", "donation-received",
+                                      "purchase", "cgive",        "ctake",       "creset",         nullptr};
+
+static_assert(std::size(causeNames) == static_cast<size_t>(lastJournalCause) + 2);
+
+using Transaction = std::vector<JournalRecord>;
+
+struct Selection {
+    std::optional<NameKey> player;
+    std::optional<NameKey> operatorName;
+    int cause = -1;
+    int64_t from = std::numeric_limits<int64_t>::min();
+    int64_t to = std::numeric_limits<int64_t>::max();
+    size_t last = 0;  // 0: every one
+};
+
+bool isOperatorCause(uint8_t cause) {
+    return cause >= static_cast<uint8_t>(JournalCause::OperatorGive) &&
+           cause <= static_cast<uint8_t>(JournalCause::OperatorReset);
+}
+
+bool selects(const Selection& selection, const Transaction& transaction) {
+    const auto any = [&](const std::function<bool(const JournalRecord&)>& test) {
+        return std::any_of(transaction.begin(), transaction.end(), test);
+    };
+    const int64_t time = transaction.front().time;
+    return time >= selection.from && time < selection.to &&
+           (selection.cause < 0 || any([&](const JournalRecord& r) { return r.cause == selection.cause; })) &&
+           (!selection.player ||
+            any([&](const JournalRecord& r) { return nameKeyOfField(r.name) == *selection.player; })) &&
+           (!selection.operatorName || any([&](const JournalRecord& r) {
+               return isOperatorCause(r.cause) && nameKeyOfField(r.party) == *selection.operatorName;
+           }));
+}
+
+// Gathers records into whole transactions and hands on those selected. A
+// record numbered at or below the last one taken was read already: the
+// journal may still hold what a checkpoint has just filed in the history.
+class Gatherer final : public JournalVisitor {
+public:
+    Gatherer(const Selection& selection, std::function<void(const Transaction&)> take)
+        : selection(selection), take(std::move(take)) {}
+
+    void record(const JournalRecord& record) override {
+        if (record.sequence <= last) return;
+        last = record.sequence;
+        current.push_back(record);
+        if ((record.flags & endsTransaction) == 0) return;
+        if (selects(selection, current)) take(current);
+        current.clear();
+    }
+
+private:
+    const Selection& selection;
+    std::function<void(const Transaction&)> take;
+    Transaction current;
+    uint64_t last = 0;
+};
+
+// The journal's sound records as they are now; none when it is missing or
+// of the earlier layout, whose records carry no cause.
+std::vector<JournalRecord> journalRecords() {
+    std::vector<JournalRecord> records;
+    platform::FileReader file;
+    if (file.open(bank::journalFileName) != platform::FileState::Regular) return records;
+    std::vector<unsigned char> bytes(static_cast<size_t>(file.size()));
+    JournalHeader header{};
+    JournalLayout layout;
+    if (!file.read(bytes.data(), bytes.size())) return records;
+    std::memcpy(&header, bytes.data(), std::min(bytes.size(), sizeof header));
+    if (!soundLayout(header, bytes.size(), layout) || !layout.isCurrent()) return records;
+    for (size_t at = layout.headerSize; at + sizeof(JournalRecord) <= bytes.size(); at += sizeof(JournalRecord)) {
+        JournalRecord record;
+        std::memcpy(&record, bytes.data() + at, sizeof record);
+        if (!isSoundRecord(record)) break;
+        records.push_back(record);
+    }
+    return records;
+}
+
+std::string fieldText(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
+
+int64_t change(const JournalRecord& record) { return static_cast<int64_t>(record.after) - record.before; }
+
+class Printer {
+public:
+    explicit Printer(const HistoryQuery& query) : query(query) {}
+
+    void print(const Transaction& transaction) {
+        for (const JournalRecord& record : transaction) {
+            const uint64_t id = transaction.front().sequence;
+            const char* cause = causeNames[record.cause];
+            if (query.json) {
+                list.push_back({{"transaction", id},
+                                {"sequence", record.sequence},
+                                {"time", isoTime(record.time)},
+                                {"cause", cause},
+                                {"name", latin1AsUtf8(fieldText(record.name))},
+                                {"change", change(record)},
+                                {"balance", record.after},
+                                {"party", latin1AsUtf8(fieldText(record.party))},
+                                {"detail", record.detail}});
+            } else if (query.csv) {
+                std::cout << id << ',' << record.sequence << ',' << isoTime(record.time) << ',' << cause << ','
+                          << csvField(escapeName(fieldText(record.name))) << ',' << change(record) << ','
+                          << record.after << ',' << csvField(escapeName(fieldText(record.party))) << ','
+                          << record.detail << '\n';
+            } else {
+                row(std::to_string(id), isoTime(record.time), cause, escapeName(fieldText(record.name)),
+                    std::to_string(change(record)), std::to_string(record.after), escapeName(fieldText(record.party)),
+                    std::to_string(record.detail));
+            }
+        }
+        ++printed;
+    }
+
+    void begin() const {
+        if (query.csv) std::cout << "transaction,sequence,time,cause,name,change,balance,party,detail\n";
+        if (!query.csv && !query.json)
+            row("transaction", "time", "cause", "name", "change", "balance", "party", "detail");
+    }
+
+    void end() const {
+        if (query.json) std::cout << list.dump(2) << '\n';
+        if (!query.csv && !query.json && printed == 0) std::cout << "no changes\n";
+    }
+
+private:
+    static void row(const std::string& id, const std::string& time, const std::string& cause, const std::string& name,
+                    const std::string& amount, const std::string& balance, const std::string& party,
+                    const std::string& detail) {
+        std::cout << std::setw(11) << id << "  " << std::left << std::setw(20) << time << "  " << std::setw(18) << cause
+                  << ' ' << std::setw(20) << name << std::right << std::setw(12) << amount << std::setw(13) << balance
+                  << "  " << std::left << std::setw(20) << party << std::right << ' ' << detail << '\n';
+    }
+
+    const HistoryQuery& query;
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    size_t printed = 0;
+};
+
+std::optional<Selection> selectionOf(const HistoryQuery& query) {
+    Selection selection;
+    if (!query.name.empty()) selection.player = nameKeyOfText(query.name.c_str());
+    if (!query.operatorName.empty()) selection.operatorName = nameKeyOfText(query.operatorName.c_str());
+    if (!query.cause.empty()) {
+        for (int code = 0; causeNames[code] != nullptr; ++code) {
+            if (query.cause == causeNames[code]) selection.cause = code;
+        }
+        if (selection.cause < 0) {
+            std::cerr << "kadrel bank: no cause is called " << query.cause << '\n';
+            return std::nullopt;
+        }
+    }
+    for (const auto& [text, bound] : {std::pair{&query.from, &selection.from}, std::pair{&query.to, &selection.to}}) {
+        if (text->empty()) continue;
+        const std::optional<int64_t> time = parseIsoTime(*text);
+        if (!time) {
+            std::cerr << "kadrel bank: a time is written as 2026-12-08T09:30:00Z (UTC), not " << *text << '\n';
+            return std::nullopt;
+        }
+        *bound = *time;
+    }
+    if (!query.last.empty()) {
+        const bool digits = query.last.size() <= 9 && std::all_of(query.last.begin(), query.last.end(),
+                                                                  [](char c) { return c >= '0' && c <= '9'; });
+        selection.last = digits ? std::stoul(query.last) : 0;
+        if (selection.last == 0) {
+            std::cerr << "kadrel bank: --last takes a whole number from 1 to 999999999\n";
+            return std::nullopt;
+        }
+    }
+    return selection;
+}
+
+}  // namespace
+
+const char* const* historyCauseNames() { return causeNames; }
+
+std::string isoTime(int64_t seconds) {
+    const CivilTime time = civilFromSeconds(seconds);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02dZ", static_cast<long long>(time.year), time.month,
+                  time.day, time.hour, time.minute, time.second);
+    return text;
+}
+
+std::optional<int64_t> parseIsoTime(const std::string& text) {
+    if (text.size() != 20) return std::nullopt;
+    const std::string form = "dddd-dd-ddTdd:dd:ddZ";
+    for (size_t i = 0; i < form.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (form[i] == 'd' ? !digit : text[i] != form[i]) return std::nullopt;
+    }
+    const auto number = [&](size_t at, size_t count) { return std::stoi(text.substr(at, count)); };
+    CivilTime time;
+    time.year = number(0, 4);
+    time.month = number(5, 2);
+    time.day = number(8, 2);
+    time.hour = number(11, 2);
+    time.minute = number(14, 2);
+    time.second = number(17, 2);
+    const int64_t seconds = secondsFromCivil(time);
+    // A date the calendar lacks (February 30, hour 24) comes back as another.
+    return isoTime(seconds) == text ? std::optional<int64_t>(seconds) : std::nullopt;
+}
+
+int showHistory(const std::string& bankFile, const HistoryQuery& query) {
+    if (std::filesystem::path(bankFile).filename() != bank::fileName) {
+        std::cerr << "kadrel bank: only " << bank::fileName << " has a history beside it\n";
+        return 1;
+    }
+    const std::optional<Selection> selection = selectionOf(query);
+    if (!selection) return 1;
+    const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
+    // The journal first: a checkpoint that files its records in the history
+    // meanwhile then finds them read already, never missed.
+    const std::vector<JournalRecord> journal = journalRecords();
+    Printer printer(query);
+    printer.begin();
+    std::deque<Transaction> kept;
+    Gatherer gatherer(*selection, [&](const Transaction& transaction) {
+        if (selection->last == 0) return printer.print(transaction);
+        kept.push_back(transaction);
+        if (kept.size() > selection->last) kept.pop_front();
+    });
+    for (const CharString& name : readHistory(gatherer)) {
+        std::cerr << "kadrel bank: " << name.text() << " is damaged; its records from the damage on are not shown\n";
+    }
+    for (const JournalRecord& record : journal) gatherer.record(record);
+    for (const Transaction& transaction : kept) printer.print(transaction);
+    printer.end();
+    return 0;
+}
+
+}  // namespace kadrel::tools
