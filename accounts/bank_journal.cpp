@@ -408,6 +408,7 @@ bool BankJournal::commit() {
     appender.endTransaction(changeMark);
     if (appender.append(journal, seen, position)) {
         streaks.end(Streak::Write);
+        changeMark = appender.size();  // a later commit in the same hold is a transaction of its own
         return true;
     }
     streaks.fail(reporter, Streak::Write,

@@ -57,9 +57,11 @@ enum class JournalCause : uint8_t {
     OperatorGive = 11,
     OperatorTake = 12,
     OperatorReset = 13,
+    Undo = 14,      // detail: the transaction it reverses
+    Rollback = 15,  // detail: the time it brings the balances back to
 };
 
-constexpr JournalCause lastJournalCause = JournalCause::OperatorReset;
+constexpr JournalCause lastJournalCause = JournalCause::Rollback;
 
 // The last record of a transaction carries this flag: an append cut short
 // leaves a transaction without it, which counts for nothing.

@@ -6,8 +6,14 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <map>
+#include <random>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "bank_model.h"
 #include "run_program.h"
@@ -69,6 +75,115 @@ TEST_F(BankTool, HistoryOfTheDemoMatch) {
         transcript += line + "\n" + maskTimes(run.out + run.err);
     }
     EXPECT_EQ(transcript, expected);
+}
+
+// Undo and rollback against a model, with a bot running: random gives, takes,
+// prizes and resets; undos of random choices, each plan naming the balances
+// that go below zero, each undone in turn; a rollback to a time between two
+// runs of changes.
+TEST_F(BankTool, UndoAndRollbackFollowAModel) {
+    using Balances = std::map<std::string, int64_t>;
+    struct Change {
+        uint64_t id;
+        std::string by;  // the operator, if any
+        Balances moved;
+    };
+    scratch.write("credits.ini", "[Credits]\nPrize2=2\n");
+    TestHost host;
+    host.init(1);
+    std::mt19937 random(11);
+    Balances model;
+    std::vector<Change> changes;
+    uint64_t sequence = 1;
+    auto play = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::string player = std::vector<std::string>{"Ann", "Bob", "Cid"}[random() % 3];
+            const PlayerRecord by(random() % 2 ? "Op" : "Ed", 9, 1);
+            const int64_t amount = random() % 50;
+            Change change{sequence, by.nameText(), {{player, amount}}};
+            switch (random() % 5) {
+                case 0:
+                    host.prize(1, PlayerRecord(player), 2);
+                    change = {sequence, "", {{player, 2}}};
+                    break;
+                case 1:
+                    host.command(1, by, "ctake", player + ":" + std::to_string(amount));
+                    change.moved[player] = -amount;
+                    break;
+                case 2:
+                    host.command(1, by, "creset");
+                    change.moved.clear();
+                    for (const auto& [name, balance] : model) {
+                        if (balance != 0) change.moved[name] = -balance;
+                    }
+                    ++sequence;  // the reset's own record
+                    break;
+                default:
+                    host.command(1, by, "cgive", player + ":" + std::to_string(amount));
+            }
+            sequence += change.moved.size();
+            for (const auto& [name, moved] : change.moved) model[name] += moved;
+            changes.push_back(change);
+        }
+    };
+    auto balancesMatch = [&] {
+        Balances found;
+        std::istringstream csv(runKadrel("bank export --csv").out);
+        for (std::string line; std::getline(csv, line);) {
+            const size_t comma = line.find(',');
+            const int64_t credits = line == "name,credits,tail" ? 0 : std::stoll(line.substr(comma + 1));
+            if (credits != 0) found[line.substr(0, comma)] = credits;
+        }
+        std::erase_if(model, [](const auto& m) { return m.second == 0; });
+        EXPECT_EQ(found, model);
+    };
+    play(40);
+    balancesMatch();
+    const Balances start = model;
+    std::set<std::string> undos;
+    const Change& chosen = changes[random() % changes.size()];
+    const std::string player = chosen.moved.empty() ? "Ann" : chosen.moved.begin()->first;
+    for (const std::string& choice :
+         std::vector<std::string>{std::to_string(chosen.id), "--player " + player, "--operator Ed"}) {
+        SCOPED_TRACE(choice);
+        Balances undone = model;
+        for (const Change& change : changes) {
+            const bool picked = choice == std::to_string(change.id) ||
+                                (choice == "--operator Ed" && change.by == "Ed") ||
+                                (choice == "--player " + player && change.moved.count(player) != 0);
+            for (const auto& [name, moved] : change.moved) undone[name] -= picked ? moved : 0;
+        }
+        const auto belowZero = std::count_if(undone.begin(), undone.end(),
+                                             [&](const auto& u) { return u.second < 0 && u.second != model[u.first]; });
+        const std::string plan = runKadrel("bank undo " + choice).out;
+        EXPECT_NE(plan.find(std::to_string(belowZero) + (belowZero == 1 ? " goes" : " go") + " below zero"),
+                  std::string::npos)
+            << plan;
+        ASSERT_EQ(runKadrel("bank undo " + choice + " --apply").status, 0);
+        model = undone;
+        balancesMatch();
+        // Undoing what the undo wrote gives every credit back.
+        for (int round = 0; round < 2; ++round) {
+            std::istringstream written(runKadrel("bank history --cause undo --csv").out);
+            for (std::string line; std::getline(written, line);) {
+                const std::string id = line.substr(0, line.find(','));
+                if (id != "transaction" && undos.insert(id).second && round == 0) {
+                    ASSERT_EQ(runKadrel("bank undo " + id + " --apply").status, 0);
+                }
+            }
+        }
+        model = start;
+        balancesMatch();
+    }
+    // A rollback to a time between two runs brings back the balances of then.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const std::time_t now = std::time(nullptr);
+    char then[32];
+    std::strftime(then, sizeof then, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
+    play(20);
+    ASSERT_EQ(runKadrel(std::string("bank rollback --to ") + then + " --apply").status, 0);
+    model = start;
+    balancesMatch();
 }
 
 TEST_F(BankTool, CsvShowsEveryByteAndImportsBackToTheSameFile) {

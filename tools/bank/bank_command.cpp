@@ -22,6 +22,8 @@
 #include "tools/bank/bank_history.h"
 #include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
+#include "tools/bank/bank_undo.h"
+#include "tools/bank/shared_bank.h"
 #include "tools/commands.h"
 #include "tools/working_directory.h"
 
@@ -64,15 +66,6 @@ std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty)
     }
     return image;
 }
-
-// The bank and journal of the current directory, opened as one more bot
-// would. The plug-in's status lines, which a bot sends to its host, go to
-// the error stream.
-struct SharedBank final : BankReporter {
-    void report(const char* message) override { std::cerr << "kadrel bank: " << message << '\n'; }
-    Ledger ledger;
-    BankJournal bank{ledger, *this, 1};
-};
 
 // Only the plug-in's own bank has a journal beside it.
 bool isSharedBank(const std::string& path) {
@@ -416,6 +409,30 @@ void addBankCommand(CLI::App& program, int& status) {
     CLI::Option* historyCsv = historyCommand->add_flag("--csv", query->csv, "CSV instead of a table");
     historyCommand->add_flag("--json", query->json, "JSON instead of a table")->excludes(historyCsv);
     historyCommand->callback([options, query, &status] { status = showHistory(options->file, *query); });
+
+    auto undo = std::make_shared<HistoryQuery>();
+    auto apply = std::make_shared<bool>(false);
+    CLI::App* undoCommand = bank->add_subcommand(
+        "undo",
+        "Moves back exactly what the chosen transactions moved: first shows every balance that changes, and those "
+        "that go below zero because the credits were spent; changes them with --apply, as transactions of their own");
+    undoCommand->add_option("transaction", undo->transaction, "A transaction's number, as history shows it");
+    undoCommand->add_option("--player", undo->name, "Every transaction with a change of this player's");
+    undoCommand->add_option("--operator", undo->operatorName, "Every !cgive, !ctake and !creset of this operator");
+    undoCommand->add_option("--from", undo->from, "From this time on, as 2026-12-08T09:30:00Z (UTC)");
+    undoCommand->add_option("--to", undo->to, "Before this time");
+    undoCommand->add_flag("--apply", *apply, "Make the changes");
+    undoCommand->callback([options, undo, apply, &status] { status = undoTransactions(options->file, *undo, *apply); });
+
+    auto rollbackTime = std::make_shared<std::string>();
+    CLI::App* rollbackCommand = bank->add_subcommand(
+        "rollback",
+        "Brings every balance back to what it was at a time: first shows the plan; changes them with --apply, as a "
+        "transaction of its own");
+    rollbackCommand->add_option("--to", *rollbackTime, "The time, as 2026-12-08T09:30:00Z (UTC)")->required();
+    rollbackCommand->add_flag("--apply", *apply, "Make the changes");
+    rollbackCommand->callback(
+        [options, rollbackTime, apply, &status] { status = rollBack(options->file, *rollbackTime, *apply); });
 
     CLI::App* checkCommand =
         bank->add_subcommand("check", "Tells whether the plug-in can load the file, and what it would never find");

@@ -24,19 +24,19 @@ namespace {
 
 constexpr const char* causeNames[] = {"unknown",  "kill",         "death",       "team-kill",      "team-death",
                                       "prize",    "flag-victory", "soccer-goal", "donation-given", "donation-received",
-                                      "purchase", "cgive",        "ctake",       "creset",         nullptr};
+                                      "purchase", "cgive",        "ctake",       "creset",         "undo",
+                                      "rollback", nullptr};
 
 static_assert(std::size(causeNames) == static_cast<size_t>(lastJournalCause) + 2);
 
-using Transaction = std::vector<JournalRecord>;
-
 struct Selection {
+    std::optional<uint64_t> transaction;
     std::optional<NameKey> player;
     std::optional<NameKey> operatorName;
     int cause = -1;
     int64_t from = std::numeric_limits<int64_t>::min();
     int64_t to = std::numeric_limits<int64_t>::max();
-    size_t last = 0;  // 0: every one
+    uint64_t last = 0;  // 0: every one
 };
 
 bool isOperatorCause(uint8_t cause) {
@@ -49,7 +49,8 @@ bool selects(const Selection& selection, const Transaction& transaction) {
         return std::any_of(transaction.begin(), transaction.end(), test);
     };
     const int64_t time = transaction.front().time;
-    return time >= selection.from && time < selection.to &&
+    return (!selection.transaction || transaction.front().sequence == *selection.transaction) &&
+           time >= selection.from && time < selection.to &&
            (selection.cause < 0 || any([&](const JournalRecord& r) { return r.cause == selection.cause; })) &&
            (!selection.player ||
             any([&](const JournalRecord& r) { return nameKeyOfField(r.name) == *selection.player; })) &&
@@ -103,15 +104,12 @@ std::vector<JournalRecord> journalRecords() {
     return records;
 }
 
-std::string fieldText(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
-
-int64_t change(const JournalRecord& record) { return static_cast<int64_t>(record.after) - record.before; }
-
 class Printer {
 public:
     explicit Printer(const HistoryQuery& query) : query(query) {}
 
     void print(const Transaction& transaction) {
+        begin();
         for (const JournalRecord& record : transaction) {
             const uint64_t id = transaction.front().sequence;
             const char* cause = causeNames[record.cause];
@@ -121,31 +119,35 @@ public:
                                 {"time", isoTime(record.time)},
                                 {"cause", cause},
                                 {"name", latin1AsUtf8(fieldText(record.name))},
-                                {"change", change(record)},
+                                {"change", movedBy(record)},
                                 {"balance", record.after},
                                 {"party", latin1AsUtf8(fieldText(record.party))},
                                 {"detail", record.detail}});
             } else if (query.csv) {
                 std::cout << id << ',' << record.sequence << ',' << isoTime(record.time) << ',' << cause << ','
-                          << csvField(escapeName(fieldText(record.name))) << ',' << change(record) << ','
+                          << csvField(escapeName(fieldText(record.name))) << ',' << movedBy(record) << ','
                           << record.after << ',' << csvField(escapeName(fieldText(record.party))) << ','
                           << record.detail << '\n';
             } else {
                 row(std::to_string(id), isoTime(record.time), cause, escapeName(fieldText(record.name)),
-                    std::to_string(change(record)), std::to_string(record.after), escapeName(fieldText(record.party)),
+                    std::to_string(movedBy(record)), std::to_string(record.after), escapeName(fieldText(record.party)),
                     std::to_string(record.detail));
             }
         }
         ++printed;
     }
 
-    void begin() const {
+    // The heading comes with the first line or the end, after the query was read.
+    void begin() {
+        if (begun) return;
+        begun = true;
         if (query.csv) std::cout << "transaction,sequence,time,cause,name,change,balance,party,detail\n";
         if (!query.csv && !query.json)
             row("transaction", "time", "cause", "name", "change", "balance", "party", "detail");
     }
 
-    void end() const {
+    void end() {
+        begin();
         if (query.json) std::cout << list.dump(2) << '\n';
         if (!query.csv && !query.json && printed == 0) std::cout << "no changes\n";
     }
@@ -162,6 +164,7 @@ private:
     const HistoryQuery& query;
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     size_t printed = 0;
+    bool begun = false;
 };
 
 std::optional<Selection> selectionOf(const HistoryQuery& query) {
@@ -186,14 +189,18 @@ std::optional<Selection> selectionOf(const HistoryQuery& query) {
         }
         *bound = *time;
     }
-    if (!query.last.empty()) {
-        const bool digits = query.last.size() <= 9 && std::all_of(query.last.begin(), query.last.end(),
-                                                                  [](char c) { return c >= '0' && c <= '9'; });
-        selection.last = digits ? std::stoul(query.last) : 0;
-        if (selection.last == 0) {
-            std::cerr << "kadrel bank: --last takes a whole number from 1 to 999999999\n";
-            return std::nullopt;
-        }
+    const auto count = [](const std::string& text) -> uint64_t {
+        const bool digits = !text.empty() && text.size() <= 18 &&
+                            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        return digits ? std::stoull(text) : 0;
+    };
+    if (!query.last.empty() && (selection.last = count(query.last)) == 0) {
+        std::cerr << "kadrel bank: --last takes a whole number from 1\n";
+        return std::nullopt;
+    }
+    if (!query.transaction.empty() && (selection.transaction = count(query.transaction)) == 0u) {
+        std::cerr << "kadrel bank: a transaction's number is a whole number from 1\n";
+        return std::nullopt;
     }
     return selection;
 }
@@ -201,6 +208,28 @@ std::optional<Selection> selectionOf(const HistoryQuery& query) {
 }  // namespace
 
 const char* const* historyCauseNames() { return causeNames; }
+
+std::string fieldText(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
+
+bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take) {
+    const std::optional<Selection> selection = selectionOf(query);
+    if (!selection) return false;
+    // The journal first: a checkpoint that files its records in the history
+    // meanwhile then finds them read already, never missed.
+    const std::vector<JournalRecord> journal = journalRecords();
+    std::deque<Transaction> kept;
+    Gatherer gatherer(*selection, [&](const Transaction& transaction) {
+        if (selection->last == 0) return take(transaction);
+        kept.push_back(transaction);
+        if (kept.size() > selection->last) kept.pop_front();
+    });
+    for (const CharString& name : readHistory(gatherer)) {
+        std::cerr << "kadrel bank: " << name.text() << " is damaged; its records from the damage on are not shown\n";
+    }
+    for (const JournalRecord& record : journal) gatherer.record(record);
+    for (const Transaction& transaction : kept) take(transaction);
+    return true;
+}
 
 std::string isoTime(int64_t seconds) {
     const CivilTime time = civilFromSeconds(seconds);
@@ -235,25 +264,9 @@ int showHistory(const std::string& bankFile, const HistoryQuery& query) {
         std::cerr << "kadrel bank: only " << bank::fileName << " has a history beside it\n";
         return 1;
     }
-    const std::optional<Selection> selection = selectionOf(query);
-    if (!selection) return 1;
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
-    // The journal first: a checkpoint that files its records in the history
-    // meanwhile then finds them read already, never missed.
-    const std::vector<JournalRecord> journal = journalRecords();
     Printer printer(query);
-    printer.begin();
-    std::deque<Transaction> kept;
-    Gatherer gatherer(*selection, [&](const Transaction& transaction) {
-        if (selection->last == 0) return printer.print(transaction);
-        kept.push_back(transaction);
-        if (kept.size() > selection->last) kept.pop_front();
-    });
-    for (const CharString& name : readHistory(gatherer)) {
-        std::cerr << "kadrel bank: " << name.text() << " is damaged; its records from the damage on are not shown\n";
-    }
-    for (const JournalRecord& record : journal) gatherer.record(record);
-    for (const Transaction& transaction : kept) printer.print(transaction);
+    if (!forEachTransaction(query, [&](const Transaction& transaction) { printer.print(transaction); })) return 1;
     printer.end();
     return 0;
 }

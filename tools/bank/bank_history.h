@@ -3,12 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "accounts/journal_format.h"
 
 namespace kadrel::tools {
 
 struct HistoryQuery {
+    std::string transaction;   // one transaction, by its number
     std::string name;          // a player: every transaction with a change of theirs
     std::string operatorName;  // every !cgive, !ctake and !creset of this operator
     std::string cause;
@@ -22,10 +27,22 @@ struct HistoryQuery {
 // The names --cause takes, in the order of the journal's cause numbers.
 const char* const* historyCauseNames();
 
-// Reads the history beside `bankFile` and then the journal's changes not yet
-// in it, without a lock; prints the transactions the query selects, oldest
-// first. Its exit status.
+using Transaction = std::vector<JournalRecord>;
+
+// Reads the history of the current directory and then the journal's changes
+// not yet in it, without a lock, and hands on the transactions the query
+// picks, oldest first. False, with the reason on the error stream, for a
+// query that cannot be read.
+bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take);
+
+// Prints what forEachTransaction picks beside `bankFile`. Its exit status.
 int showHistory(const std::string& bankFile, const HistoryQuery& query);
+
+// How much a change moved: what an undo moves back.
+inline int64_t movedBy(const JournalRecord& record) { return static_cast<int64_t>(record.after) - record.before; }
+
+// The text of a name field of a record.
+std::string fieldText(const char (&field)[20]);
 
 // "2026-12-08T09:30:00Z", seconds since 1970 in UTC, both ways; nullopt for
 // text of any other form.

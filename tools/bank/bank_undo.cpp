@@ -1,0 +1,177 @@
+#include "tools/bank/bank_undo.h"
+
+#include <filesystem>
+#include <iomanip>
+#include <iostream>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "accounts/bank_format.h"
+#include "accounts/name_key.h"
+#include "tools/bank/bank_text.h"
+#include "tools/bank/shared_bank.h"
+#include "tools/working_directory.h"
+
+namespace kadrel::tools {
+
+namespace {
+
+// A balance to move by `value`, or with `absolute` to set to it.
+struct Change {
+    std::string name;
+    NameKey key;
+    int64_t value = 0;
+    bool absolute = false;
+};
+
+// What one transaction of the plan writes; `detail` names what it reverses.
+struct Step {
+    int64_t detail = 0;
+    std::vector<Change> changes;
+};
+
+// Changes of one name in a step are one.
+void addChange(std::vector<Change>& changes, const char (&field)[20], int64_t value, bool absolute) {
+    const NameKey key = nameKeyOfField(field);
+    for (Change& change : changes) {
+        if (change.key == key) {
+            change.value = absolute ? change.value : change.value + value;
+            return;
+        }
+    }
+    changes.push_back({fieldText(field), key, value, absolute});
+}
+
+// A balance the plan changes: as it is and as it ends.
+struct Line {
+    std::string name;
+    NameKey key;
+    int32_t before = 0;
+    int32_t after = 0;
+};
+
+int32_t creditsOf(const Ledger& ledger, const std::string& name) {
+    const CreditAccount* account = ledger.find(name.c_str());
+    return account != nullptr ? account->credits : 0;
+}
+
+// Under the journal's lock: the plan applied to the balances as they are now,
+// shown, and with `apply` written, a step a transaction.
+int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
+    if (steps.empty()) {
+        std::cout << "nothing to change\n";
+        return 0;
+    }
+    SharedBank shared;
+    shared.bank.load();
+    shared.bank.begin();
+    struct Release {
+        BankJournal& bank;
+        ~Release() { bank.end(); }
+    } release{shared.bank};
+    if (!shared.bank.ready()) {
+        std::cerr << "kadrel bank: cannot read " << bank::fileName << " with its journal; nothing was changed\n";
+        return 1;
+    }
+    std::vector<Line> lines;
+    for (const Step& step : steps) {
+        for (const Change& change : step.changes) {
+            const int32_t now = creditsOf(shared.ledger, change.name);
+            auto line = std::find_if(lines.begin(), lines.end(), [&](const Line& l) { return l.key == change.key; });
+            if (line == lines.end()) line = lines.insert(lines.end(), {change.name, change.key, now, now});
+            // Moves of more than a 32-bit amount go in two records.
+            for (int64_t left = change.absolute ? change.value - now : change.value; left != 0;) {
+                const int64_t most = std::numeric_limits<int32_t>::max();
+                const auto amount = static_cast<int32_t>(std::clamp(left, -most, most));
+                const int32_t before = creditsOf(shared.ledger, change.name);
+                shared.bank.reserve(1);
+                shared.ledger.award(amount, change.name.c_str());
+                const int32_t after = creditsOf(shared.ledger, change.name);
+                if (apply) {
+                    shared.bank.note(makeJournalRecord(JournalKind::Add, amount, change.name.c_str(),
+                                                       {cause, "", step.detail}, before, after));
+                }
+                left -= amount;
+            }
+            line->after = creditsOf(shared.ledger, change.name);
+        }
+        if (apply && !shared.bank.commit()) {
+            std::cerr << "kadrel bank: cannot write " << bank::journalFileName
+                      << "; this step and the rest were not made\n";
+            return 1;
+        }
+    }
+    size_t belowZero = 0;
+    size_t changed = 0;
+    for (const Line& line : lines) {
+        if (line.before == line.after) continue;
+        ++changed;
+        std::cout << std::left << std::setw(20) << escapeName(line.name) << std::right << std::setw(12) << line.before
+                  << " -> " << std::setw(11) << line.after;
+        if (line.after < 0) {
+            ++belowZero;
+            std::cout << "  below zero: the credits were spent";
+        }
+        std::cout << '\n';
+    }
+    std::cout << changed << (changed == 1 ? " balance" : " balances") << " change, " << belowZero
+              << (belowZero == 1 ? " goes" : " go") << " below zero\n";
+    std::cout << (apply ? "Applied.\n" : "Nothing was changed: add --apply to make these changes.\n");
+    return 0;
+}
+
+bool isSharedBank(const std::string& bankFile) {
+    if (std::filesystem::path(bankFile).filename() == bank::fileName) return true;
+    std::cerr << "kadrel bank: only " << bank::fileName << " has a history beside it\n";
+    return false;
+}
+
+}  // namespace
+
+int undoTransactions(const std::string& bankFile, const HistoryQuery& query, bool apply) {
+    if (!isSharedBank(bankFile)) return 1;
+    if (query.transaction.empty() && query.name.empty() && query.operatorName.empty() && query.cause.empty() &&
+        query.from.empty() && query.to.empty()) {
+        std::cerr << "kadrel bank: name what to undo: a transaction, a player, an operator, a cause or a time range\n";
+        return 1;
+    }
+    const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
+    std::vector<Step> steps;
+    const bool read = forEachTransaction(query, [&](const Transaction& transaction) {
+        Step step{static_cast<int64_t>(transaction.front().sequence), {}};
+        for (const JournalRecord& record : transaction) {
+            if (movedBy(record) != 0) addChange(step.changes, record.name, -movedBy(record), false);
+        }
+        if (!step.changes.empty()) steps.push_back(std::move(step));
+    });
+    return read ? carryOut(steps, JournalCause::Undo, apply) : 1;
+}
+
+int rollBack(const std::string& bankFile, const std::string& time, bool apply) {
+    if (!isSharedBank(bankFile)) return 1;
+    const std::optional<int64_t> seconds = parseIsoTime(time);
+    if (!seconds) {
+        std::cerr << "kadrel bank: a time is written as 2026-12-08T09:30:00Z (UTC), not " << time << '\n';
+        return 1;
+    }
+    const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
+    HistoryQuery query;
+    query.from = time;
+    // Each balance as the first change at or after the time found it.
+    Step step{*seconds, {}};
+    const bool read = forEachTransaction(query, [&](const Transaction& transaction) {
+        for (const JournalRecord& record : transaction) {
+            if (record.kind == static_cast<uint8_t>(JournalKind::Reset)) continue;
+            const NameKey key = nameKeyOfField(record.name);
+            const bool seen =
+                std::any_of(step.changes.begin(), step.changes.end(), [&](const Change& c) { return c.key == key; });
+            if (!seen) addChange(step.changes, record.name, record.before, true);
+        }
+    });
+    if (!read) return 1;
+    return carryOut(step.changes.empty() ? std::vector<Step>{} : std::vector<Step>{step}, JournalCause::Rollback,
+                    apply);
+}
+
+}  // namespace kadrel::tools
