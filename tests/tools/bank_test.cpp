@@ -75,6 +75,12 @@ TEST_F(BankTool, HistoryOfTheDemoMatch) {
         transcript += line + "\n" + maskTimes(run.out + run.err);
     }
     EXPECT_EQ(transcript, expected);
+    // Whole months go only on request, and never the newest.
+    scratch.write("Quorlen.history.2020-01", "");
+    EXPECT_EQ(runKadrel("bank history --prune-before 2100-01").out, "removed Quorlen.history.2020-01\n");
+    EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(scratch.path()), {},
+                            [](const auto& entry) { return entry.path().filename().string().starts_with("Quorlen.history."); }),
+              1);
 }
 
 // Undo and rollback against a model, with a bot running: random gives, takes,

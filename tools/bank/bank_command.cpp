@@ -408,6 +408,8 @@ void addBankCommand(CLI::App& program, int& status) {
     historyCommand->add_option("--last", query->last, "Only the last N transactions selected")->type_name("N");
     CLI::Option* historyCsv = historyCommand->add_flag("--csv", query->csv, "CSV instead of a table");
     historyCommand->add_flag("--json", query->json, "JSON instead of a table")->excludes(historyCsv);
+    historyCommand->add_option("--prune-before", query->pruneBefore,
+                               "Instead: removes the files of the months before this one (as 2026-12), but the newest");
     historyCommand->callback([options, query, &status] { status = showHistory(options->file, *query); });
 
     auto undo = std::make_shared<HistoryQuery>();

@@ -259,12 +259,36 @@ std::optional<int64_t> parseIsoTime(const std::string& text) {
     return isoTime(seconds) == text ? std::optional<int64_t>(seconds) : std::nullopt;
 }
 
+namespace {
+
+// Whole months only, never the newest file: it carries the numbering on.
+int prune(const std::string& before) {
+    if (before.size() != 7 || !parseIsoTime(before + "-01T00:00:00Z")) {
+        std::cerr << "kadrel bank: --prune-before takes a month, as 2026-12\n";
+        return 1;
+    }
+    std::vector<std::string> names;
+    platform::forEachFileMatching(KADREL_BANK_HISTORY ".", "", [&](const char* name) { names.emplace_back(name); });
+    std::sort(names.begin(), names.end());
+    const std::string limit = KADREL_BANK_HISTORY "." + before;
+    for (size_t i = 0; i + 1 < names.size() && names[i] < limit; ++i) {
+        if (names[i].size() != limit.size()) continue;  // not a month's file
+        std::error_code error;
+        std::filesystem::remove(names[i], error);
+        std::cout << (error ? "kept " : "removed ") << names[i] << (error ? ": " + error.message() : "") << '\n';
+    }
+    return 0;
+}
+
+}  // namespace
+
 int showHistory(const std::string& bankFile, const HistoryQuery& query) {
     if (std::filesystem::path(bankFile).filename() != bank::fileName) {
         std::cerr << "kadrel bank: only " << bank::fileName << " has a history beside it\n";
         return 1;
     }
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
+    if (!query.pruneBefore.empty()) return prune(query.pruneBefore);
     Printer printer(query);
     if (!forEachTransaction(query, [&](const Transaction& transaction) { printer.print(transaction); })) return 1;
     printer.end();

@@ -22,6 +22,7 @@ struct HistoryQuery {
     std::string last;  // the last N transactions
     bool csv = false;
     bool json = false;
+    std::string pruneBefore;  // YYYY-MM: remove the files of the months before it instead
 };
 
 // The names --cause takes, in the order of the journal's cause numbers.
