@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bank_model.h"
+#include "accounts/history_file.h"
 #include "host/bot_instance.h"
 #include "scratch_dir.h"
 
@@ -45,7 +46,7 @@ std::string playerName(int i) { return "Pilot" + std::to_string(i); }
             continue;
         }
         const unsigned char player = static_cast<unsigned char>(random() % playerCount);
-        bot.awardCredits(1, playerName(player).c_str(), {});
+        bot.awardCredits(1, playerName(player).c_str(), {JournalCause::Prize, "", 1});
         if (write(acknowledgements, &player, 1) != 1) _exit(3);
     }
 }
@@ -138,6 +139,22 @@ TEST(BankCrash, KilledHostsLoseNoAcknowledgedChangeAndDoubleNone) {
         last.saveBank();
     }
     EXPECT_EQ(loadedBalances(), balances);
+
+    // The history then holds every award exactly once, with its cause, in
+    // the order of the numbers: it replays to the balances.
+    struct Replay final : JournalVisitor {
+        std::vector<int64_t> balances = std::vector<int64_t>(playerCount);
+        uint64_t last = 0;
+        bool sound = true;
+        void record(const JournalRecord& r) override {
+            sound = sound && r.sequence > last && r.cause == static_cast<uint8_t>(JournalCause::Prize) && r.amount == 1;
+            last = r.sequence;
+            for (int i = 0; i < playerCount; ++i) balances[i] += playerName(i) == r.name;
+        }
+    } history;
+    EXPECT_TRUE(readHistory(history).empty());
+    EXPECT_TRUE(history.sound) << "a record twice, out of order or without its cause";
+    EXPECT_EQ(history.balances, balances);
     const Ledger bank = parseBank(scratch.read(bankFileName()));
     ASSERT_GT(total, 0) << "no award was ever acknowledged: the test proved nothing";
     size_t players = 0;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/history_file.h"
 #include "bank_model.h"
 #include "host/bot_instance.h"
 #include "scratch_dir.h"
@@ -121,7 +122,7 @@ TEST(BankProcesses, TheBankEqualsEveryCompletedChange) {
             // A reset between rounds, by a bot of the test's own.
             BotInstance resetter(1);
             resetter.loadBank();
-            resetter.clearAccounts({});
+            resetter.clearAccounts({JournalCause::OperatorReset, "Test"});
             const Change reset{};
             ASSERT_EQ(write(log, &reset, sizeof reset), static_cast<ssize_t>(sizeof reset));
             ++resets;
@@ -153,6 +154,25 @@ TEST(BankProcesses, TheBankEqualsEveryCompletedChange) {
     // A refused spend may leave an empty account behind, or none.
     for (const BankRecord& account : parseBank(model.bytes())) {
         EXPECT_EQ(saved.balance(account.name), account.credits) << account.name;
+    }
+    // The history, replayed on the first bank, gives the same balances: every
+    // change is in it once, each with its cause.
+    struct Replay final : JournalVisitor {
+        explicit Replay(const std::string& start) : model(start) {}
+        void record(const JournalRecord& r) override {
+            caused = caused && r.cause != static_cast<uint8_t>(JournalCause::Unknown);
+            if (r.kind == static_cast<uint8_t>(JournalKind::Reset)) model = BankModel();
+            if (r.kind <= static_cast<uint8_t>(JournalKind::Subtract)) {
+                model.award(r.kind == static_cast<uint8_t>(JournalKind::Add) ? r.amount : -r.amount, r.name);
+            }
+        }
+        BankModel model;
+        bool caused = true;
+    } history(start);
+    EXPECT_TRUE(readHistory(history).empty());
+    EXPECT_TRUE(history.caused);
+    for (const BankRecord& record : records) {
+        EXPECT_EQ(history.model.balance(record.name), record.credits) << record.name;
     }
     RecordProperty("resets", resets);
 }
