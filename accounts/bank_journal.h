@@ -84,10 +84,6 @@ public:
     // Brings what was appended since the last call to the disk.
     void makeDurable();
 
-private:
-    enum class Sync { Ready, Failed };
-    enum class Saved { Written, Skipped, Failed };
-
     // begin() to end() over a scope, so that a throw in between lets the
     // lock go.
     class Hold {
@@ -100,6 +96,10 @@ private:
     private:
         BankJournal& bank;
     };
+
+private:
+    enum class Sync { Ready, Failed };
+    enum class Saved { Written, Skipped, Failed };
 
     void attach();
     bool lockJournal();

@@ -59,9 +59,10 @@ enum class JournalCause : uint8_t {
     OperatorReset = 13,
     Undo = 14,      // detail: the transaction it reverses
     Rollback = 15,  // detail: the time it brings the balances back to
+    ToolSet = 16,   // the bank tool's set
 };
 
-constexpr JournalCause lastJournalCause = JournalCause::Rollback;
+constexpr JournalCause lastJournalCause = JournalCause::ToolSet;
 
 // The last record of a transaction carries this flag: an append cut short
 // leaves a transaction without it, which counts for nothing.

@@ -255,6 +255,9 @@ TEST_F(BankTool, GetAndSetFindAccountsAsThePluginDoes) {
     EXPECT_EQ(runKadrel("bank get Bo").err, "no account matches Bo\n");
     EXPECT_EQ(runKadrel("bank set bob -5").out, "Bob: 10 -> -5 credits\n");
     EXPECT_EQ(runKadrel("bank set Carol 1000").out, "Carol: new account with 1000 credits\n");
+    const std::string history = runKadrel("bank history --cause set --csv").out;
+    EXPECT_NE(history.find(",set,Bob,-15,-5,\"\",0\n"), std::string::npos) << "each set is in the history";
+    EXPECT_NE(history.find(",set,Carol,1000,1000,\"\",0\n"), std::string::npos) << history;
     const std::string expected = bankBytes({{"Bob\0kept"s, -5}, {"BOB", 20}, {"Carol", 1000}});
     EXPECT_EQ(bank(), expected);
     EXPECT_EQ(runKadrel("bank set Dave 2147483648").status, 1);

@@ -203,6 +203,37 @@ int get(const BankOptions& options) {
     return 0;
 }
 
+// The plug-in's bank: the change goes through the journal under its lock, as
+// a bot's would, so that every bot takes it at once and the history holds it;
+// then the bank is saved.
+int setThroughJournal(const BankOptions& options, int32_t amount) {
+    const WorkingDirectory inDirectory(std::filesystem::path(options.file).parent_path());
+    SharedBank shared;
+    shared.bank.load();
+    {
+        const BankJournal::Hold hold(shared.bank);
+        if (!shared.bank.ready()) {
+            std::cerr << "kadrel bank: cannot read " << options.file << " with its journal; it was left as it was\n";
+            return 1;
+        }
+        const CreditAccount* account = shared.ledger.find(options.name.c_str());
+        if (account != nullptr) {
+            std::cout << escapeName(nameOf(*account)) << ": " << account->credits << " -> " << amount << " credits\n";
+        } else {
+            std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
+        }
+        const std::string name = account != nullptr ? nameOf(*account) : options.name;
+        shared.move(name, static_cast<int64_t>(amount) - shared.credits(name), {JournalCause::ToolSet}, true);
+        if (!shared.bank.commit()) {
+            std::cerr << "kadrel bank: cannot write " << bank::journalFileName << "; " << options.file
+                      << " was left as it was\n";
+            return 1;
+        }
+    }
+    shared.bank.checkpoint(1);
+    return 0;
+}
+
 int set(const BankOptions& options) {
     if (options.name.size() > bank::longestName) {
         std::cerr << "kadrel bank: " << nameLimitText() << '\n';
@@ -215,6 +246,7 @@ int set(const BankOptions& options) {
     std::optional<BankImage> image = soundBank(options.file, true);
     if (!image) return 1;
     const int32_t amount = parseInteger(options.amount.c_str(), 10);
+    if (isSharedBank(options.file)) return setThroughJournal(options, amount);
     const bool written = writeBank(options.file, *image, [&options, amount](BankImage& bank) {
         const std::optional<size_t> index = bank.find(options.name);
         if (index) {

@@ -25,7 +25,7 @@ namespace {
 constexpr const char* causeNames[] = {"unknown",  "kill",         "death",       "team-kill",      "team-death",
                                       "prize",    "flag-victory", "soccer-goal", "donation-given", "donation-received",
                                       "purchase", "cgive",        "ctake",       "creset",         "undo",
-                                      "rollback", nullptr};
+                                      "rollback", "set", nullptr};
 
 static_assert(std::size(causeNames) == static_cast<size_t>(lastJournalCause) + 2);
 

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
-#include <limits>
 #include <optional>
 #include <vector>
 
@@ -51,11 +50,6 @@ struct Line {
     int32_t after = 0;
 };
 
-int32_t creditsOf(const Ledger& ledger, const std::string& name) {
-    const CreditAccount* account = ledger.find(name.c_str());
-    return account != nullptr ? account->credits : 0;
-}
-
 // Under the journal's lock: the plan applied to the balances as they are now,
 // shown, and with `apply` written, a step a transaction.
 int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
@@ -65,11 +59,7 @@ int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
     }
     SharedBank shared;
     shared.bank.load();
-    shared.bank.begin();
-    struct Release {
-        BankJournal& bank;
-        ~Release() { bank.end(); }
-    } release{shared.bank};
+    const BankJournal::Hold hold(shared.bank);
     if (!shared.bank.ready()) {
         std::cerr << "kadrel bank: cannot read " << bank::fileName << " with its journal; nothing was changed\n";
         return 1;
@@ -77,24 +67,12 @@ int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
     std::vector<Line> lines;
     for (const Step& step : steps) {
         for (const Change& change : step.changes) {
-            const int32_t now = creditsOf(shared.ledger, change.name);
+            const int32_t now = shared.credits(change.name);
             auto line = std::find_if(lines.begin(), lines.end(), [&](const Line& l) { return l.key == change.key; });
             if (line == lines.end()) line = lines.insert(lines.end(), {change.name, change.key, now, now});
-            // Moves of more than a 32-bit amount go in two records.
-            for (int64_t left = change.absolute ? change.value - now : change.value; left != 0;) {
-                const int64_t most = std::numeric_limits<int32_t>::max();
-                const auto amount = static_cast<int32_t>(std::clamp(left, -most, most));
-                const int32_t before = creditsOf(shared.ledger, change.name);
-                shared.bank.reserve(1);
-                shared.ledger.award(amount, change.name.c_str());
-                const int32_t after = creditsOf(shared.ledger, change.name);
-                if (apply) {
-                    shared.bank.note(makeJournalRecord(JournalKind::Add, amount, change.name.c_str(),
-                                                       {cause, "", step.detail}, before, after));
-                }
-                left -= amount;
-            }
-            line->after = creditsOf(shared.ledger, change.name);
+            const int64_t by = change.absolute ? change.value - now : change.value;
+            if (by != 0) shared.move(change.name, by, {cause, "", step.detail}, apply);
+            line->after = shared.credits(change.name);
         }
         if (apply && !shared.bank.commit()) {
             std::cerr << "kadrel bank: cannot write " << bank::journalFileName

@@ -3,7 +3,9 @@
 // error stream.
 #pragma once
 
+#include <cstdint>
 #include <iostream>
+#include <string>
 
 #include "accounts/bank_journal.h"
 #include "accounts/ledger.h"
@@ -12,6 +14,12 @@ namespace kadrel::tools {
 
 struct SharedBank final : BankReporter {
     void report(const char* message) override { std::cerr << "kadrel bank: " << message << '\n'; }
+
+    int32_t credits(const std::string& name) const;
+    // Changes a balance by `by` in the ledger, and with `journaled` notes the
+    // change for the journal, for the name's first account, opened if none.
+    void move(const std::string& name, int64_t by, const ChangeCause& why, bool journaled);
+
     Ledger ledger;
     BankJournal bank{ledger, *this, 1};
 };

@@ -1,0 +1,30 @@
+#include "tools/bank/shared_bank.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kadrel::tools {
+
+int32_t SharedBank::credits(const std::string& name) const {
+    const CreditAccount* account = ledger.find(name.c_str());
+    return account != nullptr ? account->credits : 0;
+}
+
+// Moves of more than a 32-bit amount go in two records; a move of nothing
+// still opens the account, as an award of 0 does.
+void SharedBank::move(const std::string& name, int64_t by, const ChangeCause& why, bool journaled) {
+    const int64_t most = std::numeric_limits<int32_t>::max();
+    int64_t left = by;
+    do {
+        const auto amount = static_cast<int32_t>(std::clamp(left, -most, most));
+        const int32_t before = credits(name);
+        bank.reserve(1);
+        ledger.award(amount, name.c_str());
+        if (journaled) {
+            bank.note(makeJournalRecord(JournalKind::Add, amount, name.c_str(), why, before, credits(name)));
+        }
+        left -= amount;
+    } while (left != 0);
+}
+
+}  // namespace kadrel::tools
