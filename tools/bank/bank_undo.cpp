@@ -4,6 +4,7 @@
 #include <iomanip>
 #include <iostream>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "accounts/bank_format.h"
@@ -24,28 +25,33 @@ struct Change {
     bool absolute = false;
 };
 
-// What one transaction of the plan writes; `detail` names what it reverses.
+struct KeyHash {
+    size_t operator()(const NameKey& key) const { return static_cast<size_t>(key.hash()); }
+};
+
+// What one transaction of the plan writes, a change a name in the order first
+// met; `detail` names what it reverses.
 struct Step {
     int64_t detail = 0;
     std::vector<Change> changes;
-};
+    std::unordered_map<NameKey, size_t, KeyHash> index;
 
-// Changes of one name in a step are one.
-void addChange(std::vector<Change>& changes, const char (&field)[20], int64_t value, bool absolute) {
-    const NameKey key = nameKeyOfField(field);
-    for (Change& change : changes) {
-        if (change.key == key) {
-            change.value = absolute ? change.value : change.value + value;
-            return;
+    // A second move of a name adds to the first; a second setting is ignored,
+    // the first one met being the one wanted.
+    void add(const char (&field)[20], int64_t value, bool absolute) {
+        const NameKey key = nameKeyOfField(field);
+        const auto [at, fresh] = index.try_emplace(key, changes.size());
+        if (fresh) {
+            changes.push_back({fieldText(field), key, value, absolute});
+        } else if (!absolute) {
+            changes[at->second].value += value;
         }
     }
-    changes.push_back({fieldText(field), key, value, absolute});
-}
+};
 
 // A balance the plan changes: as it is and as it ends.
 struct Line {
     std::string name;
-    NameKey key;
     int32_t before = 0;
     int32_t after = 0;
 };
@@ -65,14 +71,15 @@ int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
         return 1;
     }
     std::vector<Line> lines;
+    std::unordered_map<NameKey, size_t, KeyHash> lineOf;
     for (const Step& step : steps) {
         for (const Change& change : step.changes) {
             const int32_t now = shared.credits(change.name);
-            auto line = std::find_if(lines.begin(), lines.end(), [&](const Line& l) { return l.key == change.key; });
-            if (line == lines.end()) line = lines.insert(lines.end(), {change.name, change.key, now, now});
+            const auto [at, fresh] = lineOf.try_emplace(change.key, lines.size());
+            if (fresh) lines.push_back({change.name, now, now});
             const int64_t by = change.absolute ? change.value - now : change.value;
             if (by != 0) shared.move(change.name, by, {cause, "", step.detail}, apply);
-            line->after = shared.credits(change.name);
+            lines[at->second].after = shared.credits(change.name);
         }
         if (apply && !shared.bank.commit()) {
             std::cerr << "kadrel bank: cannot write " << bank::journalFileName
@@ -117,9 +124,10 @@ int undoTransactions(const std::string& bankFile, const HistoryQuery& query, boo
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
     std::vector<Step> steps;
     const bool read = forEachTransaction(query, [&](const Transaction& transaction) {
-        Step step{static_cast<int64_t>(transaction.front().sequence), {}};
+        Step step;
+        step.detail = static_cast<int64_t>(transaction.front().sequence);
         for (const JournalRecord& record : transaction) {
-            if (movedBy(record) != 0) addChange(step.changes, record.name, -movedBy(record), false);
+            if (movedBy(record) != 0) step.add(record.name, -movedBy(record), false);
         }
         if (!step.changes.empty()) steps.push_back(std::move(step));
     });
@@ -137,14 +145,11 @@ int rollBack(const std::string& bankFile, const std::string& time, bool apply) {
     HistoryQuery query;
     query.from = time;
     // Each balance as the first change at or after the time found it.
-    Step step{*seconds, {}};
+    Step step;
+    step.detail = *seconds;
     const bool read = forEachTransaction(query, [&](const Transaction& transaction) {
         for (const JournalRecord& record : transaction) {
-            if (record.kind == static_cast<uint8_t>(JournalKind::Reset)) continue;
-            const NameKey key = nameKeyOfField(record.name);
-            const bool seen =
-                std::any_of(step.changes.begin(), step.changes.end(), [&](const Change& c) { return c.key == key; });
-            if (!seen) addChange(step.changes, record.name, record.before, true);
+            if (record.kind != static_cast<uint8_t>(JournalKind::Reset)) step.add(record.name, record.before, true);
         }
     });
     if (!read) return 1;
