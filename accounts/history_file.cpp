@@ -15,6 +15,7 @@ constexpr const char* historyPrefix = KADREL_BANK_HISTORY ".";
 constexpr uint64_t historyRecords = sizeof(HistoryHeader);  // where the records start
 // Records written at a time, without growing the memory with the journal.
 constexpr size_t writeBatch = 128;
+constexpr size_t readBatch = 8192;
 
 bool isMonthName(const char* name) {
     const char* month = name + std::strlen(historyPrefix);
@@ -102,7 +103,7 @@ private:
 };
 
 // One history file, sequentially: false when it could not be read whole.
-bool readHistoryFile(const char* name, JournalVisitor& visitor) {
+bool readHistoryFile(const char* name, JournalVisitor& visitor, std::vector<JournalRecord>& batch) {
     platform::FileReader file;
     if (file.open(name) != platform::FileState::Regular) return false;
     HistoryHeader header;
@@ -111,10 +112,9 @@ bool readHistoryFile(const char* name, JournalVisitor& visitor) {
         return false;
     }
     uint64_t left = (file.size() - historyRecords) / sizeof(JournalRecord);
-    JournalRecord batch[writeBatch];
     while (left > 0) {
-        const size_t count = left < writeBatch ? static_cast<size_t>(left) : writeBatch;
-        if (!file.read(batch, count * sizeof(JournalRecord))) return false;
+        const size_t count = left < batch.size() ? static_cast<size_t>(left) : batch.size();
+        if (!file.read(batch.data(), count * sizeof(JournalRecord))) return false;
         left -= count;
         for (size_t i = 0; i < count; ++i) {
             if (!isSoundRecord(batch[i])) return left == 0 && i + 1 == count;
@@ -133,9 +133,11 @@ std::vector<CharString> readHistory(JournalVisitor& visitor) {
     });
     std::sort(names.begin(), names.end(),
               [](const CharString& a, const CharString& b) { return std::strcmp(a.text(), b.text()) < 0; });
+    // Large reads: a history of many months is read near the disk's speed.
+    std::vector<JournalRecord> batch(readBatch);
     std::vector<CharString> damaged;
     for (const CharString& name : names) {
-        if (!readHistoryFile(name.text(), visitor)) damaged.push_back(name);
+        if (!readHistoryFile(name.text(), visitor, batch)) damaged.push_back(name);
     }
     return damaged;
 }

@@ -25,7 +25,7 @@ namespace {
 constexpr const char* causeNames[] = {"unknown",  "kill",         "death",       "team-kill",      "team-death",
                                       "prize",    "flag-victory", "soccer-goal", "donation-given", "donation-received",
                                       "purchase", "cgive",        "ctake",       "creset",         "undo",
-                                      "rollback", "set", nullptr};
+                                      "rollback", "set",          nullptr};
 
 static_assert(std::size(causeNames) == static_cast<size_t>(lastJournalCause) + 2);
 
@@ -45,18 +45,20 @@ bool isOperatorCause(uint8_t cause) {
 }
 
 bool selects(const Selection& selection, const Transaction& transaction) {
-    const auto any = [&](const std::function<bool(const JournalRecord&)>& test) {
-        return std::any_of(transaction.begin(), transaction.end(), test);
-    };
     const int64_t time = transaction.front().time;
-    return (!selection.transaction || transaction.front().sequence == *selection.transaction) &&
-           time >= selection.from && time < selection.to &&
-           (selection.cause < 0 || any([&](const JournalRecord& r) { return r.cause == selection.cause; })) &&
-           (!selection.player ||
-            any([&](const JournalRecord& r) { return nameKeyOfField(r.name) == *selection.player; })) &&
-           (!selection.operatorName || any([&](const JournalRecord& r) {
-               return isOperatorCause(r.cause) && nameKeyOfField(r.party) == *selection.operatorName;
-           }));
+    if ((selection.transaction && transaction.front().sequence != *selection.transaction) || time < selection.from ||
+        time >= selection.to) {
+        return false;
+    }
+    bool cause = selection.cause < 0;
+    bool player = !selection.player;
+    bool byOperator = !selection.operatorName;
+    for (const JournalRecord& r : transaction) {
+        cause = cause || r.cause == selection.cause;
+        player = player || nameKeyOfField(r.name) == *selection.player;
+        byOperator = byOperator || (isOperatorCause(r.cause) && nameKeyOfField(r.party) == *selection.operatorName);
+    }
+    return cause && player && byOperator;
 }
 
 // Gathers records into whole transactions and hands on those selected. A
