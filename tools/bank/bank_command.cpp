@@ -378,6 +378,13 @@ int check(const BankOptions& options) {
     return 0;
 }
 
+// The choices of transactions that history and undo share.
+void addTimeAndOperatorOptions(CLI::App& command, HistoryQuery& query) {
+    command.add_option("--operator", query.operatorName, "Every !cgive, !ctake and !creset of this operator");
+    command.add_option("--from", query.from, "From this time on, as 2026-12-08T09:30:00Z (UTC)");
+    command.add_option("--to", query.to, "Before this time");
+}
+
 }  // namespace
 
 void addBankCommand(CLI::App& program, int& status) {
@@ -430,13 +437,11 @@ void addBankCommand(CLI::App& program, int& status) {
         "Shows every change the history and the journal hold, oldest first, a transaction at a time: when, why, "
         "who, by how much and the balance after. Safe while bots run");
     historyCommand->add_option("name", query->name, "A player: every transaction with a change of theirs");
-    historyCommand->add_option("--operator", query->operatorName, "Every !cgive, !ctake and !creset of an operator");
     std::vector<std::string> causes;
     for (const char* const* cause = historyCauseNames(); *cause != nullptr; ++cause) causes.emplace_back(*cause);
     historyCommand->add_option("--cause", query->cause, "Only transactions with a change of this cause")
         ->check(CLI::IsMember(causes));
-    historyCommand->add_option("--from", query->from, "From this time on, as 2026-12-08T09:30:00Z (UTC)");
-    historyCommand->add_option("--to", query->to, "Before this time");
+    addTimeAndOperatorOptions(*historyCommand, *query);
     historyCommand->add_option("--last", query->last, "Only the last N transactions selected")->type_name("N");
     CLI::Option* historyCsv = historyCommand->add_flag("--csv", query->csv, "CSV instead of a table");
     historyCommand->add_flag("--json", query->json, "JSON instead of a table")->excludes(historyCsv);
@@ -452,9 +457,7 @@ void addBankCommand(CLI::App& program, int& status) {
         "that go below zero because the credits were spent; changes them with --apply, as transactions of their own");
     undoCommand->add_option("transaction", undo->transaction, "A transaction's number, as history shows it");
     undoCommand->add_option("--player", undo->name, "Every transaction with a change of this player's");
-    undoCommand->add_option("--operator", undo->operatorName, "Every !cgive, !ctake and !creset of this operator");
-    undoCommand->add_option("--from", undo->from, "From this time on, as 2026-12-08T09:30:00Z (UTC)");
-    undoCommand->add_option("--to", undo->to, "Before this time");
+    addTimeAndOperatorOptions(*undoCommand, *undo);
     undoCommand->add_flag("--apply", *apply, "Make the changes");
     undoCommand->callback([options, undo, apply, &status] { status = undoTransactions(options->file, *undo, *apply); });
 
