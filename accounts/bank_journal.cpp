@@ -1,5 +1,6 @@
 #include "accounts/bank_journal.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -228,7 +229,9 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
     const bool folded = pending && header.pendingHash == hash && header.pendingLength == length;
     if (folded) {
         generation = header.generation;
-        return startAfresh(length, hash, 0, sequenceAt(size));
+        // A crash after the records were cut leaves a header over none: the
+        // numbers go on from the history, which took them first.
+        return startAfresh(length, hash, 0, std::max(sequenceAt(size), sequenceAfterHistory()));
     }
     if (pending && !withdrawAnnouncement(journal, header, layout)) return false;
     if (header.bankLength == length && header.bankHash == hash) {
