@@ -284,11 +284,14 @@ int prune(const std::string& before) {
 
 }  // namespace
 
+bool hasHistory(const std::string& bankFile) {
+    if (std::filesystem::path(bankFile).filename() == bank::fileName) return true;
+    std::cerr << "kadrel bank: only " << bank::fileName << " has a history beside it\n";
+    return false;
+}
+
 int showHistory(const std::string& bankFile, const HistoryQuery& query) {
-    if (std::filesystem::path(bankFile).filename() != bank::fileName) {
-        std::cerr << "kadrel bank: only " << bank::fileName << " has a history beside it\n";
-        return 1;
-    }
+    if (!hasHistory(bankFile)) return 1;
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
     if (!query.pruneBefore.empty()) return prune(query.pruneBefore);
     Printer printer(query);

@@ -36,6 +36,10 @@ using Transaction = std::vector<JournalRecord>;
 // query that cannot be read.
 bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take);
 
+// Whether `bankFile` is the plug-in's bank, the only one with a history
+// beside it; says so on the error stream when not.
+bool hasHistory(const std::string& bankFile);
+
 // Prints what forEachTransaction picks beside `bankFile`. Its exit status.
 int showHistory(const std::string& bankFile, const HistoryQuery& query);
 

@@ -106,16 +106,10 @@ int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
     return 0;
 }
 
-bool isSharedBank(const std::string& bankFile) {
-    if (std::filesystem::path(bankFile).filename() == bank::fileName) return true;
-    std::cerr << "kadrel bank: only " << bank::fileName << " has a history beside it\n";
-    return false;
-}
-
 }  // namespace
 
 int undoTransactions(const std::string& bankFile, const HistoryQuery& query, bool apply) {
-    if (!isSharedBank(bankFile)) return 1;
+    if (!hasHistory(bankFile)) return 1;
     if (query.transaction.empty() && query.name.empty() && query.operatorName.empty() && query.cause.empty() &&
         query.from.empty() && query.to.empty()) {
         std::cerr << "kadrel bank: name what to undo: a transaction, a player, an operator, a cause or a time range\n";
@@ -135,7 +129,7 @@ int undoTransactions(const std::string& bankFile, const HistoryQuery& query, boo
 }
 
 int rollBack(const std::string& bankFile, const std::string& time, bool apply) {
-    if (!isSharedBank(bankFile)) return 1;
+    if (!hasHistory(bankFile)) return 1;
     const std::optional<int64_t> seconds = parseIsoTime(time);
     if (!seconds) {
         std::cerr << "kadrel bank: a time is written as 2026-12-08T09:30:00Z (UTC), not " << time << '\n';
