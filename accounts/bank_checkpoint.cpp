@@ -154,11 +154,14 @@ void BankJournal::checkpoint(int attempts) {
     streaks.fail(reporter, Streak::Save, appender.pending() ? inMemory : inJournal);
 }
 
-bool BankJournal::rewrite(const std::function<void(Ledger&)>& edit) {
+bool BankJournal::rewrite(const std::function<bool(Ledger&)>& edit) {
     attach();
     const Hold hold(*this);
     if (!synced) return false;
-    edit(ledger);
+    if (!edit(ledger)) {
+        reload();
+        return false;
+    }
     const Saved saved = checkpointLocked(false);
     // An edit that did not reach the bank is undone by a reload.
     if (saved != Saved::Written) synced = false;

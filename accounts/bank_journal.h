@@ -78,8 +78,9 @@ public:
     // For tools that edit the bank as a whole while bots run: under the lock,
     // brings the ledger up to date, lets `edit` change it in place and writes
     // it as the new bank, which every bot then reloads. False when the bank
-    // could not be read or written; it is then as it was.
-    bool rewrite(const std::function<void(Ledger&)>& edit);
+    // could not be read or written, or `edit` gave up; the bank is then as it
+    // was, with whatever `edit` committed to the journal.
+    bool rewrite(const std::function<bool(Ledger&)>& edit);
 
     // Brings what was appended since the last call to the disk.
     void makeDurable();

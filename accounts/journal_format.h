@@ -57,12 +57,13 @@ enum class JournalCause : uint8_t {
     OperatorGive = 11,
     OperatorTake = 12,
     OperatorReset = 13,
-    Undo = 14,      // detail: the transaction it reverses
-    Rollback = 15,  // detail: the time it brings the balances back to
-    ToolSet = 16,   // the bank tool's set
+    Undo = 14,        // detail: the transaction it reverses
+    Rollback = 15,    // detail: the time it brings the balances back to
+    ToolSet = 16,     // the bank tool's set
+    ToolImport = 17,  // the bank tool's import
 };
 
-constexpr JournalCause lastJournalCause = JournalCause::ToolSet;
+constexpr JournalCause lastJournalCause = JournalCause::ToolImport;
 
 // The last record of a transaction carries this flag: an append cut short
 // leaves a transaction without it, which counts for nothing.

@@ -182,7 +182,8 @@ void CheckpointLockWait(benchmark::State& state) {
 }
 
 void RewriteLockWait(benchmark::State& state) {
-    measureLockWait(state, [](BotInstance& bot) { return bot.bank.rewrite([](Ledger&) {}) && journalFolded(); });
+    measureLockWait(state,
+                    [](BotInstance& bot) { return bot.bank.rewrite([](Ledger&) { return true; }) && journalFolded(); });
 }
 
 BENCHMARK(CheckpointLockWait)->Unit(benchmark::kMillisecond)->UseManualTime();

@@ -278,8 +278,19 @@ TEST_F(BankTool, ReadsTheJournalAndChangesTheBankUnderItsLock) {
     EXPECT_EQ(runKadrel("bank set Bob 40").out, "Bob: 5 -> 40 credits\n");
     EXPECT_EQ(bank(), bankBytes({{"Alice", 257}, {"Bob", 40}}));
     host.prize(1, PlayerRecord("Bob"), 3);
+    EXPECT_EQ(runKadrel("bank get bob").out, "Bob has 47 credits\n");
+    // An import moves every balance it changes through the journal, as one
+    // transaction, then writes the file's own order.
+    scratch.write("in.csv", "name,credits,tail\nCarol,0,\nBob,1,\n");
+    EXPECT_EQ(runKadrel("bank import in.csv").out, "Quorlen.bank: 2 accounts imported\n");
+    EXPECT_EQ(bank(), bankBytes({{"Carol", 0}, {"Bob", 1}}));
+    const std::string imported = runKadrel("bank history --cause import --last 1 --csv").out;
+    for (const char* change : {",import,Alice,-257,0,", ",import,Bob,-46,1,", ",import,Carol,0,0,"}) {
+        EXPECT_NE(imported.find(change), std::string::npos) << imported;
+    }
+    host.prize(1, PlayerRecord("Bob"), 3);
     host.term(1);
-    EXPECT_EQ(bank(), bankBytes({{"Alice", 257}, {"Bob", 47}}));
+    EXPECT_EQ(bank(), bankBytes({{"Carol", 0}, {"Bob", 8}}));
 }
 
 // Before the bot's first save the journal alone holds its balances.

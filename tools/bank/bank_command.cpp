@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -105,26 +104,6 @@ std::optional<BankImage> currentBank(const std::string& path) {
         return std::nullopt;
     }
     return BankImage::fromBytes(ledgerBytes(reader.ledger));
-}
-
-// Writes the image as the new bank: under the journal's lock for the
-// plug-in's bank, where `edit` then works on bank plus journal; otherwise the
-// file alone is replaced.
-bool writeBank(const std::string& path, BankImage& image, const std::function<void(BankImage&)>& edit) {
-    if (!isSharedBank(path)) {
-        edit(image);
-        return image.write(path);
-    }
-    const WorkingDirectory inDirectory(std::filesystem::path(path).parent_path());
-    SharedBank writer;
-    return writer.bank.rewrite([&](Ledger& ledger) {
-        BankImage current = BankImage::fromBytes(ledgerBytes(ledger));
-        edit(current);
-        const std::vector<uint8_t> bytes = current.bytes();
-        ledger.clear();
-        ledger.appendLoaded(bytes.data(), bytes.size() / bank::recordSize);
-        image = std::move(current);
-    });
 }
 
 std::string accountCount(size_t count) { return std::to_string(count) + (count == 1 ? " account" : " accounts"); }
@@ -247,18 +226,16 @@ int set(const BankOptions& options) {
     if (!image) return 1;
     const int32_t amount = parseInteger(options.amount.c_str(), 10);
     if (isSharedBank(options.file)) return setThroughJournal(options, amount);
-    const bool written = writeBank(options.file, *image, [&options, amount](BankImage& bank) {
-        const std::optional<size_t> index = bank.find(options.name);
-        if (index) {
-            const CreditAccount& record = bank.record(*index);
-            std::cout << escapeName(nameOf(record)) << ": " << record.credits << " -> " << amount << " credits\n";
-            bank.setCredits(*index, amount);
-        } else {
-            std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
-            bank.append(makeRecord(options.name, amount));
-        }
-    });
-    if (!written) {
+    const std::optional<size_t> index = image->find(options.name);
+    if (index) {
+        const CreditAccount& record = image->record(*index);
+        std::cout << escapeName(nameOf(record)) << ": " << record.credits << " -> " << amount << " credits\n";
+        image->setCredits(*index, amount);
+    } else {
+        std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
+        image->append(makeRecord(options.name, amount));
+    }
+    if (!image->write(options.file)) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
@@ -302,6 +279,56 @@ int exportRecords(const BankOptions& options) {
     return out ? 0 : 1;
 }
 
+// The plug-in's bank: first every balance the file changes goes through the
+// journal, as one transaction that every bot takes at once and the history
+// keeps; then the bank is written as the file lists it, in its order and with
+// its bytes, without the accounts it leaves out.
+int importThroughJournal(const BankOptions& options, const std::vector<CreditAccount>& records) {
+    const WorkingDirectory inDirectory(std::filesystem::path(options.file).parent_path());
+    SharedBank shared;
+    bool journaled = false;
+    const bool written = shared.bank.rewrite([&](Ledger& ledger) {
+        Ledger imported;
+        imported.appendLoaded(records.data(), records.size());
+        // The accounts it leaves out go to nothing; a shadowed record holds
+        // no balance that anybody can see.
+        for (uint32_t index = 0; index < ledger.size(); ++index) {
+            const CreditAccount& account = ledger.at(index);
+            if (ledger.firstIndex(account.name) == index && imported.find(account.name) == nullptr) {
+                shared.move(nameOf(account), -static_cast<int64_t>(account.credits), {JournalCause::ToolImport}, true);
+            }
+        }
+        for (uint32_t index = 0; index < imported.size(); ++index) {
+            const CreditAccount& account = imported.at(index);
+            if (imported.firstIndex(account.name) != index) continue;
+            const CreditAccount* now = ledger.find(account.name);
+            // A new account is noted even at nothing, so that the history shows where it came from.
+            if (now == nullptr || now->credits != account.credits) {
+                shared.move(nameOf(account), static_cast<int64_t>(account.credits) - (now ? now->credits : 0),
+                            {JournalCause::ToolImport}, true);
+            }
+        }
+        if (!shared.bank.commit()) return false;
+        journaled = true;
+        ledger.clear();
+        ledger.appendLoaded(records.data(), records.size());
+        return true;
+    });
+    if (!written && journaled) {
+        std::cerr << "kadrel bank: the imported balances are in " << bank::journalFileName
+                  << ", which every bot takes, but " << options.file
+                  << " could not be written: the accounts the file leaves out stay at 0 credits, and the order is "
+                     "the bank's\n";
+        return 1;
+    }
+    if (!written) {
+        std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
+        return 1;
+    }
+    std::cout << options.file << ": " << accountCount(records.size()) << " imported\n";
+    return 0;
+}
+
 int importRecords(const BankOptions& options) {
     std::optional<BankImage> image = soundBank(options.file, true);
     if (!image) return 1;
@@ -314,11 +341,13 @@ int importRecords(const BankOptions& options) {
         std::cerr << options.input << ": " << error.what() << "\nNothing was changed.\n";
         return 1;
     }
-    if (!writeBank(options.file, *image, [&records](BankImage& bank) { bank.replaceAll(records); })) {
+    if (isSharedBank(options.file)) return importThroughJournal(options, records);
+    image->replaceAll(records);
+    if (!image->write(options.file)) {
         std::cerr << "kadrel bank: cannot write " << options.file << "; it was left as it was\n";
         return 1;
     }
-    std::cout << options.file << ": " << accountCount(image->size()) << " imported\n";
+    std::cout << options.file << ": " << accountCount(records.size()) << " imported\n";
     return 0;
 }
 

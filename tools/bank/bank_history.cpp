@@ -25,7 +25,7 @@ namespace {
 constexpr const char* causeNames[] = {"unknown",  "kill",         "death",       "team-kill",      "team-death",
                                       "prize",    "flag-victory", "soccer-goal", "donation-given", "donation-received",
                                       "purchase", "cgive",        "ctake",       "creset",         "undo",
-                                      "rollback", "set",          nullptr};
+                                      "rollback", "set",          "import",      nullptr};
 
 static_assert(std::size(causeNames) == static_cast<size_t>(lastJournalCause) + 2);
 
@@ -66,8 +66,8 @@ bool selects(const Selection& selection, const Transaction& transaction) {
 // journal may still hold what a checkpoint has just filed in the history.
 class Gatherer final : public JournalVisitor {
 public:
-    Gatherer(const Selection& selection, std::function<void(const Transaction&)> take)
-        : selection(selection), take(std::move(take)) {}
+    Gatherer(const Selection& selection, std::function<void(const Transaction&)> take, uint64_t last = 0)
+        : selection(selection), take(std::move(take)), last(last) {}
 
     void record(const JournalRecord& record) override {
         if (record.sequence <= last) return;
@@ -78,6 +78,9 @@ public:
         current.clear();
     }
 
+    // The number of the last record read.
+    uint64_t lastRead() const { return last; }
+
 private:
     const Selection& selection;
     std::function<void(const Transaction&)> take;
@@ -85,25 +88,32 @@ private:
     uint64_t last = 0;
 };
 
-// The journal's sound records as they are now; none when it is missing or
-// of the earlier layout, whose records carry no cause.
-std::vector<JournalRecord> journalRecords() {
+// The journal's sound records as they are now, and the number its first
+// record takes; none, and 0, when it is missing or of the earlier layout,
+// whose records carry no cause.
+struct JournalRecords {
     std::vector<JournalRecord> records;
+    uint64_t firstSequence = 0;
+};
+
+JournalRecords journalRecords() {
+    JournalRecords journal;
     platform::FileReader file;
-    if (file.open(bank::journalFileName) != platform::FileState::Regular) return records;
+    if (file.open(bank::journalFileName) != platform::FileState::Regular) return journal;
     std::vector<unsigned char> bytes(static_cast<size_t>(file.size()));
     JournalHeader header{};
     JournalLayout layout;
-    if (!file.read(bytes.data(), bytes.size())) return records;
+    if (!file.read(bytes.data(), bytes.size())) return journal;
     std::memcpy(&header, bytes.data(), std::min(bytes.size(), sizeof header));
-    if (!soundLayout(header, bytes.size(), layout) || !layout.isCurrent()) return records;
+    if (!soundLayout(header, bytes.size(), layout) || !layout.isCurrent()) return journal;
+    journal.firstSequence = header.firstSequence;
     for (size_t at = layout.headerSize; at + sizeof(JournalRecord) <= bytes.size(); at += sizeof(JournalRecord)) {
         JournalRecord record;
         std::memcpy(&record, bytes.data() + at, sizeof record);
         if (!isSoundRecord(record)) break;
-        records.push_back(record);
+        journal.records.push_back(record);
     }
-    return records;
+    return journal;
 }
 
 class Printer {
@@ -213,12 +223,13 @@ const char* const* historyCauseNames() { return causeNames; }
 
 std::string fieldText(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
 
-bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take) {
+bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,
+                        uint64_t* lastRead) {
     const std::optional<Selection> selection = selectionOf(query);
     if (!selection) return false;
     // The journal first: a checkpoint that files its records in the history
     // meanwhile then finds them read already, never missed.
-    const std::vector<JournalRecord> journal = journalRecords();
+    const JournalRecords journal = journalRecords();
     std::deque<Transaction> kept;
     Gatherer gatherer(*selection, [&](const Transaction& transaction) {
         if (selection->last == 0) return take(transaction);
@@ -228,8 +239,20 @@ bool forEachTransaction(const HistoryQuery& query, const std::function<void(cons
     for (const CharString& name : readHistory(gatherer)) {
         std::cerr << "kadrel bank: " << name.text() << " is damaged; its records from the damage on are not shown\n";
     }
-    for (const JournalRecord& record : journal) gatherer.record(record);
+    for (const JournalRecord& record : journal.records) gatherer.record(record);
     for (const Transaction& transaction : kept) take(transaction);
+    if (lastRead != nullptr) *lastRead = gatherer.lastRead();
+    return true;
+}
+
+bool forEachNewTransaction(const HistoryQuery& query, uint64_t& lastRead,
+                           const std::function<void(const Transaction&)>& take) {
+    const std::optional<Selection> selection = selectionOf(query);
+    const JournalRecords journal = journalRecords();
+    if (!selection || journal.firstSequence == 0 || journal.firstSequence > lastRead + 1) return false;
+    Gatherer gatherer(*selection, take, lastRead);
+    for (const JournalRecord& record : journal.records) gatherer.record(record);
+    lastRead = gatherer.lastRead();
     return true;
 }
 

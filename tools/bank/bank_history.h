@@ -32,9 +32,18 @@ using Transaction = std::vector<JournalRecord>;
 
 // Reads the history of the current directory and then the journal's changes
 // not yet in it, without a lock, and hands on the transactions the query
-// picks, oldest first. False, with the reason on the error stream, for a
-// query that cannot be read.
-bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take);
+// picks, oldest first; `lastRead`, when given, takes the number of the last
+// record read. False, with the reason on the error stream, for a query that
+// cannot be read.
+bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,
+                        uint64_t* lastRead = nullptr);
+
+// The same for the records numbered after `lastRead`, from the journal
+// alone, which then moves on: under the journal's lock, what has come since
+// forEachTransaction. False when the journal no longer holds all of them (a
+// checkpoint filed some in the history meanwhile).
+bool forEachNewTransaction(const HistoryQuery& query, uint64_t& lastRead,
+                           const std::function<void(const Transaction&)>& take);
 
 // Whether `bankFile` is the plug-in's bank, the only one with a history
 // beside it; says so on the error stream when not.
