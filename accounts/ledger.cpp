@@ -26,9 +26,10 @@ uint32_t Ledger::slotOf(const NameKey& key, uint32_t tag) const {
     return slot;
 }
 
-int64_t Ledger::firstIndex(const char* name) const {
+int64_t Ledger::firstIndex(const char* name) const { return firstIndex(nameKeyOfText(name)); }
+
+int64_t Ledger::firstIndex(const NameKey& key) const {
     if (count == 0) return -1;
-    const NameKey key = nameKeyOfText(name);
     return static_cast<int64_t>(slots[slotOf(key, tagOf(key))].entry) - 1;
 }
 
@@ -180,6 +181,7 @@ void Ledger::clear() {
     count = 0;
     slots.clear();
     slots.shrink_to_fit();
+    ++clearCount;
 }
 
 CreditAccount* BotInstance::findAccount(const char* name) const { return accounts.find(name); }

@@ -28,6 +28,10 @@ public:
 
     // The position of the account that find gives; -1 when there is none.
     int64_t firstIndex(const char* name) const;
+    int64_t firstIndex(const NameKey& key) const;
+    // Counts the times the ledger was emptied: a position found before
+    // names the same account as long as this stays the same.
+    uint64_t clears() const { return clearCount; }
 
     // Opens the account if there is none and adds with saturation.
     void award(int32_t amount, const char* name);
@@ -102,6 +106,7 @@ private:
 
     std::vector<std::unique_ptr<CreditAccount[]>> blocks;
     uint32_t count = 0;
+    uint64_t clearCount = 0;
     std::vector<Slot> slots;  // power-of-two size, at most half full
 };
 
