@@ -116,10 +116,9 @@ bool readHistoryFile(const char* name, JournalVisitor& visitor, std::vector<Jour
         const size_t count = left < batch.size() ? static_cast<size_t>(left) : batch.size();
         if (!file.read(batch.data(), count * sizeof(JournalRecord))) return false;
         left -= count;
-        for (size_t i = 0; i < count; ++i) {
-            if (!isSoundRecord(batch[i])) return left == 0 && i + 1 == count;
-            visitor.record(batch[i]);
-        }
+        const size_t sound = soundRecords(batch.data(), count);
+        for (size_t i = 0; i < sound; ++i) visitor.record(batch[i]);
+        if (sound < count) return left == 0 && sound + 1 == count;
     }
     return true;
 }

@@ -127,6 +127,8 @@ void sealJournalRecord(JournalRecord& record, uint64_t sequence);
 
 // True when the record's checksum, kind, cause and padding are sound.
 bool isSoundRecord(const JournalRecord& record);
+// How many of the records, from the first, are sound.
+size_t soundRecords(const JournalRecord* records, size_t count);
 
 // A version-1 record as a record of its own transaction, of unknown cause;
 // false when it is not sound.

@@ -75,6 +75,30 @@ TEST_F(BankTool, HistoryOfTheDemoMatch) {
         transcript += line + "\n" + maskTimes(run.out + run.err);
     }
     EXPECT_EQ(transcript, expected);
+    // A record spoilt in a month's file ends what is read of that file, and
+    // says so; the transaction it cuts short is left out, never joined to
+    // the next file's first records.
+    const std::string full = runKadrel("bank history --csv").out;
+    std::string month;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+        if (entry.path().filename().string().starts_with("Quorlen.history.")) month = entry.path().filename().string();
+    }
+    const std::string whole = scratch.read(month);
+    constexpr size_t header = 16, record = 88, split = 15, spoilt = 9;
+    std::string older = whole.substr(0, header + split * record);
+    older[header + spoilt * record + 30] ^= 1;
+    scratch.write("Quorlen.history.2020-01", older);
+    scratch.write(month, whole.substr(0, header) + whole.substr(header + split * record));
+    const ProgramRun cut = runKadrel("bank history --csv");
+    EXPECT_EQ(cut.err,
+              "kadrel bank: Quorlen.history.2020-01 is damaged; its records from the damage on are not shown\n");
+    std::istringstream fullLines(full);
+    std::string kept;
+    for (std::string line; std::getline(fullLines, line);) {
+        const size_t sequence = std::atoi(line.c_str() + line.find(',') + 1);
+        if (sequence < 8 || sequence > split) kept += line + "\n";  // 8 is the cut transaction's first
+    }
+    EXPECT_EQ(cut.out, kept);
     // Whole months go only on request, and never the newest.
     scratch.write("Quorlen.history.2020-01", "");
     EXPECT_EQ(runKadrel("bank history --prune-before 2100-01").out, "removed Quorlen.history.2020-01\n");

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <vector>
 
 #include "accounts/history_file.h"
@@ -44,7 +45,7 @@ bool isOperatorCause(uint8_t cause) {
            cause <= static_cast<uint8_t>(JournalCause::OperatorReset);
 }
 
-bool selects(const Selection& selection, const Transaction& transaction) {
+bool selects(const Selection& selection, std::span<const JournalRecord> transaction) {
     const int64_t time = transaction.front().time;
     if ((selection.transaction && transaction.front().sequence != *selection.transaction) || time < selection.from ||
         time >= selection.to) {
@@ -71,7 +72,12 @@ public:
 
     void record(const JournalRecord& record) override {
         if (record.sequence <= last) return;
+        // Records lost between (a damaged file's rest) leave what was
+        // gathered short of its end: it is not joined to what follows.
+        if (record.sequence != last + 1) current.clear();
         last = record.sequence;
+        // Most transactions are one record, copied only when picked.
+        if (current.empty() && (record.flags & endsTransaction) != 0 && !selects(selection, {&record, 1})) return;
         current.push_back(record);
         if ((record.flags & endsTransaction) == 0) return;
         if (selects(selection, current)) take(current);
