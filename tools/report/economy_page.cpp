@@ -44,9 +44,13 @@ std::string text(const Json& value) {
 
 // 1,234,567: grouped digits, the same on every system.
 std::string grouped(int64_t value) {
-    std::string digits = std::to_string(value < 0 ? -static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), ",");
-    return (value < 0 ? "-" : "") + digits;
+    const std::string digits = std::to_string(value < 0 ? -static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
+    std::string out = value < 0 ? "-" : "";
+    for (size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0) out += ',';
+        out += digits[at];
+    }
+    return out;
 }
 
 struct Column {
