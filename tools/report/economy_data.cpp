@@ -194,8 +194,7 @@ std::vector<std::pair<int64_t, uint32_t>> largest(uint32_t count, const Value& v
     return best;
 }
 
-Json playersOf(const EconomyTally& tally, const Ledger& ledger) {
-    const auto reachable = [&](uint32_t index) { return ledger.firstIndex(ledger.at(index).name) == index; };
+Json playersOf(const EconomyTally& tally, const Ledger& ledger, const std::vector<bool>& reachable) {
     std::vector<std::pair<int64_t, std::string>> earned, spent;
     for (const auto& [name, flow] : tally.formerPlayers) {
         if (flow.earned > 0) earned.emplace_back(flow.earned, name);
@@ -206,7 +205,7 @@ Json playersOf(const EconomyTally& tally, const Ledger& ledger) {
                                     largest(
                                         count,
                                         [&](uint32_t i) {
-                                            return reachable(i) ? std::optional<int64_t>(ledger.at(i).credits)
+                                            return reachable[i] ? std::optional<int64_t>(ledger.at(i).credits)
                                                                 : std::nullopt;
                                         },
                                         false),
@@ -214,21 +213,22 @@ Json playersOf(const EconomyTally& tally, const Ledger& ledger) {
             {"topEarners",
              ranking(ledger,
                      largest(
-                         count, [&](uint32_t i) { return std::optional<int64_t>(tally.players[i].earned); }, true),
+                         count, [&](uint32_t i) { return std::optional<int64_t>(tally.players.at(i).earned); }, true),
                      earned)},
             {"topSpenders",
              ranking(ledger,
                      largest(
-                         count, [&](uint32_t i) { return std::optional<int64_t>(tally.players[i].spent); }, true),
+                         count, [&](uint32_t i) { return std::optional<int64_t>(tally.players.at(i).spent); }, true),
                      spent)}};
 }
 
 // How wealth is spread: the shares of the richest and a histogram by the
 // number of digits of a balance.
-Json wealthOf(const Ledger& ledger, int64_t& sum) {
+Json wealthOf(const Ledger& ledger, const std::vector<bool>& reachable, int64_t& sum) {
     std::vector<int32_t> balances;
+    balances.reserve(static_cast<size_t>(std::count(reachable.begin(), reachable.end(), true)));
     for (uint32_t index = 0; index < ledger.size(); ++index) {
-        if (ledger.firstIndex(ledger.at(index).name) == index) balances.push_back(ledger.at(index).credits);
+        if (reachable[index]) balances.push_back(ledger.at(index).credits);
     }
     std::sort(balances.begin(), balances.end(), std::greater<>());
     static const char* const labels[] = {"below 0",          "0",
@@ -303,6 +303,7 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     const uint64_t filed = tally.lastSequence;
     const int64_t filedTime = tally.lastTime;
     for (const JournalRecord& record : journal) tally.record(record);
+    tally.finish();
 
     Json notes = Json::array();
     for (const Json& file : damaged) {
@@ -325,8 +326,9 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     });
     std::sort(history.begin(), history.end(), [](const Json& a, const Json& b) { return a["file"] < b["file"]; });
 
+    const std::vector<bool> reachable = tally.foundAccounts();
     int64_t sum = 0;
-    Json wealth = wealthOf(ledger, sum);
+    Json wealth = wealthOf(ledger, reachable, sum);
     Json data = {{"range", {{"from", from}, {"to", to}}},
                  {"state", state},
                  {"notes", notes},
@@ -337,7 +339,7 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
                  {"flows", flowsOf(tally)},
                  {"causeTotals", causeTotalsOf(tally)},
                  {"items", itemsOf(tally)},
-                 {"players", playersOf(tally, ledger)},
+                 {"players", playersOf(tally, ledger, reachable)},
                  {"wealth", wealth},
                  {"operators", actionsOf(tally)},
                  {"health",

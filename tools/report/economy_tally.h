@@ -49,6 +49,42 @@ struct PlayerFlow {
     int64_t spent = 0;   // credits paid in the shop, as a positive number
 };
 
+// Each account's flow in 8 bytes, the rare one past 32 bits kept aside: a
+// million accounts stay within the page's memory.
+class AccountFlows {
+public:
+    explicit AccountFlows(uint32_t accounts) : small(accounts) {}
+    void add(uint32_t account, int64_t earned, int64_t spent);
+    PlayerFlow at(uint32_t account) const;
+
+private:
+    static constexpr uint32_t aside = UINT32_MAX;
+    struct Small {
+        uint32_t earned = 0, spent = 0;
+    };
+    std::vector<Small> small;
+    std::map<uint32_t, PlayerFlow> large;
+};
+
+// Finds the account the plug-in finds for a name, many names at a time,
+// fetching each one's place ahead of its use: a history of a million players
+// is not read at the pace of one cache miss after another.
+class AccountFinder {
+public:
+    explicit AccountFinder(const Ledger& bank);
+    static constexpr size_t batch = 64;
+    // Each name's account, or -1 when no account has the name.
+    void find(const char (*const names[])[20], size_t count, int64_t* accounts) const;
+    // Which accounts the plug-in finds by their names (not those shadowed by
+    // an earlier one); the finder is of no more use afterwards.
+    std::vector<bool> foundAccounts();
+
+private:
+    const Ledger& bank;
+    std::vector<uint32_t> slots;  // account + 1; 0 when free
+    uint64_t mask = 0;
+};
+
 class EconomyTally final : public JournalVisitor {
 public:
     // Bucket widths tried in turn, so that a range stays under a bucket count.
@@ -56,9 +92,12 @@ public:
     static constexpr int64_t mostBuckets = 1500;
     static constexpr size_t keptActions = 500;
 
-    EconomyTally(const Ledger& bank, ReportRange range) : range(range), players(bank.size()), bank(bank) {}
+    EconomyTally(const Ledger& bank, ReportRange range) : range(range), players(bank.size()), finder(bank) {}
 
     void record(const JournalRecord& record) override;
+    // Counts the players' flows still waiting for their accounts.
+    void finish();
+    std::vector<bool> foundAccounts() { return finder.foundAccounts(); }
 
     const ReportRange range;
     int64_t width = widths[0];
@@ -73,7 +112,7 @@ public:
     int64_t causeDestroyed[causeCount] = {};
     uint64_t causeChanges[causeCount] = {};
     std::map<std::pair<int64_t, std::string>, ItemSales> items;  // by section number and name
-    std::vector<PlayerFlow> players;                             // by account index
+    AccountFlows players;                                        // by account index
     std::map<std::string, PlayerFlow> formerPlayers;             // names no account holds now
     std::deque<OperatorAction> actions;                          // the newest keptActions
     uint64_t actionCount = 0;
@@ -82,7 +121,12 @@ private:
     void addToBucket(int64_t time, uint8_t cause, int64_t moved);
     void coarsen();
 
-    const Ledger& bank;
+    struct Flow {
+        char name[20];
+        int64_t earned, spent;
+    };
+    AccountFinder finder;
+    std::vector<Flow> waiting;
     TimeBucket* lastBucket = nullptr;
     int64_t lastBucketStart = 0;
     bool transactionOpen = false;
