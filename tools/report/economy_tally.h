@@ -72,7 +72,7 @@ private:
 class AccountFinder {
 public:
     explicit AccountFinder(const Ledger& bank);
-    static constexpr size_t batch = 64;
+    static constexpr size_t batch = 512;
     // Each name's account, or -1 when no account has the name.
     void find(const char (*const names[])[20], size_t count, int64_t* accounts) const;
     // Which accounts the plug-in finds by their names (not those shadowed by
