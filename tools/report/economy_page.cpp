@@ -95,7 +95,7 @@ std::string nothingToDraw(const Json& data) {
     }
     const std::string from = data["range"]["from"], to = data["range"]["to"];
     return "No changes " + (from.empty() ? "" : "from " + escaped(from) + " ") +
-           (to.empty() ? "" : "before " + escaped(to) + " ") + "in the history. It holds changes from " +
+           (to.empty() ? "" : "up to " + escaped(to) + " ") + "in the history. It holds changes from " +
            text(data["firstTime"]) + " to " + text(data["lastTime"]) + ".";
 }
 
@@ -222,7 +222,11 @@ void writeEconomyPage(std::ostream& out, const nlohmann::ordered_json& data) {
             << " below; <code>kadrel bank history --operator NAME</code> shows the others";
     }
     out << ".</p>\n";
-    table(out, operators["shown"],
+    Json shown = operators["shown"];
+    for (Json& action : shown) {
+        if (action["by"] == "") action["by"] = "bank tool";
+    }
+    table(out, shown,
           {{"When", "time", false},
            {"Transaction", "transaction", true},
            {"What", "cause", false},
