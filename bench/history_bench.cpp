@@ -3,7 +3,7 @@
 // 1,000,000 accounts against a durable write of the bank and those records;
 // `kadrel bank history NAME` and `kadrel bank rollback --to TIME` over
 // 10,000,000 records against one plain read of the files, with the program's
-// peak memory.
+// peak memory; `kadrel report` over the same records, with its page's size.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "accounts/history_file.h"
@@ -145,9 +146,38 @@ void HistoryAndRollbackOver10000000Records(benchmark::State& state) {
     state.counters["rollback_peak_per_bank_byte"] = rollbackMemory / bankBytes;
 }
 
+// The economy's page over 10,000,000 records and 1,000,000 accounts, against
+// a plain read of the history alone and of the bank with it.
+void ReportOver10000000Records(benchmark::State& state) {
+    ScratchDirectory scratch;
+    const pid_t maker = fork();
+    if (maker == 0) {
+        botWithLedger(bankAccounts)->saveBank();
+        writeHistory();
+        _exit(0);
+    }
+    waitpid(maker, nullptr, 0);
+    double report = 0, reportMemory = 0, plainHistory = 0, plainBoth = 0;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        readPlainly({KADREL_BANK_HISTORY ".2026-12"});
+        plainHistory = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        start = std::chrono::steady_clock::now();
+        readPlainly({KADREL_BANK_FILE, KADREL_BANK_HISTORY ".2026-12"});
+        plainBoth = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::tie(report, reportMemory) = runKadrel({"report", "-o", "economy.html"});
+    }
+    state.counters["report_s"] = report;
+    state.counters["report_per_plain_history_read"] = report / plainHistory;
+    state.counters["report_per_plain_read_of_both"] = report / plainBoth;
+    state.counters["report_peak_MB"] = reportMemory / 1e6;
+    state.counters["page_MB"] = static_cast<double>(std::filesystem::file_size("economy.html")) / 1e6;
+}
+
 BENCHMARK(CheckpointFiling100000Records)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(DurableBankAndRecordsReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(HistoryAndRollbackOver10000000Records)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK(ReportOver10000000Records)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 }  // namespace kadrel::bench

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the operators' ZIP and checks it as an operator receives it: exactly
-# the plug-in, the program, the three example files and the guide; the guide
-# in Windows line ends; both executables stripped of debug information and
+# the plug-in, the program, the three example files, the guide and the chart
+# library's licence; the guide in Windows line ends; both executables stripped of debug information and
 # importing only DLLs that every Windows has; and the packaged DLL passing the
 # checks of the shipped DLL's tables.
 # Usage: check_package.sh BUILD-DIR SOURCE-DIR
@@ -21,7 +21,7 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 unzip -q "$zip" -d "$unpacked"
 listing=$(cd "$unpacked" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
-[ "$listing" = 'README.txt buy.ini credits.ini demo.arena kadrel.dll kadrel.exe ' ] || fail "the package holds $listing"
+[ "$listing" = 'README.txt buy.ini credits.ini demo.arena kadrel.dll kadrel.exe uPlot-LICENSE.txt ' ] || fail "the package holds $listing"
 
 for name in credits.ini buy.ini demo.arena; do
     cmp -s "$unpacked/$name" "$source_dir/examples/$name" || fail "$name differs from examples/$name"
@@ -31,6 +31,8 @@ crlf=$(grep -c $'\r$' "$unpacked/README.txt" || true)
 [ "$lines" -gt 20 ] && [ "$crlf" = "$lines" ] || fail "README.txt: $crlf of $lines lines end in CR LF"
 grep -q 'kadrel.exe arena demo.arena' "$unpacked/README.txt" || fail "README.txt does not show the demo"
 grep -q 'kadrel.exe lint' "$unpacked/README.txt" || fail "README.txt does not show lint"
+grep -q 'kadrel.exe report' "$unpacked/README.txt" || fail "README.txt does not show report"
+cmp -s "$unpacked/uPlot-LICENSE.txt" "$source_dir/third_party/uplot/LICENSE" || fail "uPlot-LICENSE.txt is not uPlot's licence"
 
 # DLLs that come with every Windows: the C runtime and the system's own.
 system_dlls='^(KERNEL32|msvcrt|USER32|ADVAPI32|SHELL32|WS2_32|api-ms-win-.*)\.dll$'

@@ -14,6 +14,7 @@ namespace kadrel::tools {
 void addArenaCommand(CLI::App& program, int& status);
 void addBankCommand(CLI::App& program, int& status);
 void addLintCommand(CLI::App& program, int& status);
+void addReportCommand(CLI::App& program, int& status);
 
 // The plug-in library beside this program, where the build and an
 // installation put it.

@@ -1,6 +1,6 @@
 // kadrel: the operators' companion to the plug-in. It plays an arena against
-// the built plug-in, inspects and edits the bank file, and checks the two INI
-// files the way the plug-in reads them.
+// the built plug-in, inspects and edits the bank file, checks the two INI
+// files the way the plug-in reads them, and draws the economy on a web page.
 #include <filesystem>
 #include <iostream>
 
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    CLI::App program("Companion of the Kadrel plug-in: a stand-in arena, the bank file and the INI files.", "kadrel");
+    CLI::App program("Companion of the Kadrel plug-in: a stand-in arena, the bank file, the INI files and the economy's report.", "kadrel");
     program.require_subcommand(1);
     // Paths such as /srv/bot under Wine are file names, not /options.
     program.allow_windows_style_options(false);
@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
     kadrel::tools::addArenaCommand(program, status);
     kadrel::tools::addBankCommand(program, status);
     kadrel::tools::addLintCommand(program, status);
+    kadrel::tools::addReportCommand(program, status);
     try {
         program.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

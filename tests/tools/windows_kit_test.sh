@@ -2,7 +2,8 @@
 # kadrel.exe beside kadrel.dll, run under Wine as an operator runs it on
 # Windows: the demo match (its transcript byte for byte, the same as the
 # native program's), the bank's CSV round trip, and lint of the example files,
-# with LF and CR LF line ends and a Windows path.
+# with LF and CR LF line ends and a Windows path; the economy's page of the
+# demo, byte for byte the native program's where a native build lies beside.
 # Usage: windows_kit_test.sh SOURCE-DIR KADREL-EXE RUNNER...
 set -uo pipefail
 source_dir=$1
@@ -69,6 +70,20 @@ demo_history() {
     diff "$expected" - <<<"${transcript%$'\n'}" | head -n 20 && [ "${PIPESTATUS[0]}" = 0 ]
 }
 check "the demo's history, as the native program shows it" demo_history
+
+# The economy's page of the demo match: it names its folder's files only, so
+# the native program's page of the same folder is the same bytes.
+native="$source_dir/build/native/bin/kadrel"
+demo_report() {
+    (cd demo && kadrel report >/dev/null) && grep -q 'data-chart="supply"' demo/economy.html &&
+        grep -q '"causeTotals":\[{"cause":"kill","changes":1,"created":10' demo/economy.html || return 1
+    if [ ! -x "$native" ]; then
+        echo "    (no native build at $native: the page was not compared with its page)"
+        return 0
+    fi
+    (cd demo && "$native" report -o native.html >/dev/null) && cmp demo/economy.html demo/native.html
+}
+check "the demo's economy page, the same bytes as the native program's" demo_report
 
 # The bank: accounts set one by one, exported, imported into a new file that
 # must equal the first byte for byte; then the same CSV with CR LF line ends.

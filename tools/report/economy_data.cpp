@@ -1,0 +1,357 @@
+// Reads the bank's folder for kadrel report and sums it up as the page's data.
+#include "tools/report/economy_data.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "accounts/bank_format.h"
+#include "accounts/history_file.h"
+#include "tools/bank/bank_history.h"
+#include "tools/bank/bank_image.h"
+#include "tools/bank/bank_text.h"
+#include "tools/bank/shared_bank.h"
+
+namespace kadrel::tools {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr size_t listed = 10;
+
+std::string shown(const std::string& name) { return latin1AsUtf8(name); }
+
+uint64_t fileSize(const char* name) {
+    platform::FileReader file;
+    return file.open(name) == platform::FileState::Regular ? file.size() : 0;
+}
+
+// The journal's sound records of the current layout, read first so that a
+// checkpoint filing them in the history meanwhile finds them read already.
+std::vector<JournalRecord> journalRecords() {
+    std::vector<JournalRecord> records;
+    platform::FileReader file;
+    if (file.open(bank::journalFileName) != platform::FileState::Regular) return records;
+    std::vector<unsigned char> bytes(static_cast<size_t>(file.size()));
+    JournalHeader header{};
+    JournalLayout layout;
+    if (!file.read(bytes.data(), bytes.size())) return records;
+    std::memcpy(&header, bytes.data(), std::min(bytes.size(), sizeof header));
+    if (!soundLayout(header, bytes.size(), layout) || !layout.isCurrent()) return records;
+    for (size_t at = layout.headerSize; at + sizeof(JournalRecord) <= bytes.size(); at += sizeof(JournalRecord)) {
+        JournalRecord record;
+        std::memcpy(&record, bytes.data() + at, sizeof record);
+        if (!isSoundRecord(record)) break;
+        records.push_back(record);
+    }
+    return records;
+}
+
+// How many records of a damaged month were read before the damage, of how many.
+std::pair<uint64_t, uint64_t> soundPrefix(const char* name) {
+    platform::FileReader file;
+    if (file.open(name) != platform::FileState::Regular || file.size() < sizeof(HistoryHeader)) return {0, 0};
+    const uint64_t total = (file.size() - sizeof(HistoryHeader)) / sizeof(JournalRecord);
+    HistoryHeader header;
+    if (!file.read(&header, sizeof header) || std::memcmp(header.magic, historyMagic, sizeof historyMagic) != 0) {
+        return {0, total};
+    }
+    JournalRecord record;
+    uint64_t sound = 0;
+    while (sound < total && file.read(&record, sizeof record) && isSoundRecord(record)) ++sound;
+    return {sound, total};
+}
+
+// The bank as the bots see it: the file plus the journal's changes not yet
+// in it. Only a regular journal is opened as a bot would.
+struct CurrentBank {
+    std::unique_ptr<SharedBank> shared;
+    std::optional<BankImage> image;
+    Ledger empty;
+    std::string problem;
+
+    const Ledger& ledger() const {
+        if (shared) return shared->ledger;
+        return image ? image->records() : empty;
+    }
+};
+
+void readBank(CurrentBank& bank) {
+    platform::FileReader probe;
+    if (probe.open(bank::journalFileName) == platform::FileState::Regular) {
+        bank.shared = std::make_unique<SharedBank>();
+        bank.shared->bank.load();
+        if (bank.shared->bank.ready()) return;
+        bank.shared.reset();
+    } else if (probe.open(bank::fileName) == platform::FileState::Missing) {
+        return;
+    } else {
+        bank.image = BankImage::read(bank::fileName);
+        if (bank.image && bank.image->loadable()) return;
+        bank.image.reset();
+    }
+    bank.problem = std::string(bank::fileName) + " could not be read with its journal: no balances are shown";
+}
+
+Json supplyOf(const EconomyTally& tally, int64_t endSupply) {
+    Json times = Json::array(), values = Json::array();
+    if (!tally.buckets.empty()) {
+        int64_t supply = endSupply - tally.movedInRange;
+        const int64_t last = tally.buckets.rbegin()->first;
+        for (int64_t start = tally.buckets.begin()->first; start <= last; start += tally.width) {
+            times.push_back(start);
+            values.push_back(supply);
+            const auto found = tally.buckets.find(start);
+            if (found == tally.buckets.end()) continue;
+            for (size_t cause = 0; cause < causeCount; ++cause) {
+                supply += found->second.created[cause] + found->second.destroyed[cause];
+            }
+        }
+        times.push_back(last + tally.width);
+        values.push_back(supply);
+    }
+    return {{"width", tally.width}, {"times", times}, {"values", values}};
+}
+
+// Per bucket, the credits each cause created and destroyed; only the causes
+// that moved any.
+Json flowsOf(const EconomyTally& tally) {
+    const char* const* names = historyCauseNames();
+    Json times = Json::array(), causes = Json::array();
+    if (tally.buckets.empty()) return {{"width", tally.width}, {"times", times}, {"causes", causes}};
+    const int64_t first = tally.buckets.begin()->first, last = tally.buckets.rbegin()->first;
+    for (int64_t start = first; start <= last; start += tally.width) times.push_back(start);
+    for (size_t cause = 0; cause < causeCount; ++cause) {
+        if (tally.causeCreated[cause] == 0 && tally.causeDestroyed[cause] == 0) continue;
+        Json created = Json::array(), destroyed = Json::array();
+        for (int64_t start = first; start <= last; start += tally.width) {
+            const auto found = tally.buckets.find(start);
+            created.push_back(found == tally.buckets.end() ? 0 : found->second.created[cause]);
+            destroyed.push_back(found == tally.buckets.end() ? 0 : found->second.destroyed[cause]);
+        }
+        causes.push_back({{"cause", names[cause]}, {"created", created}, {"destroyed", destroyed}});
+    }
+    return {{"width", tally.width}, {"times", times}, {"causes", causes}};
+}
+
+Json causeTotalsOf(const EconomyTally& tally) {
+    Json totals = Json::array();
+    for (size_t cause = 0; cause < causeCount; ++cause) {
+        if (tally.causeChanges[cause] == 0) continue;
+        totals.push_back({{"cause", historyCauseNames()[cause]},
+                          {"changes", tally.causeChanges[cause]},
+                          {"created", tally.causeCreated[cause]},
+                          {"destroyed", tally.causeDestroyed[cause]}});
+    }
+    return totals;
+}
+
+Json itemsOf(const EconomyTally& tally) {
+    std::vector<std::pair<std::pair<int64_t, std::string>, ItemSales>> items(tally.items.begin(), tally.items.end());
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return a.second.spent > b.second.spent; });
+    Json list = Json::array();
+    for (const auto& [item, sales] : items) {
+        list.push_back({{"number", item.first},
+                        {"name", shown(item.second)},
+                        {"purchases", sales.purchases},
+                        {"spent", sales.spent}});
+    }
+    return list;
+}
+
+// The `listed` largest values, ties by name, of accounts and former accounts.
+Json ranking(const Ledger& ledger, const std::vector<std::pair<int64_t, uint32_t>>& accounts,
+             const std::vector<std::pair<int64_t, std::string>>& others) {
+    std::vector<std::pair<int64_t, std::string>> ranked = others;
+    for (const auto& [value, index] : accounts) ranked.emplace_back(value, nameOf(ledger.at(index)));
+    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    Json list = Json::array();
+    for (size_t i = 0; i < ranked.size() && i < listed; ++i) {
+        list.push_back({{"name", shown(ranked[i].second)}, {"credits", ranked[i].first}});
+    }
+    return list;
+}
+
+// The `listed` largest of value(index) over the accounts, without a copy of them all.
+template <class Value>
+std::vector<std::pair<int64_t, uint32_t>> largest(uint32_t count, const Value& value, bool positiveOnly) {
+    std::vector<std::pair<int64_t, uint32_t>> best;
+    const auto worse = [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    };
+    for (uint32_t index = 0; index < count; ++index) {
+        const std::optional<int64_t> v = value(index);
+        if (!v || (positiveOnly && *v <= 0)) continue;
+        if (best.size() == listed && !worse(std::pair{*v, index}, best.back())) continue;
+        best.insert(std::upper_bound(best.begin(), best.end(), std::pair{*v, index}, worse), {*v, index});
+        if (best.size() > listed) best.pop_back();
+    }
+    return best;
+}
+
+Json playersOf(const EconomyTally& tally, const Ledger& ledger, const std::vector<bool>& reachable) {
+    std::vector<std::pair<int64_t, std::string>> earned, spent;
+    for (const auto& [name, flow] : tally.formerPlayers) {
+        if (flow.earned > 0) earned.emplace_back(flow.earned, name);
+        if (flow.spent > 0) spent.emplace_back(flow.spent, name);
+    }
+    const uint32_t count = ledger.size();
+    return {{"topBalances", ranking(ledger,
+                                    largest(
+                                        count,
+                                        [&](uint32_t i) {
+                                            return reachable[i] ? std::optional<int64_t>(ledger.at(i).credits)
+                                                                : std::nullopt;
+                                        },
+                                        false),
+                                    {})},
+            {"topEarners",
+             ranking(ledger,
+                     largest(
+                         count, [&](uint32_t i) { return std::optional<int64_t>(tally.players.at(i).earned); }, true),
+                     earned)},
+            {"topSpenders",
+             ranking(ledger,
+                     largest(
+                         count, [&](uint32_t i) { return std::optional<int64_t>(tally.players.at(i).spent); }, true),
+                     spent)}};
+}
+
+// How wealth is spread: the shares of the richest and a histogram by the
+// number of digits of a balance.
+Json wealthOf(const Ledger& ledger, const std::vector<bool>& reachable, int64_t& sum) {
+    std::vector<int32_t> balances;
+    balances.reserve(static_cast<size_t>(std::count(reachable.begin(), reachable.end(), true)));
+    for (uint32_t index = 0; index < ledger.size(); ++index) {
+        if (reachable[index]) balances.push_back(ledger.at(index).credits);
+    }
+    std::sort(balances.begin(), balances.end(), std::greater<>());
+    static const char* const labels[] = {"below 0",          "0",
+                                         "1 to 9",           "10 to 99",
+                                         "100 to 999",       "1,000 to 9,999",
+                                         "10,000 to 99,999", "100,000 to 999,999",
+                                         "1,000,000 or more"};
+    Json counts = Json::array();
+    int64_t bins[std::size(labels)] = {};
+    int64_t positive = 0;
+    sum = 0;
+    for (const int32_t credits : balances) {
+        sum += credits;
+        if (credits > 0) positive += credits;
+        size_t bin = credits < 0 ? 0 : 1;
+        for (int64_t limit = 1; credits >= limit && bin + 1 < std::size(labels); limit *= 10) ++bin;
+        ++bins[bin];
+    }
+    for (const int64_t count : bins) counts.push_back(count);
+    const auto share = [&](size_t percent) -> Json {
+        if (positive <= 0) return nullptr;
+        int64_t held = 0;
+        const size_t richest = std::max<size_t>(1, (balances.size() * percent + 99) / 100);
+        for (size_t i = 0; i < richest && i < balances.size() && balances[i] > 0; ++i) held += balances[i];
+        return held * 1000 / positive;
+    };
+    return {{"accounts", balances.size()},
+            {"sum", sum},
+            {"positiveSum", positive},
+            {"richest1PercentPermille", share(1)},
+            {"richest10PercentPermille", share(10)},
+            {"histogram", {{"labels", labels}, {"counts", counts}}}};
+}
+
+Json actionsOf(const EconomyTally& tally) {
+    Json list = Json::array();
+    for (const OperatorAction& action : tally.actions) {
+        list.push_back({{"transaction", action.transaction},
+                        {"time", isoTime(action.time)},
+                        {"cause", historyCauseNames()[action.cause]},
+                        {"by", shown(action.by)},
+                        {"whom", shown(action.whom)},
+                        {"accounts", action.accounts},
+                        {"moved", action.moved}});
+    }
+    return {{"count", tally.actionCount}, {"shown", list}};
+}
+
+Json setAside() {
+    std::vector<std::string> names;
+    for (const char* prefix : {bank::fileName, bank::journalFileName}) {
+        const std::string start = std::string(prefix) + ".damaged";
+        platform::forEachFileMatching(start.c_str(), "", [&](const char* name) { names.emplace_back(name); });
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+nlohmann::ordered_json economyData(const ReportRange& range, const std::string& from, const std::string& to) {
+    const std::vector<JournalRecord> journal = journalRecords();
+    CurrentBank bank;
+    readBank(bank);
+    const Ledger& ledger = bank.ledger();
+    EconomyTally tally(ledger, range);
+    Json damaged = Json::array();
+    for (const CharString& name : readHistory(tally)) {
+        const auto [read, total] = soundPrefix(name.text());
+        damaged.push_back({{"file", name.text()}, {"recordsRead", read}, {"recordsSkipped", total - read}});
+    }
+    const uint64_t filed = tally.lastSequence;
+    const int64_t filedTime = tally.lastTime;
+    for (const JournalRecord& record : journal) tally.record(record);
+    tally.finish();
+
+    Json notes = Json::array();
+    for (const Json& file : damaged) {
+        notes.push_back(file["file"].get<std::string>() +
+                        " is damaged: " + std::to_string(file["recordsSkipped"].get<uint64_t>()) + " of its " +
+                        std::to_string(file["recordsRead"].get<uint64_t>() + file["recordsSkipped"].get<uint64_t>()) +
+                        " changes, from the damage on, were skipped; the page shows the rest");
+    }
+    if (!bank.problem.empty()) notes.push_back(bank.problem);
+    std::string state = "data";
+    if (tally.changesRead == 0) {
+        state = "no-history";
+    } else if (tally.changesInRange == 0) {
+        state = "empty-range";
+    }
+
+    Json history = Json::array();
+    platform::forEachFileMatching(KADREL_BANK_HISTORY ".", "", [&](const char* name) {
+        history.push_back({{"file", name}, {"bytes", fileSize(name)}});
+    });
+    std::sort(history.begin(), history.end(), [](const Json& a, const Json& b) { return a["file"] < b["file"]; });
+
+    const std::vector<bool> reachable = tally.foundAccounts();
+    int64_t sum = 0;
+    Json wealth = wealthOf(ledger, reachable, sum);
+    Json data = {{"range", {{"from", from}, {"to", to}}},
+                 {"state", state},
+                 {"notes", notes},
+                 {"changes", {{"inRange", tally.changesInRange}, {"all", tally.changesRead}}},
+                 {"firstTime", tally.changesRead ? Json(isoTime(tally.firstTime)) : Json()},
+                 {"lastTime", tally.changesRead ? Json(isoTime(tally.lastTime)) : Json()},
+                 {"supply", supplyOf(tally, sum - tally.movedAfterRange)},
+                 {"flows", flowsOf(tally)},
+                 {"causeTotals", causeTotalsOf(tally)},
+                 {"items", itemsOf(tally)},
+                 {"players", playersOf(tally, ledger, reachable)},
+                 {"wealth", wealth},
+                 {"operators", actionsOf(tally)},
+                 {"health",
+                  {{"accounts", ledger.size()},
+                   {"bankBytes", fileSize(bank::fileName)},
+                   {"journalBytes", fileSize(bank::journalFileName)},
+                   {"historyFiles", history},
+                   {"lastFiled", filed ? Json{{"sequence", filed}, {"time", isoTime(filedTime)}} : Json()},
+                   {"unfiledChanges", tally.lastSequence - filed},
+                   {"damagedHistory", damaged},
+                   {"setAside", setAside()}}}};
+    return data;
+}
+
+}  // namespace kadrel::tools

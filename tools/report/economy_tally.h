@@ -1,0 +1,142 @@
+// The economy's figures for kadrel report, gathered in one pass over the
+// history and the journal: memory bounded by the accounts of the bank and a
+// few thousand time buckets, however many changes the history holds.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "accounts/journal_reader.h"
+#include "accounts/ledger.h"
+
+namespace kadrel::tools {
+
+constexpr size_t causeCount = static_cast<size_t>(lastJournalCause) + 1;
+
+struct ReportRange {
+    int64_t from = std::numeric_limits<int64_t>::min();  // included
+    int64_t to = std::numeric_limits<int64_t>::max();    // not included
+};
+
+// Credits that came into and went out of the accounts in one stretch of time.
+struct TimeBucket {
+    int64_t created[causeCount] = {};
+    int64_t destroyed[causeCount] = {};  // negative
+};
+
+struct ItemSales {
+    int64_t purchases = 0;
+    int64_t spent = 0;
+};
+
+// One transaction of an operator or the bank tool.
+struct OperatorAction {
+    uint64_t transaction = 0;
+    int64_t time = 0;
+    uint8_t cause = 0;
+    std::string by;
+    std::string whom;  // the account, when one was changed
+    int64_t accounts = 0;
+    int64_t moved = 0;
+};
+
+struct PlayerFlow {
+    int64_t earned = 0;  // every credit that came in
+    int64_t spent = 0;   // credits paid in the shop, as a positive number
+};
+
+// Each account's flow in 8 bytes, the rare one past 32 bits kept aside: a
+// million accounts stay within the page's memory.
+class AccountFlows {
+public:
+    explicit AccountFlows(uint32_t accounts) : small(accounts) {}
+    void add(uint32_t account, int64_t earned, int64_t spent);
+    PlayerFlow at(uint32_t account) const;
+
+private:
+    static constexpr uint32_t aside = UINT32_MAX;
+    struct Small {
+        uint32_t earned = 0, spent = 0;
+    };
+    std::vector<Small> small;
+    std::map<uint32_t, PlayerFlow> large;
+};
+
+// Finds the account the plug-in finds for a name, many names at a time,
+// fetching each one's place ahead of its use: a history of a million players
+// is not read at the pace of one cache miss after another.
+class AccountFinder {
+public:
+    explicit AccountFinder(const Ledger& bank);
+    static constexpr size_t batch = 512;
+    // Each name's account, or -1 when no account has the name.
+    void find(const char (*const names[])[20], size_t count, int64_t* accounts) const;
+    // Which accounts the plug-in finds by their names (not those shadowed by
+    // an earlier one); the finder is of no more use afterwards.
+    std::vector<bool> foundAccounts();
+
+private:
+    const Ledger& bank;
+    std::vector<uint32_t> slots;  // account + 1; 0 when free
+    uint64_t mask = 0;
+};
+
+class EconomyTally final : public JournalVisitor {
+public:
+    // Bucket widths tried in turn, so that a range stays under a bucket count.
+    static constexpr int64_t widths[] = {60, 3600, 86400};
+    static constexpr int64_t mostBuckets = 1500;
+    static constexpr size_t keptActions = 500;
+
+    EconomyTally(const Ledger& bank, ReportRange range) : range(range), players(bank.size()), finder(bank) {}
+
+    void record(const JournalRecord& record) override;
+    // Counts the players' flows still waiting for their accounts.
+    void finish();
+    std::vector<bool> foundAccounts() { return finder.foundAccounts(); }
+
+    const ReportRange range;
+    int64_t width = widths[0];
+    std::map<int64_t, TimeBucket> buckets;  // by the bucket's start, in seconds
+    int64_t movedAfterRange = 0;
+    int64_t movedInRange = 0;
+    uint64_t changesInRange = 0;
+    uint64_t changesRead = 0;
+    int64_t firstTime = 0, lastTime = 0;  // of every change read, in range or not
+    uint64_t lastSequence = 0;
+    int64_t causeCreated[causeCount] = {};
+    int64_t causeDestroyed[causeCount] = {};
+    uint64_t causeChanges[causeCount] = {};
+    std::map<std::pair<int64_t, std::string>, ItemSales> items;  // by section number and name
+    AccountFlows players;                                        // by account index
+    std::map<std::string, PlayerFlow> formerPlayers;             // names no account holds now
+    std::deque<OperatorAction> actions;                          // the newest keptActions
+    uint64_t actionCount = 0;
+
+private:
+    void addToBucket(int64_t time, uint8_t cause, int64_t moved);
+    void coarsen();
+
+    struct Flow {
+        char name[20];
+        int64_t earned, spent;
+    };
+    AccountFinder finder;
+    std::vector<Flow> waiting;
+    TimeBucket* lastBucket = nullptr;
+    int64_t lastBucketStart = 0;
+    bool transactionOpen = false;
+    bool inAction = false;
+};
+
+// The start of the bucket of `time` at `width` seconds.
+inline int64_t bucketStart(int64_t time, int64_t width) {
+    const int64_t rest = time % width;
+    return time - (rest < 0 ? rest + width : rest);
+}
+
+}  // namespace kadrel::tools
