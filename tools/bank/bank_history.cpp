@@ -76,6 +76,7 @@ public:
         // gathered short of its end: it is not joined to what follows.
         if (record.sequence != last + 1) current.clear();
         last = record.sequence;
+        lastTime = record.time;
         // Most transactions are one record, copied only when picked.
         if (current.empty() && (record.flags & endsTransaction) != 0 && !selects(selection, {&record, 1})) return;
         current.push_back(record);
@@ -84,14 +85,16 @@ public:
         current.clear();
     }
 
-    // The number of the last record read.
+    // The number of the last record read, and its time.
     uint64_t lastRead() const { return last; }
+    int64_t lastReadTime() const { return lastTime; }
 
 private:
     const Selection& selection;
     std::function<void(const Transaction&)> take;
     Transaction current;
     uint64_t last = 0;
+    int64_t lastTime = 0;
 };
 
 // The journal's sound records as they are now, and the number its first
@@ -230,7 +233,7 @@ const char* const* historyCauseNames() { return causeNames; }
 std::string fieldText(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
 
 bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,
-                        uint64_t* lastRead) {
+                        HistoryRead* read) {
     const std::optional<Selection> selection = selectionOf(query);
     if (!selection) return false;
     // The journal first: a checkpoint that files its records in the history
@@ -243,11 +246,20 @@ bool forEachTransaction(const HistoryQuery& query, const std::function<void(cons
         if (kept.size() > selection->last) kept.pop_front();
     });
     for (const CharString& name : readHistory(gatherer)) {
-        std::cerr << "kadrel bank: " << name.text() << " is damaged; its records from the damage on are not shown\n";
+        if (read != nullptr) {
+            read->damaged.emplace_back(name.text());
+        } else {
+            std::cerr << "kadrel bank: " << name.text()
+                      << " is damaged; its records from the damage on are not shown\n";
+        }
+    }
+    if (read != nullptr) {
+        read->lastFiled = gatherer.lastRead();
+        read->lastFiledTime = gatherer.lastReadTime();
     }
     for (const JournalRecord& record : journal.records) gatherer.record(record);
     for (const Transaction& transaction : kept) take(transaction);
-    if (lastRead != nullptr) *lastRead = gatherer.lastRead();
+    if (read != nullptr) read->lastRead = gatherer.lastRead();
     return true;
 }
 

@@ -30,13 +30,21 @@ const char* const* historyCauseNames();
 
 using Transaction = std::vector<JournalRecord>;
 
+// What a read of the history and journal found besides the transactions.
+struct HistoryRead {
+    uint64_t lastRead = 0;   // the number of the last record read
+    uint64_t lastFiled = 0;  // of the last one read from the history, and its time
+    int64_t lastFiledTime = 0;
+    std::vector<std::string> damaged;  // the history files read only up to a damaged record
+};
+
 // Reads the history of the current directory and then the journal's changes
 // not yet in it, without a lock, and hands on the transactions the query
-// picks, oldest first; `lastRead`, when given, takes the number of the last
-// record read. False, with the reason on the error stream, for a query that
-// cannot be read.
+// picks, oldest first. The damaged files are named on the error stream, or
+// in `read` when it is given. False, with the reason on the error stream,
+// for a query that cannot be read.
 bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,
-                        uint64_t* lastRead = nullptr);
+                        HistoryRead* read = nullptr);
 
 // The same for the records numbered after `lastRead`, from the journal
 // alone, which then moves on: under the journal's lock, what has come since

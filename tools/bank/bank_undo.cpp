@@ -236,12 +236,15 @@ int rollBack(const std::string& bankFile, const std::string& time, bool apply) {
         if (underLock) hold.emplace(shared.bank);
         if (underLock && !shared.bank.ready()) return cannotRead();
         RollbackPlan plan(shared.ledger);
-        uint64_t lastRead = 0;
+        HistoryRead read;
         const auto take = [&plan](const Transaction& transaction) { plan.take(transaction); };
-        if (!forEachTransaction(query, take, &lastRead)) return 1;
+        if (!forEachTransaction(query, take, &read)) return 1;
         if (!hold) hold.emplace(shared.bank);
         if (!shared.bank.ready()) return cannotRead();
-        if (underLock || (plan.placesHold() && forEachNewTransaction(query, lastRead, take))) {
+        if (underLock || (plan.placesHold() && forEachNewTransaction(query, read.lastRead, take))) {
+            for (const std::string& name : read.damaged) {
+                std::cerr << "kadrel bank: " << name << " is damaged; its records from the damage on are not read\n";
+            }
             return plan.carryOut(shared, *seconds, apply);
         }
     }

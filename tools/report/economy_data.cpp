@@ -28,27 +28,6 @@ uint64_t fileSize(const char* name) {
     return file.open(name) == platform::FileState::Regular ? file.size() : 0;
 }
 
-// The journal's sound records of the current layout, read first so that a
-// checkpoint filing them in the history meanwhile finds them read already.
-std::vector<JournalRecord> journalRecords() {
-    std::vector<JournalRecord> records;
-    platform::FileReader file;
-    if (file.open(bank::journalFileName) != platform::FileState::Regular) return records;
-    std::vector<unsigned char> bytes(static_cast<size_t>(file.size()));
-    JournalHeader header{};
-    JournalLayout layout;
-    if (!file.read(bytes.data(), bytes.size())) return records;
-    std::memcpy(&header, bytes.data(), std::min(bytes.size(), sizeof header));
-    if (!soundLayout(header, bytes.size(), layout) || !layout.isCurrent()) return records;
-    for (size_t at = layout.headerSize; at + sizeof(JournalRecord) <= bytes.size(); at += sizeof(JournalRecord)) {
-        JournalRecord record;
-        std::memcpy(&record, bytes.data() + at, sizeof record);
-        if (!isSoundRecord(record)) break;
-        records.push_back(record);
-    }
-    return records;
-}
-
 // How many records of a damaged month were read before the damage, of how many.
 std::pair<uint64_t, uint64_t> soundPrefix(const char* name) {
     platform::FileReader file;
@@ -290,20 +269,18 @@ Json setAside() {
 }  // namespace
 
 nlohmann::ordered_json economyData(const ReportRange& range, const std::string& from, const std::string& to) {
-    const std::vector<JournalRecord> journal = journalRecords();
     CurrentBank bank;
     readBank(bank);
     const Ledger& ledger = bank.ledger();
     EconomyTally tally(ledger, range);
+    HistoryRead read;
+    forEachTransaction(
+        {}, [&tally](const Transaction& transaction) { tally.take(transaction); }, &read);
     Json damaged = Json::array();
-    for (const CharString& name : readHistory(tally)) {
-        const auto [read, total] = soundPrefix(name.text());
-        damaged.push_back({{"file", name.text()}, {"recordsRead", read}, {"recordsSkipped", total - read}});
+    for (const std::string& name : read.damaged) {
+        const auto [sound, total] = soundPrefix(name.c_str());
+        damaged.push_back({{"file", name}, {"recordsRead", sound}, {"recordsSkipped", total - sound}});
     }
-    const uint64_t filed = tally.lastSequence;
-    const int64_t filedTime = tally.lastTime;
-    for (const JournalRecord& record : journal) tally.record(record);
-    tally.finish();
 
     Json notes = Json::array();
     for (const Json& file : damaged) {
@@ -326,31 +303,38 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     });
     std::sort(history.begin(), history.end(), [](const Json& a, const Json& b) { return a["file"] < b["file"]; });
 
-    const std::vector<bool> reachable = tally.foundAccounts();
+    // The accounts the plug-in finds by their names, not those an earlier
+    // one of the same name shadows.
+    std::vector<bool> reachable(ledger.size());
+    for (uint32_t index = 0; index < ledger.size(); ++index) {
+        reachable[index] = ledger.firstIndex(nameKeyOfField(ledger.at(index).name)) == index;
+    }
     int64_t sum = 0;
     Json wealth = wealthOf(ledger, reachable, sum);
-    Json data = {{"range", {{"from", from}, {"to", to}}},
-                 {"state", state},
-                 {"notes", notes},
-                 {"changes", {{"inRange", tally.changesInRange}, {"all", tally.changesRead}}},
-                 {"firstTime", tally.changesRead ? Json(isoTime(tally.firstTime)) : Json()},
-                 {"lastTime", tally.changesRead ? Json(isoTime(tally.lastTime)) : Json()},
-                 {"supply", supplyOf(tally, sum - tally.movedAfterRange)},
-                 {"flows", flowsOf(tally)},
-                 {"causeTotals", causeTotalsOf(tally)},
-                 {"items", itemsOf(tally)},
-                 {"players", playersOf(tally, ledger, reachable)},
-                 {"wealth", wealth},
-                 {"operators", actionsOf(tally)},
-                 {"health",
-                  {{"accounts", ledger.size()},
-                   {"bankBytes", fileSize(bank::fileName)},
-                   {"journalBytes", fileSize(bank::journalFileName)},
-                   {"historyFiles", history},
-                   {"lastFiled", filed ? Json{{"sequence", filed}, {"time", isoTime(filedTime)}} : Json()},
-                   {"unfiledChanges", tally.lastSequence - filed},
-                   {"damagedHistory", damaged},
-                   {"setAside", setAside()}}}};
+    Json data = {
+        {"range", {{"from", from}, {"to", to}}},
+        {"state", state},
+        {"notes", notes},
+        {"changes", {{"inRange", tally.changesInRange}, {"all", tally.changesRead}}},
+        {"firstTime", tally.changesRead ? Json(isoTime(tally.firstTime)) : Json()},
+        {"lastTime", tally.changesRead ? Json(isoTime(tally.lastTime)) : Json()},
+        {"supply", supplyOf(tally, sum - tally.movedAfterRange)},
+        {"flows", flowsOf(tally)},
+        {"causeTotals", causeTotalsOf(tally)},
+        {"items", itemsOf(tally)},
+        {"players", playersOf(tally, ledger, reachable)},
+        {"wealth", wealth},
+        {"operators", actionsOf(tally)},
+        {"health",
+         {{"accounts", ledger.size()},
+          {"bankBytes", fileSize(bank::fileName)},
+          {"journalBytes", fileSize(bank::journalFileName)},
+          {"historyFiles", history},
+          {"lastFiled",
+           read.lastFiled ? Json{{"sequence", read.lastFiled}, {"time", isoTime(read.lastFiledTime)}} : Json()},
+          {"unfiledChanges", read.lastRead - read.lastFiled},
+          {"damagedHistory", damaged},
+          {"setAside", setAside()}}}};
     return data;
 }
 

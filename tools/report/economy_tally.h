@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "accounts/journal_reader.h"
 #include "accounts/ledger.h"
+#include "tools/bank/bank_history.h"
 
 namespace kadrel::tools {
 
@@ -66,38 +66,17 @@ private:
     std::map<uint32_t, PlayerFlow> large;
 };
 
-// Finds the account the plug-in finds for a name, many names at a time,
-// fetching each one's place ahead of its use: a history of a million players
-// is not read at the pace of one cache miss after another.
-class AccountFinder {
-public:
-    explicit AccountFinder(const Ledger& bank);
-    static constexpr size_t batch = 512;
-    // Each name's account, or -1 when no account has the name.
-    void find(const char (*const names[])[20], size_t count, int64_t* accounts) const;
-    // Which accounts the plug-in finds by their names (not those shadowed by
-    // an earlier one); the finder is of no more use afterwards.
-    std::vector<bool> foundAccounts();
-
-private:
-    const Ledger& bank;
-    std::vector<uint32_t> slots;  // account + 1; 0 when free
-    uint64_t mask = 0;
-};
-
-class EconomyTally final : public JournalVisitor {
+// Takes whole transactions, as forEachTransaction hands them on.
+class EconomyTally {
 public:
     // Bucket widths tried in turn, so that a range stays under a bucket count.
     static constexpr int64_t widths[] = {60, 3600, 86400};
     static constexpr int64_t mostBuckets = 1500;
     static constexpr size_t keptActions = 500;
 
-    EconomyTally(const Ledger& bank, ReportRange range) : range(range), players(bank.size()), finder(bank) {}
+    EconomyTally(const Ledger& bank, ReportRange range) : range(range), players(bank.size()), bank(bank) {}
 
-    void record(const JournalRecord& record) override;
-    // Counts the players' flows still waiting for their accounts.
-    void finish();
-    std::vector<bool> foundAccounts() { return finder.foundAccounts(); }
+    void take(const Transaction& transaction);
 
     const ReportRange range;
     int64_t width = widths[0];
@@ -107,7 +86,6 @@ public:
     uint64_t changesInRange = 0;
     uint64_t changesRead = 0;
     int64_t firstTime = 0, lastTime = 0;  // of every change read, in range or not
-    uint64_t lastSequence = 0;
     int64_t causeCreated[causeCount] = {};
     int64_t causeDestroyed[causeCount] = {};
     uint64_t causeChanges[causeCount] = {};
@@ -118,19 +96,15 @@ public:
     uint64_t actionCount = 0;
 
 private:
+    // Whether the change was counted in the range.
+    bool tallyChange(const JournalRecord& record, int64_t moved);
+    void addFlow(const JournalRecord& record, int64_t earned, int64_t spent);
     void addToBucket(int64_t time, uint8_t cause, int64_t moved);
     void coarsen();
 
-    struct Flow {
-        char name[20];
-        int64_t earned, spent;
-    };
-    AccountFinder finder;
-    std::vector<Flow> waiting;
+    const Ledger& bank;
     TimeBucket* lastBucket = nullptr;
     int64_t lastBucketStart = 0;
-    bool transactionOpen = false;
-    bool inAction = false;
 };
 
 // The start of the bucket of `time` at `width` seconds.
