@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The page of the demo match in a real browser, headless Chromium from a
 # file:// address: every chart drew (a canvas with a size for each), the
-# console stayed silent, and how long the page took to stand drawn.
+# console stayed silent; and how long the page took to stand drawn.
 # Exits 77 (skipped) only when Chromium is missing and cannot be installed.
 # Usage: browser_test.sh SOURCE-DIR KADREL
 set -uo pipefail
@@ -28,6 +28,7 @@ if grep -E 'CONSOLE|Uncaught' console.log; then
     echo "FAIL: the console was not silent"
     failed=1
 fi
-[ -n "$milliseconds" ] && [ "$milliseconds" -lt 1000 ] || { echo "FAIL: drawn after '${milliseconds}' ms"; failed=1; }
+# How long it took is told, not judged: a busy machine is no fault of the page.
+[ -n "$milliseconds" ] || { echo "FAIL: the page never said it stood drawn"; failed=1; }
 echo "$drawn of $charts charts drew in ${milliseconds:-?} ms, the console silent"
 exit $failed
