@@ -111,12 +111,10 @@ void DurableBankAndRecordsReference(benchmark::State& state) {
     }
 }
 
-// One player's history over 10,000,000 records, and a rollback to halfway,
-// each against a plain read of what it reads.
-void HistoryAndRollbackOver10000000Records(benchmark::State& state) {
-    ScratchDirectory scratch;
-    // Made by a child, so that this process stays small: the peak memory of
-    // a program it starts counts from this process's size at the start.
+// The bank of 1,000,000 accounts and a history of 10,000,000 records, made
+// by a child so that this process stays small: the peak memory of a program
+// it starts counts from this process's size at the start.
+void makeBankAndHistory() {
     const pid_t maker = fork();
     if (maker == 0) {
         botWithLedger(bankAccounts)->saveBank();
@@ -124,15 +122,27 @@ void HistoryAndRollbackOver10000000Records(benchmark::State& state) {
         _exit(0);
     }
     waitpid(maker, nullptr, 0);
+}
+
+// Seconds for a plain read of the history alone, and of the bank with it.
+std::pair<double, double> plainReads() {
+    auto start = std::chrono::steady_clock::now();
+    readPlainly({KADREL_BANK_HISTORY ".2026-12"});
+    const double history = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    start = std::chrono::steady_clock::now();
+    readPlainly({KADREL_BANK_FILE, KADREL_BANK_HISTORY ".2026-12"});
+    return {history, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+}
+
+// One player's history over 10,000,000 records, and a rollback to halfway,
+// each against a plain read of what it reads.
+void HistoryAndRollbackOver10000000Records(benchmark::State& state) {
+    ScratchDirectory scratch;
+    makeBankAndHistory();
     const double baseline = runKadrel({"--help"}).second;
     double history = 0, historyMemory = 0, rollback = 0, rollbackMemory = 0, plainHistory = 0, plainBoth = 0;
     for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        readPlainly({KADREL_BANK_HISTORY ".2026-12"});
-        plainHistory = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        start = std::chrono::steady_clock::now();
-        readPlainly({KADREL_BANK_FILE, KADREL_BANK_HISTORY ".2026-12"});
-        plainBoth = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::tie(plainHistory, plainBoth) = plainReads();
         std::tie(history, historyMemory) = runKadrel({"bank", "history", accountName(500000)});
         std::tie(rollback, rollbackMemory) = runKadrel({"bank", "rollback", "--to", "2026-12-01T00:00:00Z"});
     }
@@ -150,21 +160,10 @@ void HistoryAndRollbackOver10000000Records(benchmark::State& state) {
 // a plain read of the history alone and of the bank with it.
 void ReportOver10000000Records(benchmark::State& state) {
     ScratchDirectory scratch;
-    const pid_t maker = fork();
-    if (maker == 0) {
-        botWithLedger(bankAccounts)->saveBank();
-        writeHistory();
-        _exit(0);
-    }
-    waitpid(maker, nullptr, 0);
+    makeBankAndHistory();
     double report = 0, reportMemory = 0, plainHistory = 0, plainBoth = 0;
     for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        readPlainly({KADREL_BANK_HISTORY ".2026-12"});
-        plainHistory = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        start = std::chrono::steady_clock::now();
-        readPlainly({KADREL_BANK_FILE, KADREL_BANK_HISTORY ".2026-12"});
-        plainBoth = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::tie(plainHistory, plainBoth) = plainReads();
         std::tie(report, reportMemory) = runKadrel({"report", "-o", "economy.html"});
     }
     state.counters["report_s"] = report;
