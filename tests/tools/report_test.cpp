@@ -117,6 +117,20 @@ TEST(Report, DataOfAHistoryWithEveryCause) {
     EXPECT_EQ(data["wealth"]["sum"], sum);
 }
 
+// A name from chat is text on the page, in the tables and in the data, never markup.
+TEST(Report, NamesAreTextNotMarkup) {
+    ScratchDir scratch;
+    History history;
+    const char* const name = "</script><b>&\"";
+    history.change(JournalKind::Add, JournalCause::Prize, name, "", 5, 60);
+    history.write(scratch);
+    ASSERT_EQ(runKadrel("report").status, 0);
+    const std::string page = scratch.read("economy.html");
+    EXPECT_EQ(page.find("<b>"), std::string::npos);
+    EXPECT_NE(page.find("&lt;/script&gt;&lt;b&gt;&amp;&quot;"), std::string::npos);
+    EXPECT_EQ(dataOf(page)["players"]["topBalances"][0]["name"], name);
+}
+
 // Whatever is missing, the page says why it has nothing to draw.
 TEST(Report, PagesWithNothingToDraw) {
     struct Case {
