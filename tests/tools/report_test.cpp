@@ -115,6 +115,12 @@ TEST(Report, DataOfAHistoryWithEveryCause) {
     EXPECT_EQ(data["supply"]["values"].front(), 0) << "the bank began empty";
     EXPECT_EQ(data["supply"]["values"].back(), sum);
     EXPECT_EQ(data["wealth"]["sum"], sum);
+
+    // From the third day: the !creset, its undo and the rollback, all of them shown.
+    ASSERT_EQ(runKadrel("report --from 2026-12-03 -o page.html").status, 0);
+    const std::string page = scratch.read("page.html");
+    EXPECT_EQ(dataOf(page)["operators"]["count"], 3);
+    EXPECT_EQ(page.find("the newest"), std::string::npos);
 }
 
 // A name from chat is text on the page, in the tables and in the data, never markup.
@@ -140,10 +146,11 @@ TEST(Report, PagesWithNothingToDraw) {
         const char* arguments;
         const char* says;
         bool charts;
+        bool damageShown = false;
     };
     for (const Case& c : {
              Case{"no history", 0, false, "", "No changes yet", false},
-             Case{"a damaged month", 4, true, "", "Quorlen.history.2026-12 is damaged: 2 of its 4 changes", true},
+             Case{"a damaged month", 4, true, "", "Quorlen.history.2026-12 is damaged: 2 of its 4 changes", true, true},
              Case{"an empty range", 30, false, "--from 2027-01-01", "No changes from 2027-01-01 in the history", false},
              Case{"a range before the history", 30, false, "--to 2026-11-30",
                   "It holds changes from 2026-12-01T00:10:00Z", false},
@@ -160,6 +167,7 @@ TEST(Report, PagesWithNothingToDraw) {
         const std::string page = scratch.read("economy.html");
         EXPECT_NE(page.find(c.says), std::string::npos) << c.name;
         EXPECT_EQ(page.find("data-chart=\"supply\"") != std::string::npos, c.charts) << c.name;
+        EXPECT_EQ(page.find("No damaged file was found") == std::string::npos, c.damageShown) << c.name;
         EXPECT_NE(page.find("</html>\n"), std::string::npos) << c.name;
     }
     EXPECT_EQ(runKadrel("report --from yesterday").status, 1);

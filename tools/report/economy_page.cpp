@@ -216,7 +216,7 @@ void writeEconomyPage(std::ostream& out, const nlohmann::ordered_json& data) {
 
     const Json& operators = data["operators"];
     out << "<h2>What the operators did</h2>\n<p>Every !cgive, !ctake and !creset, and every change of the bank "
-        << "tool (set, undo, rollback): " << grouped(operators["count"].get<int64_t>()) << " in the range";
+        << "tool (set, import, undo, rollback): " << grouped(operators["count"].get<int64_t>()) << " in the range";
     if (operators["count"].get<size_t>() > operators["shown"].size()) {
         out << ", the newest " << operators["shown"].size()
             << " below; <code>kadrel bank history --operator NAME</code> shows the others";
