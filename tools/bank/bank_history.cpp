@@ -112,8 +112,9 @@ JournalRecords journalRecords() {
     std::vector<unsigned char> bytes(static_cast<size_t>(file.size()));
     JournalHeader header{};
     JournalLayout layout;
-    if (!file.read(bytes.data(), bytes.size())) return journal;
-    std::memcpy(&header, bytes.data(), std::min(bytes.size(), sizeof header));
+    // Too short for a header of the current layout: nothing of it is read.
+    if (bytes.size() < sizeof header || !file.read(bytes.data(), bytes.size())) return journal;
+    std::memcpy(&header, bytes.data(), sizeof header);
     if (!soundLayout(header, bytes.size(), layout) || !layout.isCurrent()) return journal;
     journal.firstSequence = header.firstSequence;
     for (size_t at = layout.headerSize; at + sizeof(JournalRecord) <= bytes.size(); at += sizeof(JournalRecord)) {
