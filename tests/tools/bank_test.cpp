@@ -367,7 +367,8 @@ const std::string unterminatedBank = bankBytes({{"Alice", 250}, {"ABCDEFGHIJKLMN
 TEST_F(BankTool, DamagedFilesAreRefusedAndLeftAlone) {
     scratch.write("in.csv", "name,credits,tail\nZed,1,\n");
     for (const auto& [damaged, refusing] :
-         {std::pair{cutBank, std::vector{"bank list", "bank set Alice 1", "bank import in.csv", "bank check"}},
+         {std::pair{cutBank, std::vector{"bank list", "bank set Alice 1", "bank import in.csv", "bank check",
+                                         "bank rollback --to 2026-12-01T00:00:00Z"}},
           std::pair{unterminatedBank, std::vector{"bank check"}}}) {
         writeBank(damaged);
         for (const char* arguments : refusing) {
@@ -378,6 +379,12 @@ TEST_F(BankTool, DamagedFilesAreRefusedAndLeftAlone) {
         }
     }
     EXPECT_EQ(runKadrel("bank get ABCDEFGHIJKLMNOPQRS").out, "ABCDEFGHIJKLMNOPQRS has 10 credits\n");
+    // A report still writes its page, and leaves the file where it is even
+    // beside a journal, where the bots would set it aside.
+    writeBank(cutBank);
+    scratch.write("Quorlen.bank.journal", "");
+    EXPECT_EQ(runKadrel("report").status, 0);
+    EXPECT_EQ(bank(), cutBank);
 }
 
 // Whole sound records stay byte for byte; each repair keeps its own copy of

@@ -42,30 +42,6 @@ struct BankOptions {
     bool repair = false;
 };
 
-void reportDamage(const std::string& path, const std::vector<std::string>& problems) {
-    std::cerr << path << " is damaged:\n";
-    for (const std::string& problem : problems) std::cerr << "  " << problem << '\n';
-    std::cerr << "It was left as it is. 'kadrel bank " << path
-              << " check --repair' keeps its whole records and sets the damaged file aside.\n";
-}
-
-// The file, when it can be read and the plug-in would load it; otherwise
-// says why not.
-std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty) {
-    std::optional<BankImage> image = BankImage::read(path);
-    if (!image) {
-        // The plug-in starts with no accounts when there is no file.
-        if (missingIsEmpty && pathIsFree(path.c_str())) return BankImage();
-        std::cerr << "kadrel bank: cannot read " << path << '\n';
-        return std::nullopt;
-    }
-    if (!image->loadable()) {
-        reportDamage(path, image->damage());
-        return std::nullopt;
-    }
-    return image;
-}
-
 // Only the plug-in's own bank has a journal beside it.
 bool isSharedBank(const std::string& path) {
     return std::filesystem::path(path).filename() == bank::fileName;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iostream>
 #include <stdexcept>
 
 #include "accounts/bank_file.h"
@@ -120,6 +121,28 @@ std::vector<uint8_t> BankImage::bytes() const {
 bool BankImage::write(const std::string& path) const {
     const std::vector<uint8_t> contents = bytes();
     return platform::replaceFile(path.c_str(), contents.data(), contents.size());
+}
+
+void reportDamage(const std::string& path, const std::vector<std::string>& problems) {
+    std::cerr << path << " is damaged:\n";
+    for (const std::string& problem : problems) std::cerr << "  " << problem << '\n';
+    std::cerr << "It was left as it is. 'kadrel bank " << path
+              << " check --repair' keeps its whole records and sets the damaged file aside.\n";
+}
+
+std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty) {
+    std::optional<BankImage> image = BankImage::read(path);
+    if (!image) {
+        // The plug-in starts with no accounts when there is no file.
+        if (missingIsEmpty && pathIsFree(path.c_str())) return BankImage();
+        std::cerr << "kadrel bank: cannot read " << path << '\n';
+        return std::nullopt;
+    }
+    if (!image->loadable()) {
+        reportDamage(path, image->damage());
+        return std::nullopt;
+    }
+    return image;
 }
 
 }  // namespace kadrel::tools

@@ -69,4 +69,12 @@ private:
     std::vector<size_t> unterminated;  // records whose names the load had to cut
 };
 
+// Names each problem of a damaged file on the error stream, and the repair.
+void reportDamage(const std::string& path, const std::vector<std::string>& problems);
+
+// The file, when it can be read and the plug-in would load it; with
+// `missingIsEmpty` no file is an empty bank. Otherwise says why not on the
+// error stream.
+std::optional<BankImage> soundBank(const std::string& path, bool missingIsEmpty);
+
 }  // namespace kadrel::tools

@@ -96,7 +96,7 @@ int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
         return 0;
     }
     SharedBank shared;
-    shared.bank.load();
+    if (!shared.load()) return 1;
     const BankJournal::Hold hold(shared.bank);
     if (!shared.bank.ready()) return cannotRead();
     // A balance that several steps change shows once: as it was before the
@@ -226,7 +226,7 @@ int rollBack(const std::string& bankFile, const std::string& time, bool apply) {
     HistoryQuery query;
     query.from = time;
     SharedBank shared;
-    shared.bank.load();
+    if (!shared.load()) return 1;
     // The history is read without the lock, and under it only what came
     // since; should a checkpoint or a reload meanwhile spoil that, the plan
     // is made once more, the second time under the lock.

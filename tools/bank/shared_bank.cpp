@@ -3,7 +3,15 @@
 #include <algorithm>
 #include <limits>
 
+#include "tools/bank/bank_image.h"
+
 namespace kadrel::tools {
+
+bool SharedBank::load() {
+    if (!soundBank(bank::fileName, true)) return false;
+    bank.load();
+    return true;
+}
 
 int32_t SharedBank::credits(const std::string& name) const {
     const CreditAccount* account = ledger.find(name.c_str());

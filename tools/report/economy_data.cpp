@@ -61,15 +61,10 @@ void readBank(CurrentBank& bank) {
     platform::FileReader probe;
     if (probe.open(bank::journalFileName) == platform::FileState::Regular) {
         bank.shared = std::make_unique<SharedBank>();
-        bank.shared->bank.load();
-        if (bank.shared->bank.ready()) return;
+        if (bank.shared->load() && bank.shared->bank.ready()) return;
         bank.shared.reset();
-    } else if (probe.open(bank::fileName) == platform::FileState::Missing) {
+    } else if ((bank.image = soundBank(bank::fileName, true))) {
         return;
-    } else {
-        bank.image = BankImage::read(bank::fileName);
-        if (bank.image && bank.image->loadable()) return;
-        bank.image.reset();
     }
     bank.problem = std::string(bank::fileName) + " could not be read with its journal: no balances are shown";
 }
