@@ -379,11 +379,13 @@ TEST_F(BankTool, DamagedFilesAreRefusedAndLeftAlone) {
         }
     }
     EXPECT_EQ(runKadrel("bank get ABCDEFGHIJKLMNOPQRS").out, "ABCDEFGHIJKLMNOPQRS has 10 credits\n");
-    // A report still writes its page, and leaves the file where it is even
-    // beside a journal, where the bots would set it aside.
+    // A report still writes its page, which says so and fails the run, and
+    // leaves the file where it is even beside a journal, where the bots would
+    // set it aside.
     writeBank(cutBank);
     scratch.write("Quorlen.bank.journal", "");
-    EXPECT_EQ(runKadrel("report").status, 0);
+    EXPECT_EQ(runKadrel("report").status, 1);
+    EXPECT_NE(scratch.read("economy.html").find("Health: damaged."), std::string::npos);
     EXPECT_EQ(bank(), cutBank);
 }
 

@@ -2,6 +2,7 @@
 // section of a fixed history with every cause against a golden file and
 // against the records' own sums, and the pages of histories with nothing to draw.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
@@ -115,12 +116,35 @@ TEST(Report, DataOfAHistoryWithEveryCause) {
     EXPECT_EQ(data["supply"]["values"].front(), 0) << "the bank began empty";
     EXPECT_EQ(data["supply"]["values"].back(), sum);
     EXPECT_EQ(data["wealth"]["sum"], sum);
+    const std::string totals = "<td class=\"n\">" + std::to_string(sum) + "</td></tr>\n</tfoot>";
+    EXPECT_NE(scratch.read("page.html").find(totals), std::string::npos) << "the totals row's net is what is held";
 
     // From the third day: the !creset, its undo and the rollback, all of them shown.
     ASSERT_EQ(runKadrel("report --from 2026-12-03 -o page.html").status, 0);
     const std::string page = scratch.read("page.html");
-    EXPECT_EQ(dataOf(page)["operators"]["count"], 3);
+    const nlohmann::json operators = dataOf(page)["operators"];
+    EXPECT_EQ(operators["count"], 3);
     EXPECT_EQ(page.find("the newest"), std::string::npos);
+    // Newest first, and what the undo and the rollback went back on.
+    ASSERT_EQ(operators["shown"].size(), 3u);
+    EXPECT_EQ(operators["shown"][0]["reverses"], "to 2026-12-02T14:53:20Z");
+    EXPECT_EQ(operators["shown"][1]["reverses"], "transaction 15 (creset)");
+    EXPECT_NE(page.find("<td>undo of transaction 15 (creset)</td>"), std::string::npos);
+}
+
+// Buckets come from the span of the changes the page shows, not a fixed scale.
+TEST(Report, BucketsFollowTheSpanShown) {
+    struct Case { int64_t span; const char* arguments; int64_t width; };
+    for (const Case& c : {Case{0, "", 1}, Case{100, "", 1}, Case{200, "", 10}, Case{3000, "", 60},
+                          Case{86400, "", 600}, Case{250000, "", 3600}, Case{250000, "--from 2026-12-03", 1}}) {
+        ScratchDir scratch;
+        History history;
+        history.change(JournalKind::Add, JournalCause::Kill, "Ann", "", 1, 0);
+        history.change(JournalKind::Add, JournalCause::Kill, "Ann", "", 1, c.span);
+        history.write(scratch);
+        ASSERT_EQ(runKadrel("report " + std::string(c.arguments)).status, 0);
+        EXPECT_EQ(dataOf(scratch.read("economy.html"))["flows"]["width"], c.width) << c.span << " " << c.arguments;
+    }
 }
 
 // A name from chat is text on the page, in the tables and in the data, never markup.
@@ -146,31 +170,77 @@ TEST(Report, PagesWithNothingToDraw) {
         const char* arguments;
         const char* says;
         bool charts;
-        bool damageShown = false;
+        const char* health = "sound";  // in words at the top, and the exit status 1 unless sound
+        const char* bank = "";         // the bank's bytes instead of the history's, "-" for none
     };
     for (const Case& c : {
              Case{"no history", 0, false, "", "No changes yet", false},
-             Case{"a damaged month", 4, true, "", "Quorlen.history.2026-12 is damaged: 2 of its 4 changes", true, true},
+             Case{"a damaged month", 4, true, "", "Quorlen.history.2026-12 is damaged: 2 of its 4 changes", true,
+                  "damaged"},
              Case{"an empty range", 30, false, "--from 2027-01-01", "No changes from 2027-01-01 in the history", false},
              Case{"a range before the history", 30, false, "--to 2026-11-30",
                   "It holds changes from 2026-12-01T00:10:00Z", false},
+             Case{"no bank", 30, false, "", "Quorlen.bank is missing", false, "missing", "-"},
+             Case{"a damaged bank", 30, false, "", "Quorlen.bank is damaged", false, "damaged", "torn"},
          }) {
         ScratchDir scratch;
-        if (c.records > 0) {
-            History history = everyCause();
-            history.records.resize(std::min(history.records.size(), c.records * sizeof(JournalRecord)));
-            if (c.damaged) history.records[2 * sizeof(JournalRecord) + 84] ^= 1;
-            history.write(scratch);
-        }
+        History history = everyCause();
+        history.records.resize(std::min(history.records.size(), c.records * sizeof(JournalRecord)));
+        if (c.damaged) history.records[2 * sizeof(JournalRecord) + 84] ^= 1;
+        history.write(scratch);
+        if (*c.bank != '\0') std::filesystem::remove(bankFileName());
+        if (*c.bank != '\0' && *c.bank != '-') scratch.write(bankFileName(), bankRecord("Alice", 5) + c.bank);
         const ProgramRun run = runKadrel("report " + std::string(c.arguments));
-        EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+        EXPECT_EQ(run.status, c.health == std::string("sound") ? 0 : 1) << c.name << ": " << run.err;
         const std::string page = scratch.read("economy.html");
         EXPECT_NE(page.find(c.says), std::string::npos) << c.name;
+        // The rest of the page agrees: no balances from a bank that could not be read.
+        EXPECT_EQ(page.find("<td>Accounts</td><td class=\"n\">unknown") != std::string::npos, *c.bank != '\0') << c.name;
         EXPECT_EQ(page.find("data-chart=\"supply\"") != std::string::npos, c.charts) << c.name;
-        EXPECT_EQ(page.find("No damaged file was found") == std::string::npos, c.damageShown) << c.name;
+        EXPECT_NE(page.find("<strong>Health: " + std::string(c.health) + ".</strong>"), std::string::npos) << c.name;
         EXPECT_NE(page.find("</html>\n"), std::string::npos) << c.name;
     }
-    EXPECT_EQ(runKadrel("report --from yesterday").status, 1);
+}
+
+// What the command refuses, each with a line that says why, and the bank's
+// files left as they were.
+TEST(Report, Refusals) {
+    struct Case {
+        const char* arguments;
+        const char* says;  // on the error stream
+        int status = 1;  // -1: a usage error, whatever its number
+    };
+    ScratchDir scratch;
+    everyCause().write(scratch);
+    const std::string bank = scratch.read(bankFileName()), month = scratch.read("Quorlen.history.2026-12");
+    std::filesystem::create_directory("empty");
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    for (const Case& c : {
+             Case{"-o Quorlen.bank", "Quorlen.bank is one of the bank's files; nothing was written"},
+             Case{"-o ./Quorlen.bank.journal", "is one of the bank's files"},
+             Case{"-o Quorlen.history.2026-12", "is one of the bank's files"},
+             Case{"-o pipe", "pipe is not a regular file; nothing was written"},
+             Case{"no-folder", "no-folder: no such folder"},
+             Case{"Quorlen.bank", "Quorlen.bank is not a folder"},
+             Case{"empty", "empty holds no Quorlen.bank, journal or history: nothing to report"},
+             Case{"--from 2026-12-03 --to 2026-12-02", "--from 2026-12-03 is not before --to 2026-12-02"},
+             Case{"--from yesterday", "a date is written as 2026-12-08"},
+             Case{"-o=page.html", "write -o page.html or --output=page.html", -1},
+         }) {
+        const ProgramRun run = runKadrel("report " + std::string(c.arguments));
+        EXPECT_TRUE(c.status < 0 ? run.status != 0 : run.status == c.status) << c.arguments << ": " << run.status;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.arguments << ": " << run.err;
+    }
+    EXPECT_EQ(scratch.read(bankFileName()), bank);
+    EXPECT_EQ(scratch.read("Quorlen.history.2026-12"), month);
+    for (const char* never : {"Quorlen.bank.journal", "=page.html", "economy.html", "empty/economy.html"})
+        EXPECT_FALSE(scratch.exists(never)) << never;
+    // A stray file whose name is not UTF-8 is listed, not a reason to stop.
+    scratch.write("Quorlen.history.\xff\xfe", "x");
+    const ProgramRun run = runKadrel("report");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(dataOf(scratch.read("economy.html"))["health"]["historyFiles"].dump().find("Quorlen.history.\ufffd"),
+              std::string::npos);
 }
 
 }  // namespace

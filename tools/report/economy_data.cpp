@@ -23,9 +23,15 @@ constexpr size_t listed = 10;
 
 std::string shown(const std::string& name) { return latin1AsUtf8(name); }
 
-uint64_t fileSize(const char* name) {
+bool pathExists(const char* name) {
     platform::FileReader file;
-    return file.open(name) == platform::FileState::Regular ? file.size() : 0;
+    return file.open(name) != platform::FileState::Missing;
+}
+
+// The size of a regular file; null when there is none.
+Json fileSize(const char* name) {
+    platform::FileReader file;
+    return file.open(name) == platform::FileState::Regular ? Json(file.size()) : Json();
 }
 
 // How many records of a damaged month were read before the damage, of how many.
@@ -66,7 +72,9 @@ void readBank(CurrentBank& bank) {
     } else if ((bank.image = soundBank(bank::fileName, true))) {
         return;
     }
-    bank.problem = std::string(bank::fileName) + " could not be read with its journal: no balances are shown";
+    bank.problem = std::string(bank::fileName) +
+                   " is damaged: it could not be read with its journal, so no balances are shown; kadrel bank check "
+                   "says what is wrong";
 }
 
 Json supplyOf(const EconomyTally& tally, int64_t endSupply) {
@@ -105,7 +113,8 @@ Json flowsOf(const EconomyTally& tally) {
             created.push_back(found == tally.buckets.end() ? 0 : found->second.created[cause]);
             destroyed.push_back(found == tally.buckets.end() ? 0 : found->second.destroyed[cause]);
         }
-        causes.push_back({{"cause", names[cause]}, {"created", created}, {"destroyed", destroyed}});
+        causes.push_back(
+            {{"number", cause}, {"cause", names[cause]}, {"created", created}, {"destroyed", destroyed}});
     }
     return {{"width", tally.width}, {"times", times}, {"causes", causes}};
 }
@@ -114,7 +123,8 @@ Json causeTotalsOf(const EconomyTally& tally) {
     Json totals = Json::array();
     for (size_t cause = 0; cause < causeCount; ++cause) {
         if (tally.causeChanges[cause] == 0) continue;
-        totals.push_back({{"cause", historyCauseNames()[cause]},
+        totals.push_back({{"number", cause},
+                          {"cause", historyCauseNames()[cause]},
                           {"changes", tally.causeChanges[cause]},
                           {"created", tally.causeCreated[cause]},
                           {"destroyed", tally.causeDestroyed[cause]}});
@@ -237,9 +247,30 @@ Json wealthOf(const Ledger& ledger, const std::vector<bool>& reachable, int64_t&
             {"histogram", {{"labels", labels}, {"counts", counts}}}};
 }
 
+// What an undo reversed, by transaction and, when it is among those kept,
+// its cause; the time a rollback went back to.
+std::optional<std::string> reversed(const EconomyTally& tally, const OperatorAction& action) {
+    if (action.cause == static_cast<uint8_t>(JournalCause::Rollback) && action.details.size() == 1) {
+        return "to " + isoTime(action.details.front());
+    }
+    if (action.cause != static_cast<uint8_t>(JournalCause::Undo)) return std::nullopt;
+    std::string text = action.details.size() == 1 ? "transaction " : "transactions ";
+    for (const int64_t transaction : action.details) {
+        if (transaction != action.details.front()) text += ", ";
+        text += std::to_string(transaction);
+        const auto found = std::find_if(tally.actions.begin(), tally.actions.end(), [&](const OperatorAction& other) {
+            return other.transaction == static_cast<uint64_t>(transaction);
+        });
+        if (found != tally.actions.end()) text += std::string(" (") + historyCauseNames()[found->cause] + ")";
+    }
+    return text;
+}
+
+// Newest first.
 Json actionsOf(const EconomyTally& tally) {
     Json list = Json::array();
-    for (const OperatorAction& action : tally.actions) {
+    for (auto at = tally.actions.rbegin(); at != tally.actions.rend(); ++at) {
+        const OperatorAction& action = *at;
         list.push_back({{"transaction", action.transaction},
                         {"time", isoTime(action.time)},
                         {"cause", historyCauseNames()[action.cause]},
@@ -247,6 +278,7 @@ Json actionsOf(const EconomyTally& tally) {
                         {"whom", shown(action.whom)},
                         {"accounts", action.accounts},
                         {"moved", action.moved}});
+        if (const std::optional<std::string> what = reversed(tally, action)) list.back()["reverses"] = *what;
     }
     return {{"count", tally.actionCount}, {"shown", list}};
 }
@@ -277,14 +309,24 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
         damaged.push_back({{"file", name}, {"recordsRead", sound}, {"recordsSkipped", total - sound}});
     }
 
-    Json notes = Json::array();
-    for (const Json& file : damaged) {
-        notes.push_back(file["file"].get<std::string>() +
-                        " is damaged: " + std::to_string(file["recordsSkipped"].get<uint64_t>()) + " of its " +
-                        std::to_string(file["recordsRead"].get<uint64_t>() + file["recordsSkipped"].get<uint64_t>()) +
-                        " changes, from the damage on, were skipped; the page shows the rest");
+    // The folder's health in words: what is missing or damaged, first on the page.
+    Json problems = Json::array();
+    const bool missing = !pathExists(bank::fileName) && !pathExists(bank::journalFileName);
+    if (missing) {
+        problems.push_back(std::string(bank::fileName) + " is missing: the folder holds neither it nor its journal");
+    } else if (!bank.problem.empty()) {
+        problems.push_back(bank.problem);
     }
-    if (!bank.problem.empty()) notes.push_back(bank.problem);
+    for (const Json& file : damaged) {
+        problems.push_back(file["file"].get<std::string>() +
+                           " is damaged: " + std::to_string(file["recordsSkipped"].get<uint64_t>()) + " of its " +
+                           std::to_string(file["recordsRead"].get<uint64_t>() + file["recordsSkipped"].get<uint64_t>()) +
+                           " changes, from the damage on, were skipped; the page shows the rest");
+    }
+    const Json aside = setAside();
+    for (const Json& name : aside) {
+        problems.push_back(name.get<std::string>() + " is a damaged file a bot set aside; the bank went on without it");
+    }
     std::string state = "data";
     if (tally.changesRead == 0) {
         state = "no-history";
@@ -309,7 +351,7 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     Json data = {
         {"range", {{"from", from}, {"to", to}}},
         {"state", state},
-        {"notes", notes},
+        {"notes", problems},
         {"changes", {{"inRange", tally.changesInRange}, {"all", tally.changesRead}}},
         {"firstTime", tally.changesRead ? Json(isoTime(tally.firstTime)) : Json()},
         {"lastTime", tally.changesRead ? Json(isoTime(tally.lastTime)) : Json()},
@@ -321,7 +363,9 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
         {"wealth", wealth},
         {"operators", actionsOf(tally)},
         {"health",
-         {{"accounts", ledger.size()},
+         {{"state", missing ? "missing" : problems.empty() ? "sound" : "damaged"},
+          {"balancesKnown", !missing && bank.problem.empty()},
+          {"accounts", ledger.size()},
           {"bankBytes", fileSize(bank::fileName)},
           {"journalBytes", fileSize(bank::journalFileName)},
           {"historyFiles", history},
@@ -329,7 +373,7 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
            read.lastFiled ? Json{{"sequence", read.lastFiled}, {"time", isoTime(read.lastFiledTime)}} : Json()},
           {"unfiledChanges", read.lastRead - read.lastFiled},
           {"damagedHistory", damaged},
-          {"setAside", setAside()}}}};
+          {"setAside", aside}}}};
     return data;
 }
 

@@ -23,12 +23,15 @@ void EconomyTally::take(const Transaction& transaction) {
     const JournalRecord& first = transaction.front();
     if (!inRange || !isOperatorAction(first.cause)) return;
     ++actionCount;
-    OperatorAction& action =
-        actions.emplace_back(OperatorAction{first.sequence, first.time, first.cause, fieldText(first.party), "", 0, 0});
+    OperatorAction& action = actions.emplace_back(
+        OperatorAction{first.sequence, first.time, first.cause, fieldText(first.party), "", 0, 0, {}});
     for (const JournalRecord& record : transaction) {
         if (record.kind == static_cast<uint8_t>(JournalKind::Reset)) continue;
         action.whom = ++action.accounts == 1 ? fieldText(record.name) : "";
         action.moved += movedBy(record);
+        if (std::find(action.details.begin(), action.details.end(), record.detail) == action.details.end()) {
+            action.details.push_back(record.detail);
+        }
     }
     if (actions.size() > keptActions) actions.pop_front();
 }

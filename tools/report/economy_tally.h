@@ -42,6 +42,7 @@ struct OperatorAction {
     std::string whom;  // the account, when one was changed
     int64_t accounts = 0;
     int64_t moved = 0;
+    std::vector<int64_t> details;  // the distinct details: what an undo reversed, the time a rollback went to
 };
 
 struct PlayerFlow {
@@ -69,9 +70,11 @@ private:
 // Takes whole transactions, as forEachTransaction hands them on.
 class EconomyTally {
 public:
-    // Bucket widths tried in turn, so that a range stays under a bucket count.
-    static constexpr int64_t widths[] = {60, 3600, 86400};
-    static constexpr int64_t mostBuckets = 1500;
+    // Bucket widths tried in turn, each a whole number of the one before, so
+    // that the span of the changes in the range stays under a bucket count
+    // a narrow screen can still draw.
+    static constexpr int64_t widths[] = {1, 10, 60, 600, 3600, 21600, 86400};
+    static constexpr int64_t mostBuckets = 150;
     static constexpr size_t keptActions = 500;
 
     EconomyTally(const Ledger& bank, ReportRange range) : range(range), players(bank.size()), bank(bank) {}
