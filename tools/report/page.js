@@ -38,6 +38,8 @@
         return {label: label, labelSize: 20, labelFont: font, font: font, size: 76,
                 values: function (u, v) { return v.map(number); }};
     }
+    // Room on the right for the last time's label, which stands centred on its tick.
+    var padding = [12, 36, 0, 0];
     // A bucket's room on each side, so that a single bucket shows too.
     function timeScale(times, step) {
         return {time: true, range: [times[0] - step, times[times.length - 1] + step]};
@@ -47,7 +49,7 @@
     function supply(element) {
         var s = data.supply;
         return new uPlot({
-            width: element.clientWidth, height: 300, tzDate: utc,
+            width: element.clientWidth, height: 300, tzDate: utc, padding: padding,
             scales: {x: timeScale(s.times, s.width)},
             axes: [timeAxis(), creditAxis("credits held")],
             series: [{label: "time", value: function (u, v) { return v == null ? "" : iso(v); }},
@@ -119,7 +121,7 @@
             });
         }
         var chart = new uPlot({
-            width: element.clientWidth, height: 360, tzDate: utc, legend: {show: false},
+            width: element.clientWidth, height: 360, tzDate: utc, padding: padding, legend: {show: false},
             scales: {x: timeScale(middles, f.width)},
             axes: [timeAxis(), creditAxis("credits per " + bucketName())],
             series: series,
