@@ -183,8 +183,8 @@ void forEachFileMatching(const char* prefix, const char* suffix, const std::func
 
 // Removes every file of the current directory whose name starts with
 // `prefix` and ends with `suffix`, but for those a FileReplacement is still
-// writing (on POSIX they are locked while it does; on Windows they are open
-// without sharing).
+// writing: it locks them as the journal is locked, so that one under Wine and
+// a native one are both passed over (on Windows they are unshared as well).
 void removeFilesMatching(const char* prefix, const char* suffix);
 
 // Brings the names of the files created in the current directory to the disk

@@ -4,7 +4,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -36,7 +35,7 @@ SystemCalls systemCalls = {
     [](int descriptor, int64_t size) { return ::ftruncate(descriptor, static_cast<off_t>(size)); },
     ::rename,
     ::link,
-    ::flock,
+    [](int descriptor, int command, struct flock* range) { return ::fcntl(descriptor, command, range); },
 };
 
 CharString configFilePath(const char* fileName) {
@@ -82,6 +81,29 @@ std::string directoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The Windows half's byte, far beyond any end a file reaches (see
+// platform_windows.cpp). Wine turns LockFileEx into a record lock on this
+// byte, so a bot under Wine and a native program exclude each other. The
+// lock belongs to the open file description, as LockFileEx's to the handle:
+// two descriptors of one process exclude each other as two processes do.
+// F_WRLCK needs a descriptor open for writing; F_RDLCK, one open for reading.
+// The journal's lock goes through the table of system calls; the temporary
+// files', whose failure only keeps a file a little longer, does not.
+bool lockByte(int descriptor, short type, bool wait, bool journal = true) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = static_cast<off_t>(0x7FFFFFFFFFFFFFFEll);
+    range.l_len = 1;
+    for (;;) {
+        const int command = wait ? F_OFD_SETLKW : F_OFD_SETLK;
+        if ((journal ? systemCalls.lockRange(descriptor, command, &range) : ::fcntl(descriptor, command, &range)) == 0) {
+            return true;
+        }
+        if (errno != EINTR) return false;
+    }
 }
 
 }  // namespace
@@ -232,7 +254,7 @@ FileReplacement::Began FileReplacement::begin(const char* path, const char* temp
     if (descriptor < 0) return Began::Failed;
     // Held until the file is renamed or removed: the sweep of a crash's
     // leftovers passes over a file that is still being written.
-    flock(descriptor, LOCK_EX | LOCK_NB);
+    lockByte(descriptor, F_WRLCK, false, false);
     handle = descriptor;
     flushed = false;
     return Began::Ready;
@@ -326,18 +348,13 @@ void SharedFile::close() {
     handle = -1;
 }
 
-// flock belongs to the open file description, so two bots of one process,
-// each with its own descriptor, exclude each other as two processes do.
-bool SharedFile::waitForLock() {
-    for (;;) {
-        if (systemCalls.flock(static_cast<int>(handle), LOCK_EX) == 0) return true;
-        if (errno != EINTR) return false;
-    }
-}
+// Each bot opens the file itself, so two bots of one process exclude each
+// other as two processes do.
+bool SharedFile::waitForLock() { return lockByte(static_cast<int>(handle), F_WRLCK, true); }
 
-bool SharedFile::lockNow() { return systemCalls.flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0; }
+bool SharedFile::lockNow() { return lockByte(static_cast<int>(handle), F_WRLCK, false); }
 
-void SharedFile::releaseLock() { systemCalls.flock(static_cast<int>(handle), LOCK_UN); }
+void SharedFile::releaseLock() { lockByte(static_cast<int>(handle), F_UNLCK, false); }
 
 bool SharedFile::size(uint64_t& bytes) const {
     struct stat status {};
@@ -382,7 +399,8 @@ void removeFilesMatching(const char* prefix, const char* suffix) {
             unlink(name);  // a link or a file without read access: nobody writes through it
             return;
         }
-        if (flock(file, LOCK_EX | LOCK_NB) == 0) unlink(name);
+        // A read lock is refused while a writer holds its write lock.
+        if (lockByte(file, F_RDLCK, false, false)) unlink(name);
         ::close(file);
     });
 }

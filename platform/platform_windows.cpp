@@ -48,6 +48,17 @@ HANDLE asHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 constexpr intptr_t noHandle = -1;  // INVALID_HANDLE_VALUE
 
+// The locked byte lies far beyond any end the file reaches: Windows locks are
+// mandatory, and a lock on the records would keep other handles from reading
+// them even when they only look. Under Wine it is a record lock on the same
+// byte, which the POSIX half takes too.
+OVERLAPPED lockPlace() {
+    OVERLAPPED place{};
+    place.Offset = 0xFFFFFFFE;
+    place.OffsetHigh = 0x7FFFFFFF;
+    return place;
+}
+
 // Only a file on a disk is read or written: a pipe or device at the path is
 // closed again without a byte read, a directory does not open at all.
 bool isRegular(HANDLE file) {
@@ -179,6 +190,10 @@ FileReplacement::Began FileReplacement::begin(const char* path, const char* temp
     const HANDLE file = systemCalls.createFile(temporary.text(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Began::Failed;
+    // Held until the file is closed: the sharing mode keeps the sweep of
+    // another Windows program away, the lock a native program's beside Wine.
+    OVERLAPPED place = lockPlace();
+    systemCalls.lockFile(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place);
     handle = reinterpret_cast<intptr_t>(file);
     flushed = false;
     return Began::Ready;
@@ -273,20 +288,6 @@ void SharedFile::close() {
     handle = noHandle;
 }
 
-// The locked byte lies far beyond any end the file reaches: Windows locks are
-// mandatory, and a lock on the records would keep other handles from reading
-// them even when they only look.
-namespace {
-
-OVERLAPPED lockPlace() {
-    OVERLAPPED place{};
-    place.Offset = 0xFFFFFFFE;
-    place.OffsetHigh = 0x7FFFFFFF;
-    return place;
-}
-
-}  // namespace
-
 bool SharedFile::waitForLock() {
     OVERLAPPED place = lockPlace();
     return systemCalls.lockFile(asHandle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
@@ -346,7 +347,19 @@ void forEachFileMatching(const char* prefix, const char* suffix, const std::func
 }
 
 void removeFilesMatching(const char* prefix, const char* suffix) {
-    forEachFileMatching(prefix, suffix, [](const char* name) { DeleteFileA(name); });
+    forEachFileMatching(prefix, suffix, [](const char* name) {
+        // A Windows writer's file does not open (no sharing); a native
+        // writer's beside Wine opens, but its lock refuses this one.
+        const HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            DeleteFileA(name);  // refused too while a Windows writer has it open
+            return;
+        }
+        OVERLAPPED place = lockPlace();
+        if (LockFileEx(file, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) DeleteFileA(name);
+        CloseHandle(file);
+    });
 }
 
 bool flushCurrentDirectory() { return true; }

@@ -9,6 +9,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
 #endif
 
 namespace kadrel::platform {
@@ -34,7 +36,8 @@ struct SystemCalls {
     int (*ftruncate)(int descriptor, int64_t size);
     int (*rename)(const char* from, const char* to);
     int (*link)(const char* from, const char* to);
-    int (*flock)(int descriptor, int operation);
+    // fcntl's record locks: F_OFD_SETLK, F_OFD_SETLKW.
+    int (*lockRange)(int descriptor, int command, struct flock* range);
 };
 #endif
 

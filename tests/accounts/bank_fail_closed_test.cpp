@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <sys/file.h>
+#include <fcntl.h>
 #endif
 
 #include <filesystem>
@@ -96,7 +96,9 @@ const platform::SystemCalls faulty = {
     real.ftruncate,
     real.rename,
     real.link,
-    [](int file, int operation) { return faults.locks && operation != LOCK_UN ? -1 : real.flock(file, operation); },
+    [](int file, int command, struct flock* range) {
+        return faults.locks && range->l_type != F_UNLCK ? -1 : real.lockRange(file, command, range);
+    },
 };
 #endif
 

@@ -20,7 +20,7 @@
 #include "scratch_dir.h"
 #include "request_collector.h"
 
-#include <sys/file.h>
+#include <fcntl.h>
 
 namespace kadrel::testing {
 namespace {
@@ -63,8 +63,8 @@ const platform::SystemCalls faulty = {
     [](int file, int64_t size) { return failsNow("ftruncate") ? -1 : real.ftruncate(file, size); },
     [](const char* from, const char* to) { return failsNow("rename") ? -1 : real.rename(from, to); },
     [](const char* from, const char* to) { return failsNow("link") ? -1 : real.link(from, to); },
-    [](int file, int operation) {
-        return operation != LOCK_UN && failsNow("flock") ? -1 : real.flock(file, operation);
+    [](int file, int command, struct flock* range) {
+        return range->l_type != F_UNLCK && failsNow("lock") ? -1 : real.lockRange(file, command, range);
     },
 };
 

@@ -1,6 +1,9 @@
 // The platform's file services that the bank stands on, in both halves: the
 // lock that two opens of one file take in turn, reads and writes at an
 // offset, what a path holds, and replacing a file in one step.
+// The lock's byte lies past 2 GB, on 32-bit hosts too.
+#define _FILE_OFFSET_BITS 64
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -176,6 +179,23 @@ TEST(FileHandles, NoneIsLeftOpenAndNoneClosedTwice) {
 }
 
 // A host started without standard input hands descriptor 0 to the next file.
+// Wine keeps a Windows program's LockFileEx as a record lock of its server's
+// process on the byte locked: the journal's lock and the sweep give way to it.
+TEST(SharedFile, TheLockExcludesTheRecordLockThatWineTakes) {
+    testing::ScratchDir scratch;
+    scratch.write("Quorlen.bank.7.8.tmp", "x");
+    SharedFile journal;
+    ASSERT_EQ(journal.open("Quorlen.bank.7.8.tmp"), SharedFile::Opened::Ready);
+    const int wine = ::open("Quorlen.bank.7.8.tmp", O_RDWR);
+    struct flock range {F_WRLCK, SEEK_SET, 0x7FFFFFFFFFFFFFFE, 1, 0};
+    ASSERT_EQ(::fcntl(wine, F_SETLK, &range), 0);
+    EXPECT_FALSE(journal.tryLock());
+    platform::removeFilesMatching("Quorlen.bank.", ".tmp");
+    EXPECT_TRUE(scratch.exists("Quorlen.bank.7.8.tmp")) << "the sweep removed a file that Wine is writing";
+    ::close(wine);
+    EXPECT_TRUE(journal.tryLock());
+}
+
 TEST(FileHandles, DescriptorZeroServesLikeAnyOther) {
     testing::ScratchDir scratch;
     const int input = ::dup(0);
