@@ -140,13 +140,9 @@ struct ItemCheck {
             if (std::any_of(known.begin(), known.end(), [&](const std::string& key) { return sameName(key, entry.key); })) {
                 continue;
             }
-            std::string message = "the plug-in never reads this key";
-            const std::string closest = closestWord(entry.key, known);
-            if (!closest.empty()) {
-                message += "; did you mean " + closest + "?";
-            } else {
-                message += " (it reads " + keyList() + ")";
-            }
+            const std::string suggestion = didYouMean(entry.key, known);
+            const std::string message = "the plug-in never reads this key" +
+                                        (suggestion.empty() ? " (it reads " + keyList() + ")" : suggestion);
             findings.warning(file.name, section.name, entry.key, message);
         }
     }

@@ -34,9 +34,7 @@ std::string unreadKeyMessage(const std::string& key, const std::vector<std::stri
     }
     std::vector<std::string> candidates = known;
     candidates.emplace_back(canGoNegativeKey);
-    const std::string closest = closestWord(key, candidates);
-    if (!closest.empty()) return message + "; did you mean " + closest + "?";
-    return message;
+    return message + didYouMean(key, candidates);
 }
 
 // The amount the plug-in's loader made of a key, when the table shows it: the

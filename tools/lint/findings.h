@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/closest_word.h"
+
 namespace kadrel::tools {
 
 enum class Severity {
@@ -33,9 +35,5 @@ public:
 private:
     std::vector<Finding> found;
 };
-
-// The known word closest to a misspelt one (two edits at most, ASCII case
-// ignored), or "".
-std::string closestWord(const std::string& word, const std::vector<std::string>& known);
 
 }  // namespace kadrel::tools
