@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include "tools/command_line.h"
 #include "tools/commands.h"
 
 namespace kadrel::tools {
@@ -60,7 +61,8 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     CLI::App program("Companion of the Kadrel plug-in: a stand-in arena, the bank file, the INI files and the economy's report.", "kadrel");
-    program.require_subcommand(1);
+    // One command at a time; a word after it is that command's.
+    program.require_subcommand(0, 1);
     // Paths such as /srv/bot under Wine are file names, not /options.
     program.allow_windows_style_options(false);
     int status = 0;
@@ -68,21 +70,20 @@ int main(int argc, char** argv) {
     kadrel::tools::addBankCommand(program, status);
     kadrel::tools::addLintCommand(program, status);
     kadrel::tools::addReportCommand(program, status);
+    kadrel::tools::addConventions(program, status);
     try {
-        program.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        return program.exit(error);
+        status = kadrel::tools::runCommandLine(program, argc, argv, status);
     } catch (const std::exception& error) {
         // A directory that cannot be entered or a read that fails part-way:
         // an answer and a failing status, never an abort.
         std::cerr << "kadrel: " << error.what() << '\n';
-        return 1;
+        return kadrel::tools::exitFailure;
     }
     // A listing cut short by a full disk or a closed pipe must not pass for a
     // complete one in a script.
     if (!std::cout.flush()) {
         std::cerr << "kadrel: cannot write the standard output\n";
-        return 1;
+        return kadrel::tools::exitFailure;
     }
     return status;
 }

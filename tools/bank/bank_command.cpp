@@ -84,11 +84,7 @@ std::optional<BankImage> currentBank(const std::string& path) {
 
 std::string accountCount(size_t count) { return std::to_string(count) + (count == 1 ? " account" : " accounts"); }
 
-std::string paddedName(const std::string& name) {
-    std::string shown = escapeName(name);
-    if (shown.size() < bank::nameSize) shown.resize(bank::nameSize, ' ');
-    return shown;
-}
+std::string paddedName(const std::string& name) { return paddedColumn(shownName(name), bank::nameSize); }
 
 int list(const BankOptions& options) {
     const std::optional<BankImage> image = currentBank(options.file);
@@ -150,11 +146,11 @@ int get(const BankOptions& options) {
     if (!image) return 1;
     const std::optional<size_t> index = image->find(options.name);
     if (!index) {
-        std::cerr << "no account matches " << escapeName(options.name) << '\n';
+        std::cerr << "no account matches " << shownName(options.name) << '\n';
         return 1;
     }
     const CreditAccount& record = image->record(*index);
-    std::cout << escapeName(nameOf(record)) << " has " << record.credits << " credits\n";
+    std::cout << shownName(nameOf(record)) << " has " << record.credits << " credits\n";
     return 0;
 }
 
@@ -173,9 +169,9 @@ int setThroughJournal(const BankOptions& options, int32_t amount) {
         }
         const CreditAccount* account = shared.ledger.find(options.name.c_str());
         if (account != nullptr) {
-            std::cout << escapeName(nameOf(*account)) << ": " << account->credits << " -> " << amount << " credits\n";
+            std::cout << shownName(nameOf(*account)) << ": " << account->credits << " -> " << amount << " credits\n";
         } else {
-            std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
+            std::cout << shownName(options.name) << ": new account with " << amount << " credits\n";
         }
         const std::string name = account != nullptr ? nameOf(*account) : options.name;
         shared.move(name, static_cast<int64_t>(amount) - shared.credits(name), {JournalCause::ToolSet}, true);
@@ -190,8 +186,8 @@ int setThroughJournal(const BankOptions& options, int32_t amount) {
 }
 
 int set(const BankOptions& options) {
-    if (options.name.size() > bank::longestName) {
-        std::cerr << "kadrel bank: " << nameLimitText() << '\n';
+    if (const std::string refusal = nameRefusal(options.name); !refusal.empty()) {
+        std::cerr << "kadrel bank: " << refusal << "; nothing was changed\n";
         return 1;
     }
     if (!isNumericInRange(options.amount.c_str())) {
@@ -205,10 +201,10 @@ int set(const BankOptions& options) {
     const std::optional<size_t> index = image->find(options.name);
     if (index) {
         const CreditAccount& record = image->record(*index);
-        std::cout << escapeName(nameOf(record)) << ": " << record.credits << " -> " << amount << " credits\n";
+        std::cout << shownName(nameOf(record)) << ": " << record.credits << " -> " << amount << " credits\n";
         image->setCredits(*index, amount);
     } else {
-        std::cout << escapeName(options.name) << ": new account with " << amount << " credits\n";
+        std::cout << shownName(options.name) << ": new account with " << amount << " credits\n";
         image->append(makeRecord(options.name, amount));
     }
     if (!image->write(options.file)) {
@@ -352,8 +348,8 @@ int check(const BankOptions& options) {
     BankImage image = BankImage::fromBytes(bytes);
     for (size_t index = 0; index < image.size(); ++index) {
         if (const auto first = image.shadowedBy(index)) {
-            std::cout << "record " << index << " (" << escapeName(nameOf(image.record(index)))
-                      << ") is never found: record " << *first << " (" << escapeName(nameOf(image.record(*first)))
+            std::cout << "record " << index << " (" << shownName(nameOf(image.record(index)))
+                      << ") is never found: record " << *first << " (" << shownName(nameOf(image.record(*first)))
                       << ") has the same name\n";
         }
     }
@@ -383,9 +379,19 @@ int check(const BankOptions& options) {
     return 0;
 }
 
+// A name is typed as tables show it (README: names that are not ASCII).
+std::string typedNames(const std::string& text) { return typedName(text); }
+
+// A folder stands for the bank in it, as report and lint take a folder.
+std::string bankInFolder(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error) ? (std::filesystem::path(path) / bank::fileName).string() : path;
+}
+
 // The choices of transactions that history and undo share.
 void addTimeAndOperatorOptions(CLI::App& command, HistoryQuery& query) {
-    command.add_option("--operator", query.operatorName, "Every !cgive, !ctake and !creset of this operator");
+    command.add_option("--operator", query.operatorName, "Every !cgive, !ctake and !creset of this operator")
+        ->transform(typedNames);
     command.add_option("--from", query.from, "From this time on, as 2026-12-08T09:30:00Z (UTC)");
     command.add_option("--to", query.to, "Before this time");
 }
@@ -399,8 +405,10 @@ void addBankCommand(CLI::App& program, int& status) {
         "Looks into the bank file and changes it. Quorlen.bank is read with its journal, the changes that running "
         "bots made since their last save, and changed under the journal's lock, so it is safe while bots run. "
         "Names match as the plug-in matches them: same length, ASCII capitals folded.");
-    bank->add_option("file", options->file, "The bank file")->capture_default_str();
-    bank->require_subcommand(1);
+    bank->add_option("file", options->file, "The bank file, or a folder that holds " + std::string(bank::fileName))
+        ->transform(bankInFolder)
+        ->capture_default_str();
+    bank->require_subcommand(0, 1);
 
     const auto run = [options, &status](int (*action)(const BankOptions&)) {
         return [options, &status, action] { status = action(*options); };
@@ -415,12 +423,14 @@ void addBankCommand(CLI::App& program, int& status) {
     topCommand->callback(run(top));
 
     CLI::App* getCommand = bank->add_subcommand("get", "Shows the balance the plug-in finds for a name");
-    getCommand->add_option("name", options->name, "Account name")->required();
+    getCommand->add_option("name", options->name, "Account name")->required()->transform(typedNames);
     getCommand->callback(run(get));
 
     CLI::App* setCommand = bank->add_subcommand(
         "set", "Sets the balance of the account the plug-in finds for a name, or opens it at the end");
-    setCommand->add_option("name", options->name, "Account name, at most " + std::to_string(bank::longestName) + " bytes")->required();
+    setCommand->add_option("name", options->name, "Account name, at most " + std::to_string(bank::longestName) + " bytes")
+        ->required()
+        ->transform(typedNames);
     setCommand->add_option("amount", options->amount, "New balance, from -2147483648 to 2147483647")->required();
     setCommand->callback(run(set));
 
@@ -441,7 +451,8 @@ void addBankCommand(CLI::App& program, int& status) {
         "history",
         "Shows every change the history and the journal hold, oldest first, a transaction at a time: when, why, "
         "who, by how much and the balance after. Safe while bots run");
-    historyCommand->add_option("name", query->name, "A player: every transaction with a change of theirs");
+    historyCommand->add_option("name", query->name, "A player: every transaction with a change of theirs")
+        ->transform(typedNames);
     std::vector<std::string> causes;
     for (const char* const* cause = historyCauseNames(); *cause != nullptr; ++cause) causes.emplace_back(*cause);
     historyCommand->add_option("--cause", query->cause, "Only transactions with a change of this cause")
@@ -461,7 +472,8 @@ void addBankCommand(CLI::App& program, int& status) {
         "Moves back exactly what the chosen transactions moved: first shows every balance that changes, and those "
         "that go below zero because the credits were spent; changes them with --apply, as transactions of their own");
     undoCommand->add_option("transaction", undo->transaction, "A transaction's number, as history shows it");
-    undoCommand->add_option("--player", undo->name, "Every transaction with a change of this player's");
+    undoCommand->add_option("--player", undo->name, "Every transaction with a change of this player's")
+        ->transform(typedNames);
     addTimeAndOperatorOptions(*undoCommand, *undo);
     undoCommand->add_flag("--apply", *apply, "Make the changes");
     undoCommand->callback([options, undo, apply, &status] { status = undoTransactions(options->file, *undo, *apply); });

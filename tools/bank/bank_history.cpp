@@ -151,8 +151,9 @@ public:
                           << record.after << ',' << csvField(escapeName(fieldText(record.party))) << ','
                           << record.detail << '\n';
             } else {
-                row(std::to_string(id), isoTime(record.time), cause, escapeName(fieldText(record.name)),
-                    std::to_string(movedBy(record)), std::to_string(record.after), escapeName(fieldText(record.party)),
+                row(std::to_string(id), isoTime(record.time), cause, paddedColumn(shownName(fieldText(record.name)), 20),
+                    std::to_string(movedBy(record)), std::to_string(record.after),
+                    paddedColumn(shownName(fieldText(record.party)), 20),
                     std::to_string(record.detail));
             }
         }

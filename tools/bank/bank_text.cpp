@@ -28,6 +28,12 @@ int hexDigit(char digit) {
     return -1;
 }
 
+bool isControl(unsigned char code) { return code < 0x20 || code == 0x7F; }
+
+// Bytes that are shown as escapes: they would be invisible, or taken for
+// something else, in a terminal.
+bool shownEscaped(unsigned char code) { return isControl(code) || (code >= 0x7F && code <= 0xA0) || code == 0xAD; }
+
 // The bytes after the name's NUL: nothing when they are all zero, as an
 // account opened by the plug-in has them.
 std::string tailText(const CreditAccount& record) {
@@ -176,6 +182,58 @@ std::string escapeName(std::string_view name) {
         }
     }
     return text;
+}
+
+std::string shownName(std::string_view name) {
+    std::string text;
+    for (const char byte : name) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (byte == '\\' || shownEscaped(code)) {
+            text += escapeName(std::string_view(&byte, 1));
+        } else {
+            text += latin1AsUtf8(std::string(1, byte));
+        }
+    }
+    return text;
+}
+
+std::string typedName(std::string_view text) {
+    std::string name;
+    for (size_t at = 0; at < text.size(); ++at) {
+        const auto code = static_cast<unsigned char>(text[at]);
+        const auto next = at + 1 < text.size() ? static_cast<unsigned char>(text[at + 1]) : 0;
+        if (text[at] == '\\' && next == '\\') {
+            name += '\\';
+            ++at;
+        } else if (text[at] == '\\' && next == 'x' && at + 3 < text.size() && hexDigit(text[at + 2]) >= 0 &&
+                   hexDigit(text[at + 3]) >= 0) {
+            name += static_cast<char>(hexDigit(text[at + 2]) * 16 + hexDigit(text[at + 3]));
+            at += 3;
+        } else if ((code == 0xC2 || code == 0xC3) && next >= 0x80 && next <= 0xBF) {
+            name += static_cast<char>((code & 0x03) << 6 | (next & 0x3F));
+            ++at;
+        } else {
+            name += text[at];
+        }
+    }
+    return name;
+}
+
+std::string paddedColumn(std::string text, size_t width) {
+    const auto characters = static_cast<size_t>(
+        std::count_if(text.begin(), text.end(), [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
+    if (characters < width) text.append(width - characters, ' ');
+    return text;
+}
+
+std::string nameRefusal(std::string_view name) {
+    if (name.empty()) return "an account name cannot be empty";
+    if (name.size() > bank::longestName) return nameLimitText();
+    const auto control = std::find_if(name.begin(), name.end(), [](char byte) { return isControl(static_cast<unsigned char>(byte)); });
+    if (control != name.end()) {
+        return "an account name cannot hold the control character " + escapeName(std::string_view(&*control, 1));
+    }
+    return "";
 }
 
 std::string nameLimitText() {

@@ -17,6 +17,25 @@ namespace kadrel::tools {
 // Printable ASCII as it is; a backslash as \\; every other byte as \xNN.
 std::string escapeName(std::string_view name);
 
+// A name as a person reads it in a table or a message. The host's names are
+// bytes in the game's code page, taken as Latin-1: a byte from 0xA1 up shows as
+// its character (Zo\xeb as Zoë); a control byte, 0x7F to 0xA0, the soft hyphen
+// and the backslash show as escapeName writes them.
+std::string shownName(std::string_view name);
+
+// A name as typed on the command line, back to the bytes shownName showed:
+// \\ and \xNN as escapes, the UTF-8 of a Latin-1 character as its byte, and
+// every other byte as it is (a name typed in Latin-1 is taken as it stands).
+std::string typedName(std::string_view text);
+
+// Text padded with blanks to `width` characters of UTF-8, as a table's column.
+std::string paddedColumn(std::string text, size_t width);
+
+// Why the bank tool refuses to open an account of this name, or "": a name the
+// plug-in could never have opened (empty, with a control character, or
+// longer than an account holds).
+std::string nameRefusal(std::string_view name);
+
 // A CSV field, quoted (as in RFC 4180) where it must be or has blanks at an end.
 std::string csvField(const std::string& text);
 

@@ -56,7 +56,7 @@ public:
     void line(const std::string& name, int32_t before, int32_t after) {
         if (before == after) return;
         ++changed;
-        std::cout << std::left << std::setw(20) << escapeName(name) << std::right << std::setw(12) << before << " -> "
+        std::cout << paddedColumn(shownName(name), 20) << std::right << std::setw(12) << before << " -> "
                   << std::setw(11) << after;
         if (after < 0) {
             ++belowZero;

@@ -94,6 +94,14 @@ int lint(const LintOptions& options) {
         return 2;
     }
     const WorkingDirectory here(options.directory);
+    // "0 errors" of a folder with nothing to check would pass for a clean one.
+    std::error_code error;
+    if (!std::filesystem::exists(platform::configFilePath(catalogue::fileName).text(), error) &&
+        !std::filesystem::exists(platform::configFilePath(rewardsFile).text(), error)) {
+        std::cerr << "kadrel lint: " << options.directory << " holds neither " << catalogue::fileName << " nor "
+                  << rewardsFile << "; nothing was checked\n";
+        return 1;
+    }
     BotInstance bot(1);
     bot.callback = &captureEcho;
     std::vector<std::string> shopEchoes;  // told by the report instead
