@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the operators' ZIP and checks it as an operator receives it: exactly
 # the plug-in, the program, the three example files, the guide and the chart
-# library's licence; the guide in Windows line ends; both executables stripped of debug information and
+# library's licence, each listed in the guide; the guide and the examples in
+# Windows line ends; both executables stripped of debug information and
 # importing only DLLs that every Windows has; and the packaged DLL passing the
 # checks of the shipped DLL's tables.
 # Usage: check_package.sh BUILD-DIR SOURCE-DIR
@@ -23,8 +24,10 @@ unzip -q "$zip" -d "$unpacked"
 listing=$(cd "$unpacked" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
 [ "$listing" = 'README.txt buy.ini credits.ini demo.arena kadrel.dll kadrel.exe uPlot-LICENSE.txt ' ] || fail "the package holds $listing"
 
+# The examples are read in Notepad too: Windows line ends.
 for name in credits.ini buy.ini demo.arena; do
-    cmp -s "$unpacked/$name" "$source_dir/examples/$name" || fail "$name differs from examples/$name"
+    sed 's/$/\r/' "$source_dir/examples/$name" | cmp -s "$unpacked/$name" - ||
+        fail "$name is not examples/$name in Windows line ends"
 done
 lines=$(wc -l <"$unpacked/README.txt")
 crlf=$(grep -c $'\r$' "$unpacked/README.txt" || true)
@@ -32,6 +35,10 @@ crlf=$(grep -c $'\r$' "$unpacked/README.txt" || true)
 grep -q 'kadrel.exe arena demo.arena' "$unpacked/README.txt" || fail "README.txt does not show the demo"
 grep -q 'kadrel.exe lint' "$unpacked/README.txt" || fail "README.txt does not show lint"
 grep -q 'kadrel.exe report' "$unpacked/README.txt" || fail "README.txt does not show report"
+for name in $listing; do
+    grep -q "^$name " "$unpacked/README.txt" || grep -qx "$name" <(tr -d '\r' <"$unpacked/README.txt") ||
+        fail "README.txt does not list $name"
+done
 cmp -s "$unpacked/uPlot-LICENSE.txt" "$source_dir/third_party/uplot/LICENSE" || fail "uPlot-LICENSE.txt is not uPlot's licence"
 
 # DLLs that come with every Windows: the C runtime and the system's own.

@@ -16,8 +16,8 @@ void addBankCommand(CLI::App& program, int& status);
 void addLintCommand(CLI::App& program, int& status);
 void addReportCommand(CLI::App& program, int& status);
 
-// The plug-in library beside this program, where the build and an
-// installation put it.
+// The plug-in library kadrel plays against: beside this program in a build
+// tree, in the installation's folder of plug-ins otherwise.
 std::string libraryBesideProgram();
 
 // Whether standard input is a terminal, where the arena prompts for steps.

@@ -40,10 +40,17 @@ std::string libraryBesideProgram() {
 
 bool inputIsKeyboard() { return _isatty(_fileno(stdin)) != 0; }
 #else
+// Beside the program in a build tree; an installation keeps the plug-in out
+// of the folder of programs.
 std::string libraryBesideProgram() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (error ? std::filesystem::path("libkadrel.so") : program.parent_path() / "libkadrel.so").string();
+    if (error) return "libkadrel.so";
+    const std::filesystem::path beside = program.parent_path() / "libkadrel.so";
+    const std::filesystem::path installed = program.parent_path() / KADREL_INSTALLED_PLUGIN;
+    return (std::filesystem::exists(beside, error) || !std::filesystem::exists(installed, error) ? beside : installed)
+        .lexically_normal()
+        .string();
 }
 
 bool inputIsKeyboard() { return isatty(STDIN_FILENO) != 0; }
