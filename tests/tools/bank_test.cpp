@@ -412,17 +412,18 @@ TEST_F(BankTool, RepairKeepsSoundRecordsAndSetsTheDamagedFileAside) {
 }
 
 TEST_F(BankTool, ReadAndWriteFailuresAreErrorsNotCrashes) {
-    std::filesystem::create_directory(scratch.path() / "folder");
-    std::vector<std::string> unreadable = {"folder"};
+    // A folder stands for its Quorlen.bank, here a folder itself.
+    std::filesystem::create_directories(scratch.path() / "folder" / "Quorlen.bank");
+    std::vector<std::pair<std::string, std::string>> unreadable = {{"folder", "folder/Quorlen.bank"}};
 #ifndef _WIN32
     // Never opened for reading, which would wait for a writer.
     ASSERT_EQ(mkfifo((scratch.path() / "pipe").c_str(), 0600), 0);
-    unreadable.push_back("pipe");
+    unreadable.emplace_back("pipe", "pipe");
 #endif
     scratch.write("in.csv", "name,credits,tail\nZed,1,\n");
-    for (const std::string& file : unreadable) {
+    for (const auto& [argument, file] : unreadable) {
         for (const char* command : {" list", " set Bob 1", " import in.csv", " check"}) {
-            const ProgramRun run = runKadrel("bank " + file + command);
+            const ProgramRun run = runKadrel("bank " + argument + command);
             EXPECT_EQ(run.status, 1) << file << command;
             EXPECT_EQ(run.err, "kadrel bank: cannot read " + file + "\n") << file << command;
         }

@@ -56,7 +56,9 @@ TEST_P(Usage, IsToldWithItsStatus) {
     EXPECT_EQ(run.status, usage.status) << run.err;
     const std::string& said = usage.status == 0 ? run.out : run.err;
     EXPECT_NE(said.find(usage.said), std::string::npos) << said;
-    if (usage.status != 0) EXPECT_EQ(run.out, "");
+    if (usage.status != 0) {
+        EXPECT_EQ(run.out, "");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLine, Usage, ::testing::ValuesIn(usageCases));
@@ -81,8 +83,8 @@ TEST(CommandLine, NamesAreShownAndTypedTheSameWay) {
     ScratchDir scratch;
     scratch.write("Quorlen.bank", bankBytes({{"Zo\xeb", 10}, {"Back\\slash\x7f", 3}}));
     EXPECT_EQ(runKadrel("bank list").out, "record  name                     credits\n"
-                                          "     0  Zoë                              10\n"
-                                          "     1  Back\\\\slash\\x7f                   3\n");
+                                          "     0  Zoë                            10\n"
+                                          "     1  Back\\\\slash\\x7f                 3\n");
     for (const char* typed : {"'Zoë'", "'ZO\\xeb'", "\"$(printf 'Zo\\353')\""}) {
         EXPECT_EQ(runKadrel("bank get "s + typed).out, "Zoë has 10 credits\n") << typed;
     }
@@ -91,7 +93,7 @@ TEST(CommandLine, NamesAreShownAndTypedTheSameWay) {
     EXPECT_EQ(runKadrel("bank set 'Łukasz' 5").status, 0) << "a byte that is not Latin-1 is kept as typed";
     EXPECT_EQ(scratch.read("Quorlen.bank"),
               bankBytes({{"Zo\xeb", 40}, {"Back\\slash\x7f", 3}, {"\xc5\x81ukasz", 5}}));
-    EXPECT_NE(runKadrel("bank history 'Zoë'").out.find("Zoë                       30           40"),
+    EXPECT_NE(runKadrel("bank history 'Zoë'").out.find("Zoë                           30           40"),
               std::string::npos);
     EXPECT_NE(runKadrel("bank undo --player 'Zoë'").out.find("Zoë                           40 ->          10"),
               std::string::npos);
