@@ -116,6 +116,9 @@ TEST(Report, DataOfAHistoryWithEveryCause) {
     EXPECT_EQ(data["supply"]["values"].front(), 0) << "the bank began empty";
     EXPECT_EQ(data["supply"]["values"].back(), sum);
     EXPECT_EQ(data["wealth"]["sum"], sum);
+    EXPECT_EQ(data["players"]["topEarners"].dump(),
+              R"([{"credits":130,"name":"Alice"},{"credits":25,"name":"Bob"},{"credits":25,"name":"Carol"}])")
+        << "earnings come from play alone, never from cgive, set or undo";
     const std::string totals = "<td class=\"n\">" + std::to_string(sum) + "</td></tr>\n</tfoot>";
     EXPECT_NE(scratch.read("page.html").find(totals), std::string::npos) << "the totals row's net is what is held";
 

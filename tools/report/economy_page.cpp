@@ -161,7 +161,7 @@ void players(std::ostream& out, const Json& data) {
     table(out, players["topBalances"], {{"Player", "name", false}, {"Credits", "credits", true}},
           known ? "No accounts." : balancesUnknown(data).c_str());
     out << "</div><div><h3>Earned most in the range</h3>\n";
-    table(out, players["topEarners"], {{"Player", "name", false}, {"Credits in", "credits", true}},
+    table(out, players["topEarners"], {{"Player", "name", false}, {"Credits from play", "credits", true}},
           "Nobody earned credits.");
     out << "</div><div><h3>Spent most in the shop</h3>\n";
     table(out, players["topSpenders"], {{"Player", "name", false}, {"Credits spent", "credits", true}},

@@ -55,7 +55,11 @@ bool EconomyTally::tallyChange(const JournalRecord& record, int64_t moved) {
         ++item.purchases;
         item.spent -= moved;
     }
-    if (moved > 0 || (purchase && moved < 0)) addFlow(record, moved > 0 ? moved : 0, moved > 0 ? 0 : -moved);
+    // Earnings come from play: what operators and the bank tool moved is
+    // theirs, in the operators' table.
+    const int64_t earned = moved > 0 && !isOperatorAction(record.cause) ? moved : 0;
+    const int64_t spent = purchase && moved < 0 ? -moved : 0;
+    if (earned > 0 || spent > 0) addFlow(record, earned, spent);
     return true;
 }
 

@@ -46,7 +46,7 @@ struct OperatorAction {
 };
 
 struct PlayerFlow {
-    int64_t earned = 0;  // every credit that came in
+    int64_t earned = 0;  // credits that came in from play, not from an operator or the bank tool
     int64_t spent = 0;   // credits paid in the shop, as a positive number
 };
 
