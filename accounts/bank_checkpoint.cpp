@@ -1,8 +1,8 @@
 // The checkpoint: the ledger written as the new Quorlen.bank and the journal
-// started afresh, in the order that accounts/README.md ("A checkpoint")
-// shows safe at every step. The new bank is written and flushed without the
-// lock; under it come only the announcement, the rename and the fresh
-// journal, so that the other bots wait for those alone.
+// started afresh, in the order that accounts/README.md ("How the files
+// change", Checkpoint) shows safe at every step. The new bank is written
+// and flushed without the lock; under it come only the announcement, the
+// rename and the fresh journal, so that the other bots wait for those alone.
 #include "accounts/bank_file.h"
 #include "accounts/bank_format.h"
 #include "accounts/bank_journal.h"

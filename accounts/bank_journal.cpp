@@ -203,7 +203,7 @@ bool BankJournal::adoptBank(JournalHeader& header, uint64_t size, uint64_t lengt
 }
 
 // Settles the journal against the bank just read (accounts/README.md, "What
-// a load does"): its records are applied to the bank they belong to, or to a
+// a crash leaves, and what the next load does"): its records are applied to the bank they belong to, or to a
 // bank put in their bank's place; they are dropped only when the bank holds
 // them. False when the balances cannot be had.
 bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissing) {
@@ -225,26 +225,28 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
     }
     knowsJournal = true;
     takePosition(header, layout);
-    const bool pending = header.pendingHash != 0;
-    const bool folded = pending && header.pendingHash == hash && header.pendingLength == length;
-    if (folded) {
+    const JournalFate fate = journalFate(header, length, hash, bankMissing);
+    if (fate == JournalFate::Folded) {
         generation = header.generation;
         // A crash after the records were cut leaves a header over none: the
         // numbers go on from the history, which took them first.
         return startAfresh(length, hash, 0, std::max(sequenceAt(size), sequenceAfterHistory()));
     }
-    if (pending && !withdrawAnnouncement(journal, header, layout)) return false;
-    if (header.bankLength == length && header.bankHash == hash) {
-        generation = header.generation;
-        seen = layout.headerSize;
-        return applyJournal(seen, size);
-    }
-    if (bankMissing) {
-        streaks.fail(reporter, Streak::Missing,
-                     KADREL_BANK_FILE
-                     " is missing; balances are not shown or spent until it is back or a bot that "
-                     "holds them saves it again");
-        return false;
+    if (header.pendingHash != 0 && !withdrawAnnouncement(journal, header, layout)) return false;
+    switch (fate) {
+        case JournalFate::Apply:
+            generation = header.generation;
+            seen = layout.headerSize;
+            return applyJournal(seen, size);
+        case JournalFate::BankMissing:
+            streaks.fail(reporter, Streak::Missing,
+                         KADREL_BANK_FILE
+                         " is missing; balances are not shown or spent until it is back or a bot that "
+                         "holds them saves it again");
+            return false;
+        case JournalFate::Adopt:
+        case JournalFate::Folded:
+            break;
     }
     return adoptBank(header, size, length, hash);
 }

@@ -15,7 +15,6 @@ constexpr const char* historyPrefix = KADREL_BANK_HISTORY ".";
 constexpr uint64_t historyRecords = sizeof(HistoryHeader);  // where the records start
 // Records written at a time, without growing the memory with the journal.
 constexpr size_t writeBatch = 128;
-constexpr size_t readBatch = 8192;
 
 bool isMonthName(const char* name) {
     const char* month = name + std::strlen(historyPrefix);
@@ -28,11 +27,8 @@ bool isMonthName(const char* name) {
 
 // The newest month's file, by name; empty when there is none.
 CharString newestFile() {
-    CharString newest;
-    platform::forEachFileMatching(historyPrefix, "", [&](const char* name) {
-        if (isMonthName(name) && (newest.empty() || std::strcmp(name, newest.text()) > 0)) newest = name;
-    });
-    return newest;
+    const std::vector<CharString> months = historyMonths();
+    return months.empty() ? CharString() : months.back();
 }
 
 // Where a history file's sound records end and the last one's number. A
@@ -50,7 +46,7 @@ bool readTail(const platform::SharedFile& file, Tail& tail) {
     tail = Tail{};
     if (size < historyRecords) return true;
     HistoryHeader header;
-    if (!file.readAt(0, &header, sizeof header) || std::memcmp(header.magic, historyMagic, sizeof historyMagic) != 0) {
+    if (!file.readAt(0, &header, sizeof header) || !isHistoryHeader(header)) {
         return false;
     }
     tail.end = historyRecords;
@@ -102,43 +98,20 @@ private:
     bool written = true;
 };
 
-// One history file, sequentially: false when it could not be read whole.
-bool readHistoryFile(const char* name, JournalVisitor& visitor, std::vector<JournalRecord>& batch) {
-    platform::FileReader file;
-    if (file.open(name) != platform::FileState::Regular) return false;
-    HistoryHeader header;
-    if (file.size() < historyRecords) return true;  // a file just begun
-    if (!file.read(&header, sizeof header) || std::memcmp(header.magic, historyMagic, sizeof historyMagic) != 0) {
-        return false;
-    }
-    uint64_t left = (file.size() - historyRecords) / sizeof(JournalRecord);
-    while (left > 0) {
-        const size_t count = left < batch.size() ? static_cast<size_t>(left) : batch.size();
-        if (!file.read(batch.data(), count * sizeof(JournalRecord))) return false;
-        left -= count;
-        const size_t sound = soundRecords(batch.data(), count);
-        for (size_t i = 0; i < sound; ++i) visitor.record(batch[i]);
-        if (sound < count) return left == 0 && sound + 1 == count;
-    }
-    return true;
-}
-
 }  // namespace
 
-std::vector<CharString> readHistory(JournalVisitor& visitor) {
+bool isHistoryHeader(const HistoryHeader& header) {
+    return std::memcmp(header.magic, historyMagic, sizeof historyMagic) == 0;
+}
+
+std::vector<CharString> historyMonths() {
     std::vector<CharString> names;
     platform::forEachFileMatching(historyPrefix, "", [&](const char* name) {
         if (isMonthName(name)) names.emplace_back(name);
     });
     std::sort(names.begin(), names.end(),
               [](const CharString& a, const CharString& b) { return std::strcmp(a.text(), b.text()) < 0; });
-    // Large reads: a history of many months is read near the disk's speed.
-    std::vector<JournalRecord> batch(readBatch);
-    std::vector<CharString> damaged;
-    for (const CharString& name : names) {
-        if (!readHistoryFile(name.text(), visitor, batch)) damaged.push_back(name);
-    }
-    return damaged;
+    return names;
 }
 
 CharString monthOf(int64_t seconds) {

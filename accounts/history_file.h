@@ -28,6 +28,13 @@ struct HistoryHeader {
 
 static_assert(sizeof(HistoryHeader) == 16);
 
+// Whether the header is a history file's; a file too short for one is one just begun.
+bool isHistoryHeader(const HistoryHeader& header);
+
+// The names of the months' files of the current directory, oldest first:
+// KADREL_BANK_HISTORY ".YYYY-MM", and nothing else.
+std::vector<CharString> historyMonths();
+
 // "YYYY-MM" of a time in seconds since 1970, UTC.
 CharString monthOf(int64_t seconds);
 
@@ -40,12 +47,5 @@ bool lastHistorySequence(uint64_t& sequence);
 // brings them to the disk. False when that could not be done; what was
 // written then is whole records, and the next call goes on after them.
 bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end);
-
-// Hands every sound record of the history to the visitor, oldest month
-// first; returns the names of the files that could not be read whole (a file
-// that is not a history, or has a record that is not sound before its end).
-// A torn record at the very end is what an append under way or a crash
-// leaves, and is passed over without a word. Reads only, taking no lock.
-std::vector<CharString> readHistory(JournalVisitor& visitor);
 
 }  // namespace kadrel

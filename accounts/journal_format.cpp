@@ -149,6 +149,34 @@ bool soundLayout(const JournalHeader& header, uint64_t size, JournalLayout& layo
     return size >= layout.headerSize;
 }
 
+// The table in the order of the numbers, one entry each, so that a number
+// finds its entry directly.
+constexpr bool tableInOrder() {
+    for (size_t i = 0; i < std::size(causeTable); ++i) {
+        if (static_cast<size_t>(causeTable[i].cause) != i) return false;
+    }
+    return std::size(causeTable) == static_cast<size_t>(lastJournalCause) + 1;
+}
+static_assert(tableInOrder());
+
+const char* causeClassName(CauseClass kind) {
+    switch (kind) {
+        case CauseClass::Game:
+            return "game";
+        case CauseClass::Operator:
+            return "operator";
+        case CauseClass::BankTool:
+            return "bank tool";
+    }
+    return "game";
+}
+
+bool isNewerJournal(const JournalHeader& header) {
+    const char version = header.magic[sizeof journalMagic - 1];
+    return std::memcmp(header.magic, journalMagic, sizeof journalMagic - 1) == 0 &&
+           version > journalMagic[sizeof journalMagic - 1] && version <= '9';
+}
+
 void BankHasher::add(const void* bytes, size_t size) {
     const auto* next = static_cast<const unsigned char*>(bytes);
     const size_t count = size / 8;

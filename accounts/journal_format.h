@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "accounts/credit_account.h"
 
@@ -64,6 +65,48 @@ enum class JournalCause : uint8_t {
 };
 
 constexpr JournalCause lastJournalCause = JournalCause::ToolImport;
+
+// Who makes a change of a cause: the game's events and the players' own
+// commands, an operator's command in the arena, or the bank tool.
+enum class CauseClass : uint8_t { Game, Operator, BankTool };
+
+// Every cause this build knows: its number, its name (as the bank tool's
+// --cause and the report's page show it) and its class.
+struct CauseEntry {
+    JournalCause cause;
+    const char* name;
+    CauseClass kind;
+};
+
+constexpr CauseEntry causeTable[] = {
+    {JournalCause::Unknown, "unknown", CauseClass::Game},
+    {JournalCause::Kill, "kill", CauseClass::Game},
+    {JournalCause::Death, "death", CauseClass::Game},
+    {JournalCause::TeamKill, "team-kill", CauseClass::Game},
+    {JournalCause::TeamDeath, "team-death", CauseClass::Game},
+    {JournalCause::Prize, "prize", CauseClass::Game},
+    {JournalCause::FlagVictory, "flag-victory", CauseClass::Game},
+    {JournalCause::SoccerGoal, "soccer-goal", CauseClass::Game},
+    {JournalCause::DonationGiven, "donation-given", CauseClass::Game},
+    {JournalCause::DonationReceived, "donation-received", CauseClass::Game},
+    {JournalCause::Purchase, "purchase", CauseClass::Game},
+    {JournalCause::OperatorGive, "cgive", CauseClass::Operator},
+    {JournalCause::OperatorTake, "ctake", CauseClass::Operator},
+    {JournalCause::OperatorReset, "creset", CauseClass::Operator},
+    {JournalCause::Undo, "undo", CauseClass::BankTool},
+    {JournalCause::Rollback, "rollback", CauseClass::BankTool},
+    {JournalCause::ToolSet, "set", CauseClass::BankTool},
+    {JournalCause::ToolImport, "import", CauseClass::BankTool},
+};
+
+// The table's entry of a cause number; nullptr for a cause a newer build
+// wrote, which is shown as "cause N".
+constexpr const CauseEntry* causeEntry(uint8_t cause) {
+    return cause < std::size(causeTable) ? &causeTable[cause] : nullptr;
+}
+
+// "game", "operator" or "bank tool".
+const char* causeClassName(CauseClass kind);
 
 // The last record of a transaction carries this flag: an append cut short
 // leaves a transaction without it, which counts for nothing.
@@ -137,6 +180,9 @@ bool readOldRecord(const void* bytes, JournalRecord& record);
 // The layout of a header read from a journal of `size` bytes; false for a
 // magic of neither version or a journal too short for its header.
 bool soundLayout(const JournalHeader& header, uint64_t size, JournalLayout& layout);
+// Whether the magic is the journal's, of a version after this build's: a
+// newer build shares the folder.
+bool isNewerJournal(const JournalHeader& header);
 
 // A 64-bit hash of the bank's bytes, fed in pieces whose lengths are
 // multiples of 8 (the records are 24 bytes long). Four independent lanes keep

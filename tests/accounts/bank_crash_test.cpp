@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bank_model.h"
+#include "accounts/bank_reader.h"
 #include "accounts/history_file.h"
 #include "host/bot_instance.h"
 #include "scratch_dir.h"

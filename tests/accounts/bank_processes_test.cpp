@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/bank_reader.h"
 #include "accounts/history_file.h"
 #include "bank_model.h"
 #include "host/bot_instance.h"

@@ -3,6 +3,7 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -334,6 +335,37 @@ TEST_F(BankTool, ShowsABankThatOnlyTheJournalHolds) {
     EXPECT_EQ(runKadrel("bank get alice").err, "kadrel bank: cannot read Quorlen.bank\n");
 #endif
 }
+
+#ifndef _WIN32
+// An operator's account that may only read the folder lists, queries, plans
+// and reports, and nothing it reads changes by a byte.
+TEST_F(BankTool, AnAccountThatMayOnlyReadListsPlansAndReports) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can run the program as another account";
+    ASSERT_EQ(runKadrel("bank set Alice 50").status, 0);
+    ASSERT_EQ(runKadrel("bank set Bob 7").status, 0);
+    const ScratchFolder pages;
+    std::filesystem::permissions(pages.path(), std::filesystem::perms::all);
+    std::filesystem::permissions(scratch.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                                     std::filesystem::perms::group_exec |
+                                                     std::filesystem::perms::others_read |
+                                                     std::filesystem::perms::others_exec);
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path())) {
+        files[entry.path().filename().string()] = scratch.read(entry.path().filename().string());
+    }
+    ASSERT_TRUE(files.count("Quorlen.bank.journal") && files.size() >= 3) << "no journal or history to read";
+    const std::string nobody = "setpriv --reuid=nobody --regid=nogroup --clear-groups";
+    for (const std::string command :
+         {"bank list", "bank top", "bank export --json", "bank history", "bank undo --player Alice",
+          "bank rollback --to 2000-01-01T00:00:00Z", "report -o " + (pages.path() / "economy.html").string()}) {
+        const ProgramRun run = runKadrel(command, "", nullptr, nobody);
+        EXPECT_EQ(run.status, 0) << command << ": " << run.err;
+        EXPECT_EQ(run.err, "") << command;
+    }
+    EXPECT_EQ(runKadrel("bank get alice", "", nullptr, nobody).out, "Alice has 50 credits\n");
+    for (const auto& [name, bytes] : files) EXPECT_EQ(scratch.read(name), bytes) << name;
+}
+#endif
 
 TEST_F(BankTool, ListTopAndCheckShowWhatThePluginFinds) {
     writeBank(bankBytes({{"Alice", 250}, {"Bob", 900}, {"ALICE", 5000}, {"Carol", 900}}));

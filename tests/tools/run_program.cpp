@@ -21,13 +21,14 @@ std::string takeFile(const char* path) {
 
 }  // namespace
 
-ProgramRun runKadrel(const std::string& arguments, const std::string& input, const char* outputPath) {
+ProgramRun runKadrel(const std::string& arguments, const std::string& input, const char* outputPath,
+                     const std::string& wrapper) {
     {
         std::ofstream stdinFile(".kadrel-in", std::ios::binary);
         stdinFile << input;
     }
     // A run that waits on a FIFO or a lock fails its test instead of stalling the suite.
-    const std::string command = std::string("timeout 60 '") + KADREL_PROGRAM + "' " + arguments + " <.kadrel-in >'" +
+    const std::string command = "timeout 60 " + wrapper + " '" + KADREL_PROGRAM + "' " + arguments + " <.kadrel-in >'" +
                                 (outputPath != nullptr ? outputPath : ".kadrel-out") + "' 2>.kadrel-err";
     const int raw = std::system(command.c_str());
     ProgramRun run;

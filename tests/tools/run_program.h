@@ -14,7 +14,9 @@ struct ProgramRun {
 
 // `arguments` is shell text after the program's name; `input` goes to its
 // standard input. The standard output goes to `outputPath` when one is given
-// (such as /dev/full), and `out` is then left empty.
-ProgramRun runKadrel(const std::string& arguments, const std::string& input = "", const char* outputPath = nullptr);
+// (such as /dev/full), and `out` is then left empty. `wrapper` is shell text
+// the program runs under, such as another account's.
+ProgramRun runKadrel(const std::string& arguments, const std::string& input = "", const char* outputPath = nullptr,
+                     const std::string& wrapper = "");
 
 }  // namespace kadrel::testing

@@ -47,15 +47,6 @@ bool isSharedBank(const std::string& path) {
     return std::filesystem::path(path).filename() == bank::fileName;
 }
 
-std::vector<uint8_t> ledgerBytes(const Ledger& ledger) {
-    std::vector<uint8_t> bytes;
-    ledger.forEachRun([&bytes](const CreditAccount* first, uint32_t count) {
-        const auto* from = reinterpret_cast<const uint8_t*>(first);
-        bytes.insert(bytes.end(), from, from + count * sizeof(CreditAccount));
-    });
-    return bytes;
-}
-
 // Only a regular file is read as the journal; nothing else at its path is
 // opened in a way that could wait.
 bool hasJournal(const std::string& path) {
@@ -66,20 +57,15 @@ bool hasJournal(const std::string& path) {
 }
 
 // The bank as the bots see it: the file plus the journal's changes not yet
-// folded into it, when there is a journal. Until the bots' first save the
-// journal alone holds the balances, so a missing file is then no error.
+// folded into it, when there is a journal, read as they are without a lock.
+// Until the bots' first save the journal alone holds the balances, so a
+// missing file is then no error.
 std::optional<BankImage> currentBank(const std::string& path) {
-    const bool journalled = hasJournal(path);
-    std::optional<BankImage> image = soundBank(path, journalled);
-    if (!image || !journalled) return image;
+    if (!hasJournal(path)) return soundBank(path, false);
     const WorkingDirectory inDirectory(std::filesystem::path(path).parent_path());
-    SharedBank reader;
-    reader.bank.load();
-    if (!reader.bank.ready()) {
-        std::cerr << "kadrel bank: cannot read " << path << " with its journal\n";
-        return std::nullopt;
-    }
-    return BankImage::fromBytes(ledgerBytes(reader.ledger));
+    auto ledger = std::make_unique<Ledger>();
+    if (!readSnapshot(*ledger, path)) return std::nullopt;
+    return BankImage::fromLedger(std::move(ledger));
 }
 
 std::string accountCount(size_t count) { return std::to_string(count) + (count == 1 ? " account" : " accounts"); }

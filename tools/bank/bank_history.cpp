@@ -12,11 +12,13 @@
 #include <span>
 #include <vector>
 
+#include "accounts/bank_reader.h"
 #include "accounts/history_file.h"
 #include "accounts/name_key.h"
 #include "core/civil_time.h"
 #include "core/text.h"
 #include "tools/bank/bank_text.h"
+#include "tools/bank/shared_bank.h"
 #include "tools/working_directory.h"
 
 namespace kadrel::tools {
@@ -62,69 +64,21 @@ bool selects(const Selection& selection, std::span<const JournalRecord> transact
     return cause && player && byOperator;
 }
 
-// Gathers records into whole transactions and hands on those selected. A
-// record numbered at or below the last one taken was read already: the
-// journal may still hold what a checkpoint has just filed in the history.
-class Gatherer final : public JournalVisitor {
+// Hands on the transactions selected.
+class Selector final : public TransactionVisitor {
 public:
-    Gatherer(const Selection& selection, std::function<void(const Transaction&)> take, uint64_t last = 0)
-        : selection(selection), take(std::move(take)), last(last) {}
+    Selector(const Selection& selection, std::function<void(const Transaction&)> take)
+        : selection(selection), take(std::move(take)) {}
 
-    void record(const JournalRecord& record) override {
-        if (record.sequence <= last) return;
-        // Records lost between (a damaged file's rest) leave what was
-        // gathered short of its end: it is not joined to what follows.
-        if (record.sequence != last + 1) current.clear();
-        last = record.sequence;
-        lastTime = record.time;
+    void transaction(std::span<const JournalRecord> records) override {
         // Most transactions are one record, copied only when picked.
-        if (current.empty() && (record.flags & endsTransaction) != 0 && !selects(selection, {&record, 1})) return;
-        current.push_back(record);
-        if ((record.flags & endsTransaction) == 0) return;
-        if (selects(selection, current)) take(current);
-        current.clear();
+        if (selects(selection, records)) take(Transaction(records.begin(), records.end()));
     }
-
-    // The number of the last record read, and its time.
-    uint64_t lastRead() const { return last; }
-    int64_t lastReadTime() const { return lastTime; }
 
 private:
     const Selection& selection;
     std::function<void(const Transaction&)> take;
-    Transaction current;
-    uint64_t last = 0;
-    int64_t lastTime = 0;
 };
-
-// The journal's sound records as they are now, and the number its first
-// record takes; none, and 0, when it is missing or of the earlier layout,
-// whose records carry no cause.
-struct JournalRecords {
-    std::vector<JournalRecord> records;
-    uint64_t firstSequence = 0;
-};
-
-JournalRecords journalRecords() {
-    JournalRecords journal;
-    platform::FileReader file;
-    if (file.open(bank::journalFileName) != platform::FileState::Regular) return journal;
-    std::vector<unsigned char> bytes(static_cast<size_t>(file.size()));
-    JournalHeader header{};
-    JournalLayout layout;
-    // Too short for a header of the current layout: nothing of it is read.
-    if (bytes.size() < sizeof header || !file.read(bytes.data(), bytes.size())) return journal;
-    std::memcpy(&header, bytes.data(), sizeof header);
-    if (!soundLayout(header, bytes.size(), layout) || !layout.isCurrent()) return journal;
-    journal.firstSequence = header.firstSequence;
-    for (size_t at = layout.headerSize; at + sizeof(JournalRecord) <= bytes.size(); at += sizeof(JournalRecord)) {
-        JournalRecord record;
-        std::memcpy(&record, bytes.data() + at, sizeof record);
-        if (!isSoundRecord(record)) break;
-        journal.records.push_back(record);
-    }
-    return journal;
-}
 
 class Printer {
 public:
@@ -238,41 +192,33 @@ bool forEachTransaction(const HistoryQuery& query, const std::function<void(cons
                         HistoryRead* read) {
     const std::optional<Selection> selection = selectionOf(query);
     if (!selection) return false;
-    // The journal first: a checkpoint that files its records in the history
-    // meanwhile then finds them read already, never missed.
-    const JournalRecords journal = journalRecords();
     std::deque<Transaction> kept;
-    Gatherer gatherer(*selection, [&](const Transaction& transaction) {
+    Selector selector(*selection, [&](const Transaction& transaction) {
         if (selection->last == 0) return take(transaction);
         kept.push_back(transaction);
         if (kept.size() > selection->last) kept.pop_front();
     });
-    for (const CharString& name : readHistory(gatherer)) {
-        if (read != nullptr) {
-            read->damaged.emplace_back(name.text());
-        } else {
-            std::cerr << "kadrel bank: " << name.text()
-                      << " is damaged; its records from the damage on are not shown\n";
-        }
-    }
-    if (read != nullptr) {
-        read->lastFiled = gatherer.lastRead();
-        read->lastFiledTime = gatherer.lastReadTime();
-    }
-    for (const JournalRecord& record : journal.records) gatherer.record(record);
+    const WalkEnd end = walkTransactions(selector);
     for (const Transaction& transaction : kept) take(transaction);
-    if (read != nullptr) read->lastRead = gatherer.lastRead();
+    if (read == nullptr) {
+        for (const ReadProblem& problem : end.problems) std::cerr << "kadrel bank: " << problemText(problem) << '\n';
+        return true;
+    }
+    read->lastFiled = end.lastFiled;
+    read->lastFiledTime = end.lastFiledTime;
+    read->lastRead = end.lastRead;
+    read->problems = end.problems;
     return true;
 }
 
 bool forEachNewTransaction(const HistoryQuery& query, uint64_t& lastRead,
                            const std::function<void(const Transaction&)>& take) {
     const std::optional<Selection> selection = selectionOf(query);
-    const JournalRecords journal = journalRecords();
-    if (!selection || journal.firstSequence == 0 || journal.firstSequence > lastRead + 1) return false;
-    Gatherer gatherer(*selection, take, lastRead);
-    for (const JournalRecord& record : journal.records) gatherer.record(record);
-    lastRead = gatherer.lastRead();
+    if (!selection) return false;
+    Selector selector(*selection, take);
+    const WalkEnd end = walkTransactions(selector, lastRead, true);
+    if (end.journalFirstSequence == 0 || end.journalFirstSequence > lastRead + 1) return false;
+    lastRead = end.lastRead;
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/bank_reader.h"
 #include "accounts/journal_format.h"
 
 namespace kadrel::tools {
@@ -35,12 +36,12 @@ struct HistoryRead {
     uint64_t lastRead = 0;   // the number of the last record read
     uint64_t lastFiled = 0;  // of the last one read from the history, and its time
     int64_t lastFiledTime = 0;
-    std::vector<std::string> damaged;  // the history files read only up to a damaged record
+    ReadProblems problems;  // what the read passed over
 };
 
 // Reads the history of the current directory and then the journal's changes
 // not yet in it, without a lock, and hands on the transactions the query
-// picks, oldest first. The damaged files are named on the error stream, or
+// picks, oldest first. What it passed over is named on the error stream, or
 // in `read` when it is given. False, with the reason on the error stream,
 // for a query that cannot be read.
 bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,

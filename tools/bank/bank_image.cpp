@@ -72,6 +72,13 @@ BankImage BankImage::fromBytes(const std::vector<uint8_t>& bytes) {
     return image;
 }
 
+BankImage BankImage::fromLedger(std::unique_ptr<Ledger> ledger) {
+    BankImage image;
+    image.length = ledger->size() * bank::recordSize;
+    image.accounts = std::move(ledger);
+    return image;
+}
+
 std::vector<std::string> BankImage::damage() const {
     std::vector<std::string> problems;
     if (!bank::wholeRecords(length)) {

@@ -32,6 +32,8 @@ public:
     // Reads the file; std::nullopt when it cannot be read or is missing.
     static std::optional<BankImage> read(const std::string& path);
     static BankImage fromBytes(const std::vector<uint8_t>& bytes);
+    // The accounts of a ledger read as the plug-in reads it.
+    static BankImage fromLedger(std::unique_ptr<Ledger> ledger);
 
     // What the plug-in refuses or changes when it loads the file, one line
     // each; empty for a sound file.

@@ -88,15 +88,16 @@ bool written(SharedBank& shared, bool apply) {
     return false;
 }
 
-// Under the journal's lock: the plan applied to the balances as they are now,
-// shown, and with `apply` written, a step a transaction.
+// The plan applied to the balances as they are now, and shown; with `apply`
+// under the journal's lock and written, a step a transaction.
 int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
     if (steps.empty()) {
         std::cout << "nothing to change\n";
         return 0;
     }
+    // A plan only reads: it takes no lock and needs no right to write.
     SharedBank shared;
-    if (!shared.load()) return 1;
+    if (!shared.load(apply)) return 1;
     const BankJournal::Hold hold(shared.bank);
     if (!shared.bank.ready()) return cannotRead();
     // A balance that several steps change shows once: as it was before the
@@ -226,7 +227,7 @@ int rollBack(const std::string& bankFile, const std::string& time, bool apply) {
     HistoryQuery query;
     query.from = time;
     SharedBank shared;
-    if (!shared.load()) return 1;
+    if (!shared.load(apply)) return 1;
     // The history is read without the lock, and under it only what came
     // since; should a checkpoint or a reload meanwhile spoil that, the plan
     // is made once more, the second time under the lock.
@@ -242,8 +243,8 @@ int rollBack(const std::string& bankFile, const std::string& time, bool apply) {
         if (!hold) hold.emplace(shared.bank);
         if (!shared.bank.ready()) return cannotRead();
         if (underLock || (plan.placesHold() && forEachNewTransaction(query, read.lastRead, take))) {
-            for (const std::string& name : read.damaged) {
-                std::cerr << "kadrel bank: " << name << " is damaged; its records from the damage on are not read\n";
+            for (const ReadProblem& problem : read.problems) {
+                std::cerr << "kadrel bank: " << problemText(problem) << '\n';
             }
             return plan.carryOut(shared, *seconds, apply);
         }

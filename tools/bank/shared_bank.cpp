@@ -2,12 +2,55 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "tools/bank/bank_image.h"
 
 namespace kadrel::tools {
 
-bool SharedBank::load() {
+std::string problemText(const ReadProblem& problem) {
+    const std::string file = problem.file.text();
+    const std::string count = std::to_string(problem.skipped) + " of its " + std::to_string(problem.records) +
+                              (problem.records == 1 ? " change" : " changes");
+    switch (problem.kind) {
+        case ReadProblem::Kind::Unreadable:
+            return file + " cannot be read";
+        case ReadProblem::Kind::DamagedBank:
+            return file + " is damaged";
+        case ReadProblem::Kind::BankMissing:
+            return file + " is missing; balances are not shown until it is back or a bot that holds them saves it "
+                          "again";
+        case ReadProblem::Kind::DamagedHeader:
+            return file + " is damaged: it does not begin as the bank's files do, and " + count + " were skipped";
+        case ReadProblem::Kind::NewerVersion:
+            return file + " was written by a newer build (version " + std::to_string(problem.version) +
+                   "); this one does not read it";
+        case ReadProblem::Kind::DamagedRecords:
+            return file + " is damaged: " + count + " were skipped";
+        case ReadProblem::Kind::Unsettled:
+            return file + " kept changing while it was read, as bots saved; nothing was read";
+    }
+    return file;
+}
+
+bool readSnapshot(Ledger& ledger, const std::string& shownPath) {
+    const BankSnapshot snapshot = readBankSnapshot(ledger);
+    for (const ReadProblem& problem : snapshot.problems) {
+        if (problem.kind == ReadProblem::Kind::DamagedBank) {
+            if (const std::optional<BankImage> image = BankImage::read(shownPath)) {
+                reportDamage(shownPath, image->damage());
+            }
+        } else if (problem.kind == ReadProblem::Kind::Unreadable && problem.file == bank::fileName) {
+            std::cerr << "kadrel bank: cannot read " << shownPath << '\n';
+        } else {
+            std::cerr << "kadrel bank: " << problemText(problem) << '\n';
+        }
+    }
+    return snapshot.balancesKnown();
+}
+
+bool SharedBank::load(bool forChange) {
+    if (!forChange) return readSnapshot(ledger, bank::fileName);
     if (!soundBank(bank::fileName, true)) return false;
     bank.load();
     return true;

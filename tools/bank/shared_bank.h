@@ -1,6 +1,7 @@
-// The bank and journal of the current directory, opened as one more bot
-// would. The plug-in's status lines, which a bot sends to its host, go to the
-// error stream.
+// The bank and journal of the current directory: read as they are, for a
+// command that only looks, or opened as one more bot would, for one that
+// changes them. The plug-in's status lines, which a bot sends to its host,
+// go to the error stream.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "accounts/bank_journal.h"
+#include "accounts/bank_reader.h"
 #include "accounts/ledger.h"
 
 namespace kadrel::tools {
@@ -18,8 +20,10 @@ struct SharedBank final : BankReporter {
     // Reads bank and journal, once Quorlen.bank is missing or a file the
     // plug-in loads: a reader never sets a damaged bank aside, which is
     // check --repair's to do. False, saying why on the error stream, when
-    // it is neither.
-    bool load();
+    // it is neither. With `forChange` as a bot, which then holds the lock
+    // between begin() and end(); otherwise as a snapshot, taking no lock and
+    // writing nothing, and begin() and end() do nothing.
+    bool load(bool forChange = true);
 
     int32_t credits(const std::string& name) const;
     // Changes a balance by `by` in the ledger, and with `journaled` notes the
@@ -29,5 +33,14 @@ struct SharedBank final : BankReporter {
     Ledger ledger;
     BankJournal bank{ledger, *this, 1};
 };
+
+// What a read passed over, as one line for an operator.
+std::string problemText(const ReadProblem& problem);
+
+// Bank plus journal of the current directory as one state of the files,
+// into an empty ledger; `shownPath` names the bank in messages. Says on the
+// error stream what the read passed over, and false when no balance can be
+// had.
+bool readSnapshot(Ledger& ledger, const std::string& shownPath);
 
 }  // namespace kadrel::tools

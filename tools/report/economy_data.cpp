@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "accounts/bank_format.h"
+#include "accounts/bank_reader.h"
 #include "accounts/history_file.h"
 #include "tools/bank/bank_history.h"
-#include "tools/bank/bank_image.h"
 #include "tools/bank/bank_text.h"
 #include "tools/bank/shared_bank.h"
 
@@ -34,47 +34,25 @@ Json fileSize(const char* name) {
     return file.open(name) == platform::FileState::Regular ? Json(file.size()) : Json();
 }
 
-// How many records of a damaged month were read before the damage, of how many.
-std::pair<uint64_t, uint64_t> soundPrefix(const char* name) {
-    platform::FileReader file;
-    if (file.open(name) != platform::FileState::Regular || file.size() < sizeof(HistoryHeader)) return {0, 0};
-    const uint64_t total = (file.size() - sizeof(HistoryHeader)) / sizeof(JournalRecord);
-    HistoryHeader header;
-    if (!file.read(&header, sizeof header) || std::memcmp(header.magic, historyMagic, sizeof historyMagic) != 0) {
-        return {0, total};
-    }
-    JournalRecord record;
-    uint64_t sound = 0;
-    while (sound < total && file.read(&record, sizeof record) && isSoundRecord(record)) ++sound;
-    return {sound, total};
-}
-
 // The bank as the bots see it: the file plus the journal's changes not yet
-// in it. Only a regular journal is opened as a bot would.
+// in it, read as they are, without a lock.
 struct CurrentBank {
-    std::unique_ptr<SharedBank> shared;
-    std::optional<BankImage> image;
-    Ledger empty;
-    std::string problem;
-
-    const Ledger& ledger() const {
-        if (shared) return shared->ledger;
-        return image ? image->records() : empty;
-    }
+    Ledger ledger;
+    std::string problem;                 // no balances can be had
+    std::vector<std::string> passedOver;  // what the read passed over besides
 };
 
 void readBank(CurrentBank& bank) {
-    platform::FileReader probe;
-    if (probe.open(bank::journalFileName) == platform::FileState::Regular) {
-        bank.shared = std::make_unique<SharedBank>();
-        if (bank.shared->load() && bank.shared->bank.ready()) return;
-        bank.shared.reset();
-    } else if ((bank.image = soundBank(bank::fileName, true))) {
+    const BankSnapshot snapshot = readBankSnapshot(bank.ledger);
+    if (snapshot.balancesKnown()) {
+        for (const ReadProblem& problem : snapshot.problems) bank.passedOver.push_back(problemText(problem));
         return;
     }
+    bank.ledger.clear();
     bank.problem = std::string(bank::fileName) +
                    " is damaged: it could not be read with its journal, so no balances are shown; kadrel bank check "
                    "says what is wrong";
+    for (const ReadProblem& problem : snapshot.problems) bank.problem += " (" + problemText(problem) + ")";
 }
 
 Json supplyOf(const EconomyTally& tally, int64_t endSupply) {
@@ -298,15 +276,18 @@ Json setAside() {
 nlohmann::ordered_json economyData(const ReportRange& range, const std::string& from, const std::string& to) {
     CurrentBank bank;
     readBank(bank);
-    const Ledger& ledger = bank.ledger();
+    const Ledger& ledger = bank.ledger;
     EconomyTally tally(ledger, range);
     HistoryRead read;
     forEachTransaction(
         {}, [&tally](const Transaction& transaction) { tally.take(transaction); }, &read);
     Json damaged = Json::array();
-    for (const std::string& name : read.damaged) {
-        const auto [sound, total] = soundPrefix(name.c_str());
-        damaged.push_back({{"file", name}, {"recordsRead", sound}, {"recordsSkipped", total - sound}});
+    for (const ReadProblem& problem : read.problems) {
+        if (problem.records > 0 && problem.file != bank::journalFileName) {
+            damaged.push_back({{"file", problem.file.text()},
+                               {"recordsRead", problem.records - problem.skipped},
+                               {"recordsSkipped", problem.skipped}});
+        }
     }
 
     // The folder's health in words: what is missing or damaged, first on the page.
@@ -317,11 +298,9 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     } else if (!bank.problem.empty()) {
         problems.push_back(bank.problem);
     }
-    for (const Json& file : damaged) {
-        problems.push_back(file["file"].get<std::string>() +
-                           " is damaged: " + std::to_string(file["recordsSkipped"].get<uint64_t>()) + " of its " +
-                           std::to_string(file["recordsRead"].get<uint64_t>() + file["recordsSkipped"].get<uint64_t>()) +
-                           " changes, from the damage on, were skipped; the page shows the rest");
+    for (const std::string& passed : bank.passedOver) problems.push_back(passed + "; the page shows the rest");
+    for (const ReadProblem& problem : read.problems) {
+        problems.push_back(problemText(problem) + "; the page shows the rest");
     }
     const Json aside = setAside();
     for (const Json& name : aside) {
