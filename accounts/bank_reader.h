@@ -24,7 +24,7 @@ struct ReadProblem {
         DamagedBank,     // a length that is not a whole number of records: no account is read
         BankMissing,     // the journal names a bank that is not there: no balance can be had
         DamagedHeader,   // a journal or history file of neither known magic: none of its records is read
-        NewerVersion,    // a journal written by a newer build: none of its records is read
+        NewerVersion,    // a journal, or a record in it, that a newer build wrote: no balance can be had
         DamagedRecords,  // records that are not sound, with sound ones after them
         Unsettled,       // bots kept checkpointing while it read: every try saw another state
     };
@@ -33,7 +33,7 @@ struct ReadProblem {
     uint64_t offset = 0;   // of the first byte passed over
     uint64_t skipped = 0;  // changes passed over: the unsound ones and the rest of their transactions
     uint64_t records = 0;  // how many the file holds, where it holds records
-    uint32_t version = 0;  // of a newer journal
+    uint32_t version = 0;  // of a newer journal; 0 for a record of a newer kind
 };
 
 using ReadProblems = std::vector<ReadProblem>;
@@ -60,6 +60,9 @@ struct BankSnapshot {
 };
 
 BankSnapshot readBankSnapshot(Ledger& ledger, int attempts = 50);
+
+// The journal alone as one generation of it, tried as often.
+JournalSnapshot readJournalSnapshot(ReadProblems& problems, int attempts = 50);
 
 // A record's transaction, whole, as the history or the journal holds it.
 class TransactionVisitor {

@@ -16,7 +16,7 @@ protected:
 };
 
 // The kinds of failure that are reported once per streak.
-enum class Streak : uint8_t { Journal, Lock, Write, Bank, Missing, Save, Skip };
+enum class Streak : uint8_t { Journal, Lock, Write, Bank, Missing, Save, Skip, Newer };
 
 class Streaks {
 public:

@@ -65,12 +65,9 @@ uint32_t checksumOf(const JournalRecord& record) {
     return finished(hash);
 }
 
-// Everything but the checksum.
+// Everything but the checksum: the structure, whatever the kind and cause.
 bool fieldsSound(const JournalRecord& record) {
-    const bool knownKind = record.kind >= static_cast<uint8_t>(JournalKind::Add) &&
-                           record.kind <= static_cast<uint8_t>(JournalKind::Cleared);
-    return knownKind && record.cause <= static_cast<uint8_t>(lastJournalCause) &&
-           (record.flags & ~endsTransaction) == 0 && allZero(record.zero, sizeof record.zero) &&
+    return (record.flags & ~endsTransaction) == 0 && allZero(record.zero, sizeof record.zero) &&
            record.name[longestName] == '\0' && record.party[longestName] == '\0';
 }
 
@@ -99,6 +96,11 @@ JournalRecord makeJournalRecord(JournalKind kind, int32_t amount, const char* na
 void sealJournalRecord(JournalRecord& record, uint64_t sequence) {
     record.sequence = sequence;
     record.check = checksumOf(record);
+}
+
+bool canApply(const JournalRecord& record) {
+    return record.kind >= static_cast<uint8_t>(JournalKind::Add) &&
+           record.kind <= static_cast<uint8_t>(JournalKind::Cleared);
 }
 
 bool isSoundRecord(const JournalRecord& record) { return fieldsSound(record) && record.check == checksumOf(record); }

@@ -168,8 +168,11 @@ JournalRecord makeJournalRecord(JournalKind kind, int32_t amount, const char* na
 // Numbers the record as it is appended.
 void sealJournalRecord(JournalRecord& record, uint64_t sequence);
 
-// True when the record's checksum, kind, cause and padding are sound.
+// True when the record's checksum, padding, flags and name ends are sound,
+// whatever its kind and cause: a cause this build does not know is applied
+// all the same, and a kind it cannot apply was written by a newer build.
 bool isSoundRecord(const JournalRecord& record);
+bool canApply(const JournalRecord& record);
 // How many of the records, from the first, are sound.
 size_t soundRecords(const JournalRecord* records, size_t count);
 

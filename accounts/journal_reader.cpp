@@ -39,9 +39,11 @@ JournalScan scanRecords(const Read& readAt, const JournalLayout& layout, uint64_
     scan.end = from;
     const uint64_t whole = from + (to - from) / layout.recordSize * layout.recordSize;
     uint64_t stop = whole;  // where the sound records end
+    bool newer = false;
     const bool read = walkRecords(readAt, layout, from, whole, [&](uint64_t at, bool sound, const JournalRecord& r) {
-        if (!sound) {
+        if (!sound || !canApply(r)) {
             stop = at;
+            newer = sound;
             return false;
         }
         if ((r.flags & endsTransaction) != 0) scan.end = at + layout.recordSize;
@@ -52,8 +54,8 @@ JournalScan scanRecords(const Read& readAt, const JournalLayout& layout, uint64_
         scan.ending = JournalScan::Ending::ReadFailed;
         return scan;
     }
-    if (stop < whole && stop + layout.recordSize < to) {
-        scan.ending = JournalScan::Ending::Damaged;
+    if (newer || (stop < whole && stop + layout.recordSize < to)) {
+        scan.ending = newer ? JournalScan::Ending::Newer : JournalScan::Ending::Damaged;
         scan.damagedAt = stop;
     } else if (scan.end != to) {
         scan.ending = JournalScan::Ending::TornTail;

@@ -29,11 +29,12 @@ struct JournalScan {
         Clean,       // every byte up to the end was a sound record of a whole transaction
         TornTail,    // a record or transaction cut short, or unsound, at the very end: what a crash mid-append leaves
         Damaged,     // an unsound record with more after it
+        Newer,       // a sound record of a kind this build cannot apply: a newer build wrote it
         ReadFailed,  // the system would not give the bytes
     };
     Ending ending = Ending::Clean;
     uint64_t end = 0;        // just past the last whole transaction handed over
-    uint64_t damagedAt = 0;  // where the damage starts
+    uint64_t damagedAt = 0;  // where the damage, or the newer record, starts
 };
 
 // Decodes a record of the layout into the current one; false when it is not
@@ -41,7 +42,8 @@ struct JournalScan {
 bool decodeRecord(const JournalLayout& layout, const unsigned char* bytes, JournalRecord& record);
 
 // Hands each record of the whole, sound transactions between the two offsets
-// to the visitor, in order, and stops at the first record that is not sound.
+// to the visitor, in order, and stops at the first record that is not sound
+// or that this build cannot apply.
 JournalScan scanJournal(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t from, uint64_t to,
                         JournalVisitor& visitor);
 // The same over a whole journal's bytes, from its first record.

@@ -33,6 +33,32 @@ int64_t Ledger::firstIndex(const NameKey& key) const {
     return static_cast<int64_t>(slots[slotOf(key, tagOf(key))].entry) - 1;
 }
 
+void Ledger::firstIndices(std::span<const NameKey> keys, std::span<int64_t> positions) const {
+    constexpr size_t inFlight = 16;
+    for (size_t first = 0; first < keys.size(); first += inFlight) {
+        const size_t batch = keys.size() - first < inFlight ? keys.size() - first : inFlight;
+        if (count == 0) {
+            for (size_t i = 0; i < batch; ++i) positions[first + i] = -1;
+            continue;
+        }
+        const uint32_t mask = static_cast<uint32_t>(slots.size()) - 1;
+        uint32_t tags[inFlight];
+        // Each key's home place, then the account it names, are asked for
+        // before any is needed.
+        for (size_t i = 0; i < batch; ++i) {
+            tags[i] = tagOf(keys[first + i]);
+            __builtin_prefetch(&slots[tags[i] & mask]);
+        }
+        for (size_t i = 0; i < batch; ++i) {
+            const Slot& home = slots[tags[i] & mask];
+            if (home.entry != 0) __builtin_prefetch(&at(home.entry - 1));
+        }
+        for (size_t i = 0; i < batch; ++i) {
+            positions[first + i] = static_cast<int64_t>(slots[slotOf(keys[first + i], tags[i])].entry) - 1;
+        }
+    }
+}
+
 CreditAccount* Ledger::find(const char* name) const {
     const int64_t index = firstIndex(name);
     return index >= 0 ? &at(static_cast<uint32_t>(index)) : nullptr;

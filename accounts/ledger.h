@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "accounts/credit_account.h"
@@ -29,6 +30,10 @@ public:
     // The position of the account that find gives; -1 when there is none.
     int64_t firstIndex(const char* name) const;
     int64_t firstIndex(const NameKey& key) const;
+    // firstIndex for each key, into `positions` (as many): the probes of a
+    // batch wait on memory side by side rather than one after another,
+    // which a reader of many records over a large ledger is mostly made of.
+    void firstIndices(std::span<const NameKey> keys, std::span<int64_t> positions) const;
     // Counts the times the ledger was emptied: a position found before
     // names the same account as long as this stays the same.
     uint64_t clears() const { return clearCount; }

@@ -1,6 +1,9 @@
-// The system calls that the bank's files go through, gathered in one table so
-// that a test can make any of them fail (a full disk, a failed flush, rename
-// or lock) without root or a real fault. Each half fills it with the system's
+// The system calls by which the bank's files are opened, written, flushed,
+// cut, renamed and locked, gathered in one table so that a test can make any
+// of them fail (a full disk, a failed flush, rename or lock) without root or
+// a real fault. Reads, stat, unlink and directory listings do not go
+// through it: their failures are tested with files in the state that makes
+// them fail. Each half fills it with the system's
 // own functions; only tests change an entry, and put it back afterwards.
 #pragma once
 

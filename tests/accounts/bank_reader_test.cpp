@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,85 @@ TEST(BankReader, AHistoryPassesOverOnlyTheDamagedTransaction) {
         EXPECT_EQ(problem.offset, header.size() + c.spoilt * sizeof(JournalRecord));
         EXPECT_EQ(problem.skipped, c.skipped) << c.spoilt;
         EXPECT_EQ(problem.records, 6u);
+    }
+}
+
+struct Heard final : BankReporter {
+    void report(const char* message) override { lines.emplace_back(message); }
+    std::vector<std::string> lines;
+};
+
+std::string recordOf(uint8_t kind, uint8_t cause, uint64_t sequence) {
+    JournalRecord r = makeJournalRecord(static_cast<JournalKind>(kind), 5, "Ann", {static_cast<JournalCause>(cause)},
+                                        100, 105);
+    r.flags = endsTransaction;
+    sealJournalRecord(r, sequence);
+    return bytesOf(&r, sizeof r);
+}
+
+// A bot's view of the folder after one load and one more look, and the
+// files left as they were.
+struct Loaded {
+    bool ready;
+    int32_t ann;
+    std::vector<std::string> said;
+};
+
+Loaded loadBot(ScratchDir& scratch, const std::string& journal) {
+    scratch.write(bankFileName(), ann);
+    scratch.write("Quorlen.bank.journal", journal);
+    kadrel::Ledger ledger;
+    Heard heard;
+    BankJournal bank(ledger, heard, 1);
+    bank.load();
+    { const BankJournal::Hold again(bank); }
+    const CreditAccount* account = ledger.find("Ann");
+    Loaded loaded{bank.ready(), account != nullptr ? account->credits : 0, heard.lines};
+    bank.close();
+    EXPECT_EQ(scratch.read("Quorlen.bank.journal"), journal) << "the journal was changed";
+    EXPECT_FALSE(scratch.exists("Quorlen.bank.journal.damaged")) << "the journal was copied aside";
+    return loaded;
+}
+
+// A cause this build does not know is applied like any other, and named by
+// its number.
+TEST(BankVersions, ASoundRecordOfAnUnknownCauseIsApplied) {
+    for (const uint8_t cause : {17, 18, 200, 255}) {
+        ScratchDir scratch;
+        const Loaded loaded = loadBot(scratch, journalHeader(ann) + recordOf(1, cause, 1));
+        EXPECT_TRUE(loaded.ready) << int{cause};
+        EXPECT_EQ(loaded.ann, 105) << int{cause};
+        EXPECT_TRUE(loaded.said.empty()) << int{cause} << ": " << loaded.said.front();
+        kadrel::Ledger read;
+        EXPECT_TRUE(readBankSnapshot(read).balancesKnown()) << int{cause};
+        EXPECT_EQ(sumOf(read), 105) << int{cause};
+    }
+}
+
+// A newer build's journal or record: the bot shows nothing and says so
+// once, naming the version; nothing is copied or cut.
+TEST(BankVersions, ANewerBuildsJournalIsWaitedFor) {
+    const struct Case {
+        const char* name;
+        std::string journal;
+        const char* says;
+    } cases[] = {
+        {"a header of version 3", journalHeader(ann, "KDRLJRN3") + recordOf(1, 5, 1), "is of version 3, newer"},
+        {"a record of a newer kind", journalHeader(ann) + recordOf(9, 5, 1), "of a kind that this build (journal version 2)"},
+        {"a newer record between known ones", journalHeader(ann) + recordOf(1, 5, 1) + recordOf(9, 5, 2) + recordOf(1, 5, 3),
+         "of a kind that this build (journal version 2)"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir scratch;
+        const Loaded loaded = loadBot(scratch, c.journal);
+        EXPECT_FALSE(loaded.ready) << c.name;
+        ASSERT_EQ(loaded.said.size(), 1u) << c.name;
+        EXPECT_NE(loaded.said.front().find(c.says), std::string::npos) << c.name << ": " << loaded.said.front();
+        kadrel::Ledger read;
+        const BankSnapshot snapshot = readBankSnapshot(read);
+        EXPECT_FALSE(snapshot.balancesKnown()) << c.name;
+        ASSERT_FALSE(snapshot.problems.empty()) << c.name;
+        EXPECT_EQ(snapshot.problems.front().kind, Kind::NewerVersion) << c.name;
     }
 }
 

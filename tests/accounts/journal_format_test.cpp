@@ -35,6 +35,24 @@ TEST(JournalRecord, HoldsTheChangeWithItsCauseAndNoticesEveryFlippedBit) {
     }
 }
 
+// Every cause a record can carry up to the last one this build writes has a
+// name of its own, as --cause takes it, and a class.
+TEST(CauseTable, EveryCauseHasANameAndAClass) {
+    std::vector<std::string> names;
+    for (uint32_t number = 0; number <= static_cast<uint32_t>(lastJournalCause); ++number) {
+        const CauseEntry* entry = causeEntry(static_cast<uint8_t>(number));
+        ASSERT_NE(entry, nullptr) << number;
+        ASSERT_NE(entry->name, nullptr) << number;
+        EXPECT_FALSE(std::string(entry->name).empty()) << number;
+        EXPECT_EQ(std::string(entry->name).find_first_of(" ,\""), std::string::npos) << entry->name;
+        EXPECT_NE(std::string(causeClassName(entry->kind)), "") << number;
+        names.emplace_back(entry->name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "two causes share a name";
+    EXPECT_EQ(causeEntry(static_cast<uint8_t>(lastJournalCause) + 1), nullptr);
+}
+
 TEST(BankHasher, TheSameBytesInAnyPiecesGiveTheSameHashAndOthersAnother) {
     std::vector<unsigned char> bank(24 * 1000);
     for (size_t i = 0; i < bank.size(); ++i) bank[i] = static_cast<unsigned char>(i * 31 + 7);

@@ -122,6 +122,13 @@ TEST(Ledger, EveryLookUpAgreesWithAWalkFromTheHead) {
         for (const std::string& name : names) {
             ASSERT_EQ(ledger.find(name.c_str()), walk(ledger, name)) << size << " " << name;
         }
+        // A batch of look-ups, of a length that is no multiple of the batch.
+        std::vector<NameKey> keys;
+        for (const std::string& name : names) keys.push_back(nameKeyOfText(name.c_str()));
+        keys.resize(keys.size() - 5);
+        std::vector<int64_t> positions(keys.size());
+        ledger.firstIndices(keys, positions);
+        for (size_t i = 0; i < keys.size(); ++i) ASSERT_EQ(positions[i], ledger.firstIndex(keys[i])) << names[i];
         EXPECT_EQ(&ledger.at(0), first) << "accounts never move";
     }
 }

@@ -95,7 +95,16 @@ TEST(Report, DataOfAHistoryWithEveryCause) {
     const History history = everyCause();
     history.write(scratch);
     ASSERT_EQ(runKadrel("report -o page.html").status, 0);
-    const nlohmann::json data = dataOf(scratch.read("page.html"));
+    nlohmann::json data = dataOf(scratch.read("page.html"));
+    // The page's cause list is the build's own table, not restated here:
+    // every cause the history holds is in it, with a number and a class.
+    for (const auto& total : data["causeTotals"]) {
+        const auto& causes = data["causes"];
+        EXPECT_TRUE(std::any_of(causes.begin(), causes.end(), [&](const auto& cause) {
+            return cause["name"] == total["cause"] && cause.contains("number") && cause.contains("class");
+        })) << total["cause"];
+    }
+    data.erase("causes");
     std::string golden;  // a line per section, in the order of their names
     for (const auto& [key, value] : data.items()) golden += key + ": " + value.dump() + "\n";
     EXPECT_EQ(golden, tools::readWholeFile(KADREL_TRANSCRIPTS "/report_data.expected").value_or(""));

@@ -440,7 +440,7 @@ void addBankCommand(CLI::App& program, int& status) {
     historyCommand->add_option("name", query->name, "A player: every transaction with a change of theirs")
         ->transform(typedNames);
     std::vector<std::string> causes;
-    for (const char* const* cause = historyCauseNames(); *cause != nullptr; ++cause) causes.emplace_back(*cause);
+    for (const CauseEntry& entry : causeTable) causes.emplace_back(entry.name);
     historyCommand->add_option("--cause", query->cause, "Only transactions with a change of this cause")
         ->check(CLI::IsMember(causes));
     addTimeAndOperatorOptions(*historyCommand, *query);

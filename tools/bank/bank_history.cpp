@@ -18,19 +18,11 @@
 #include "core/civil_time.h"
 #include "core/text.h"
 #include "tools/bank/bank_text.h"
-#include "tools/bank/shared_bank.h"
 #include "tools/working_directory.h"
 
 namespace kadrel::tools {
 
 namespace {
-
-constexpr const char* causeNames[] = {"unknown",  "kill",         "death",       "team-kill",      "team-death",
-                                      "prize",    "flag-victory", "soccer-goal", "donation-given", "donation-received",
-                                      "purchase", "cgive",        "ctake",       "creset",         "undo",
-                                      "rollback", "set",          "import",      nullptr};
-
-static_assert(std::size(causeNames) == static_cast<size_t>(lastJournalCause) + 2);
 
 struct Selection {
     std::optional<uint64_t> transaction;
@@ -43,8 +35,8 @@ struct Selection {
 };
 
 bool isOperatorCause(uint8_t cause) {
-    return cause >= static_cast<uint8_t>(JournalCause::OperatorGive) &&
-           cause <= static_cast<uint8_t>(JournalCause::OperatorReset);
+    const CauseEntry* entry = causeEntry(cause);
+    return entry != nullptr && entry->kind == CauseClass::Operator;
 }
 
 bool selects(const Selection& selection, std::span<const JournalRecord> transaction) {
@@ -88,7 +80,7 @@ public:
         begin();
         for (const JournalRecord& record : transaction) {
             const uint64_t id = transaction.front().sequence;
-            const char* cause = causeNames[record.cause];
+            const std::string cause = causeText(record.cause);
             if (query.json) {
                 list.push_back({{"transaction", id},
                                 {"sequence", record.sequence},
@@ -149,8 +141,8 @@ std::optional<Selection> selectionOf(const HistoryQuery& query) {
     if (!query.name.empty()) selection.player = nameKeyOfText(query.name.c_str());
     if (!query.operatorName.empty()) selection.operatorName = nameKeyOfText(query.operatorName.c_str());
     if (!query.cause.empty()) {
-        for (int code = 0; causeNames[code] != nullptr; ++code) {
-            if (query.cause == causeNames[code]) selection.cause = code;
+        for (const CauseEntry& entry : causeTable) {
+            if (query.cause == entry.name) selection.cause = static_cast<int>(entry.cause);
         }
         if (selection.cause < 0) {
             std::cerr << "kadrel bank: no cause is called " << query.cause << '\n';
@@ -184,10 +176,6 @@ std::optional<Selection> selectionOf(const HistoryQuery& query) {
 
 }  // namespace
 
-const char* const* historyCauseNames() { return causeNames; }
-
-std::string fieldText(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
-
 bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,
                         HistoryRead* read) {
     const std::optional<Selection> selection = selectionOf(query);
@@ -220,34 +208,6 @@ bool forEachNewTransaction(const HistoryQuery& query, uint64_t& lastRead,
     if (end.journalFirstSequence == 0 || end.journalFirstSequence > lastRead + 1) return false;
     lastRead = end.lastRead;
     return true;
-}
-
-std::string isoTime(int64_t seconds) {
-    const CivilTime time = civilFromSeconds(seconds);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02dZ", static_cast<long long>(time.year), time.month,
-                  time.day, time.hour, time.minute, time.second);
-    return text;
-}
-
-std::optional<int64_t> parseIsoTime(const std::string& text) {
-    if (text.size() != 20) return std::nullopt;
-    const std::string form = "dddd-dd-ddTdd:dd:ddZ";
-    for (size_t i = 0; i < form.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (form[i] == 'd' ? !digit : text[i] != form[i]) return std::nullopt;
-    }
-    const auto number = [&](size_t at, size_t count) { return std::stoi(text.substr(at, count)); };
-    CivilTime time;
-    time.year = number(0, 4);
-    time.month = number(5, 2);
-    time.day = number(8, 2);
-    time.hour = number(11, 2);
-    time.minute = number(14, 2);
-    time.second = number(17, 2);
-    const int64_t seconds = secondsFromCivil(time);
-    // A date the calendar lacks (February 30, hour 24) comes back as another.
-    return isoTime(seconds) == text ? std::optional<int64_t>(seconds) : std::nullopt;
 }
 
 namespace {

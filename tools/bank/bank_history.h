@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "accounts/bank_reader.h"
-#include "accounts/journal_format.h"
+#include "tools/bank_view.h"
 
 namespace kadrel::tools {
 
@@ -25,11 +24,6 @@ struct HistoryQuery {
     bool json = false;
     std::string pruneBefore;  // YYYY-MM: remove the files of the months before it instead
 };
-
-// The names --cause takes, in the order of the journal's cause numbers.
-const char* const* historyCauseNames();
-
-using Transaction = std::vector<JournalRecord>;
 
 // What a read of the history and journal found besides the transactions.
 struct HistoryRead {
@@ -60,16 +54,5 @@ bool hasHistory(const std::string& bankFile);
 
 // Prints what forEachTransaction picks beside `bankFile`. Its exit status.
 int showHistory(const std::string& bankFile, const HistoryQuery& query);
-
-// How much a change moved: what an undo moves back.
-inline int64_t movedBy(const JournalRecord& record) { return static_cast<int64_t>(record.after) - record.before; }
-
-// The text of a name field of a record.
-std::string fieldText(const char (&field)[20]);
-
-// "2026-12-08T09:30:00Z", seconds since 1970 in UTC, both ways; nullopt for
-// text of any other form.
-std::string isoTime(int64_t seconds);
-std::optional<int64_t> parseIsoTime(const std::string& text);
 
 }  // namespace kadrel::tools

@@ -155,20 +155,6 @@ std::string csvField(const std::string& text) {
     return field + '"';
 }
 
-std::string latin1AsUtf8(const std::string& bytes) {
-    std::string text;
-    for (const char byte : bytes) {
-        const auto code = static_cast<unsigned char>(byte);
-        if (code < 0x80) {
-            text += byte;
-        } else {
-            text += static_cast<char>(0xC0 | code >> 6);
-            text += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return text;
-}
-
 std::string escapeName(std::string_view name) {
     std::string text;
     for (const char byte : name) {

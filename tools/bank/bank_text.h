@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/bank/bank_image.h"
+#include "tools/bank_view.h"
 
 namespace kadrel::tools {
 
@@ -38,9 +39,6 @@ std::string nameRefusal(std::string_view name);
 
 // A CSV field, quoted (as in RFC 4180) where it must be or has blanks at an end.
 std::string csvField(const std::string& text);
-
-// Bytes from 0x80 up read as Latin-1, so that every name is valid UTF-8.
-std::string latin1AsUtf8(const std::string& bytes);
 
 // Why a name longer than an account holds is refused: "an account name holds
 // at most 19 bytes", the number being bank::longestName.

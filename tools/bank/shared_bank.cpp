@@ -8,31 +8,6 @@
 
 namespace kadrel::tools {
 
-std::string problemText(const ReadProblem& problem) {
-    const std::string file = problem.file.text();
-    const std::string count = std::to_string(problem.skipped) + " of its " + std::to_string(problem.records) +
-                              (problem.records == 1 ? " change" : " changes");
-    switch (problem.kind) {
-        case ReadProblem::Kind::Unreadable:
-            return file + " cannot be read";
-        case ReadProblem::Kind::DamagedBank:
-            return file + " is damaged";
-        case ReadProblem::Kind::BankMissing:
-            return file + " is missing; balances are not shown until it is back or a bot that holds them saves it "
-                          "again";
-        case ReadProblem::Kind::DamagedHeader:
-            return file + " is damaged: it does not begin as the bank's files do, and " + count + " were skipped";
-        case ReadProblem::Kind::NewerVersion:
-            return file + " was written by a newer build (version " + std::to_string(problem.version) +
-                   "); this one does not read it";
-        case ReadProblem::Kind::DamagedRecords:
-            return file + " is damaged: " + count + " were skipped";
-        case ReadProblem::Kind::Unsettled:
-            return file + " kept changing while it was read, as bots saved; nothing was read";
-    }
-    return file;
-}
-
 bool readSnapshot(Ledger& ledger, const std::string& shownPath) {
     const BankSnapshot snapshot = readBankSnapshot(ledger);
     for (const ReadProblem& problem : snapshot.problems) {

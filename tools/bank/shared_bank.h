@@ -11,6 +11,7 @@
 #include "accounts/bank_journal.h"
 #include "accounts/bank_reader.h"
 #include "accounts/ledger.h"
+#include "tools/bank_view.h"
 
 namespace kadrel::tools {
 
@@ -33,9 +34,6 @@ struct SharedBank final : BankReporter {
     Ledger ledger;
     BankJournal bank{ledger, *this, 1};
 };
-
-// What a read passed over, as one line for an operator.
-std::string problemText(const ReadProblem& problem);
 
 // Bank plus journal of the current directory as one state of the files,
 // into an empty ledger; `shownPath` names the bank in messages. Says on the

@@ -9,9 +9,7 @@
 #include "accounts/bank_format.h"
 #include "accounts/bank_reader.h"
 #include "accounts/history_file.h"
-#include "tools/bank/bank_history.h"
-#include "tools/bank/bank_text.h"
-#include "tools/bank/shared_bank.h"
+#include "tools/bank_view.h"
 
 namespace kadrel::tools {
 
@@ -78,7 +76,6 @@ Json supplyOf(const EconomyTally& tally, int64_t endSupply) {
 // Per bucket, the credits each cause created and destroyed; only the causes
 // that moved any.
 Json flowsOf(const EconomyTally& tally) {
-    const char* const* names = historyCauseNames();
     Json times = Json::array(), causes = Json::array();
     if (tally.buckets.empty()) return {{"width", tally.width}, {"times", times}, {"causes", causes}};
     const int64_t first = tally.buckets.begin()->first, last = tally.buckets.rbegin()->first;
@@ -91,8 +88,10 @@ Json flowsOf(const EconomyTally& tally) {
             created.push_back(found == tally.buckets.end() ? 0 : found->second.created[cause]);
             destroyed.push_back(found == tally.buckets.end() ? 0 : found->second.destroyed[cause]);
         }
-        causes.push_back(
-            {{"number", cause}, {"cause", names[cause]}, {"created", created}, {"destroyed", destroyed}});
+        causes.push_back({{"number", cause},
+                          {"cause", causeText(static_cast<uint8_t>(cause))},
+                          {"created", created},
+                          {"destroyed", destroyed}});
     }
     return {{"width", tally.width}, {"times", times}, {"causes", causes}};
 }
@@ -102,7 +101,7 @@ Json causeTotalsOf(const EconomyTally& tally) {
     for (size_t cause = 0; cause < causeCount; ++cause) {
         if (tally.causeChanges[cause] == 0) continue;
         totals.push_back({{"number", cause},
-                          {"cause", historyCauseNames()[cause]},
+                          {"cause", causeText(static_cast<uint8_t>(cause))},
                           {"changes", tally.causeChanges[cause]},
                           {"created", tally.causeCreated[cause]},
                           {"destroyed", tally.causeDestroyed[cause]}});
@@ -128,7 +127,7 @@ Json itemsOf(const EconomyTally& tally) {
 Json ranking(const Ledger& ledger, const std::vector<std::pair<int64_t, uint32_t>>& accounts,
              const std::vector<std::pair<int64_t, std::string>>& others) {
     std::vector<std::pair<int64_t, std::string>> ranked = others;
-    for (const auto& [value, index] : accounts) ranked.emplace_back(value, nameOf(ledger.at(index)));
+    for (const auto& [value, index] : accounts) ranked.emplace_back(value, fieldText(ledger.at(index).name));
     std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
         return a.first != b.first ? a.first > b.first : a.second < b.second;
     });
@@ -239,9 +238,19 @@ std::optional<std::string> reversed(const EconomyTally& tally, const OperatorAct
         const auto found = std::find_if(tally.actions.begin(), tally.actions.end(), [&](const OperatorAction& other) {
             return other.transaction == static_cast<uint64_t>(transaction);
         });
-        if (found != tally.actions.end()) text += std::string(" (") + historyCauseNames()[found->cause] + ")";
+        if (found != tally.actions.end()) text += " (" + causeText(found->cause) + ")";
     }
     return text;
+}
+
+// Every cause this build knows, for the page's colours and classes.
+Json causesOf() {
+    Json causes = Json::array();
+    for (const CauseEntry& entry : causeTable) {
+        causes.push_back(
+            {{"number", static_cast<int>(entry.cause)}, {"name", entry.name}, {"class", causeClassName(entry.kind)}});
+    }
+    return causes;
 }
 
 // Newest first.
@@ -251,7 +260,7 @@ Json actionsOf(const EconomyTally& tally) {
         const OperatorAction& action = *at;
         list.push_back({{"transaction", action.transaction},
                         {"time", isoTime(action.time)},
-                        {"cause", historyCauseNames()[action.cause]},
+                        {"cause", causeText(action.cause)},
                         {"by", shown(action.by)},
                         {"whom", shown(action.whom)},
                         {"accounts", action.accounts},
@@ -278,9 +287,13 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     readBank(bank);
     const Ledger& ledger = bank.ledger;
     EconomyTally tally(ledger, range);
-    HistoryRead read;
-    forEachTransaction(
-        {}, [&tally](const Transaction& transaction) { tally.take(transaction); }, &read);
+    struct Taker final : TransactionVisitor {
+        explicit Taker(EconomyTally& tally) : tally(tally) {}
+        void transaction(std::span<const JournalRecord> records) override { tally.take(records); }
+        EconomyTally& tally;
+    } taker(tally);
+    const WalkEnd read = walkTransactions(taker);
+    tally.finish();
     Json damaged = Json::array();
     for (const ReadProblem& problem : read.problems) {
         if (problem.records > 0 && problem.file != bank::journalFileName) {
@@ -314,10 +327,9 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     }
 
     Json history = Json::array();
-    platform::forEachFileMatching(KADREL_BANK_HISTORY ".", "", [&](const char* name) {
-        history.push_back({{"file", name}, {"bytes", fileSize(name)}});
-    });
-    std::sort(history.begin(), history.end(), [](const Json& a, const Json& b) { return a["file"] < b["file"]; });
+    for (const CharString& name : historyMonths()) {
+        history.push_back({{"file", name.text()}, {"bytes", fileSize(name.text())}});
+    }
 
     // The accounts the plug-in finds by their names, not those an earlier
     // one of the same name shadows.
@@ -329,6 +341,7 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     Json wealth = wealthOf(ledger, reachable, sum);
     Json data = {
         {"range", {{"from", from}, {"to", to}}},
+        {"causes", causesOf()},
         {"state", state},
         {"notes", problems},
         {"changes", {{"inRange", tally.changesInRange}, {"all", tally.changesRead}}},

@@ -9,11 +9,15 @@ namespace kadrel::tools {
 
 namespace {
 
-bool isOperatorAction(uint8_t cause) { return cause >= static_cast<uint8_t>(JournalCause::OperatorGive); }
+// An operator's command or the bank tool's change; not a cause a newer build wrote.
+bool isOperatorAction(uint8_t cause) {
+    const CauseEntry* entry = causeEntry(cause);
+    return entry != nullptr && entry->kind != CauseClass::Game;
+}
 
 }  // namespace
 
-void EconomyTally::take(const Transaction& transaction) {
+void EconomyTally::take(std::span<const JournalRecord> transaction) {
     bool inRange = false;
     for (const JournalRecord& record : transaction) {
         // A reset's own record moves nothing: the cleared records beside it do.
@@ -63,16 +67,30 @@ bool EconomyTally::tallyChange(const JournalRecord& record, int64_t moved) {
     return true;
 }
 
-// To the account the plug-in finds by the name, or by name when none holds it.
 void EconomyTally::addFlow(const JournalRecord& record, int64_t earned, int64_t spent) {
-    const int64_t account = bank.firstIndex(nameKeyOfField(record.name));
-    if (account >= 0) {
-        players.add(static_cast<uint32_t>(account), earned, spent);
-        return;
+    Flow& flow = flows.emplace_back(Flow{{}, earned, spent});
+    std::memcpy(flow.name, record.name, sizeof flow.name);
+    flowKeys.push_back(nameKeyOfField(record.name));
+    if (flows.size() == flowBatch) addFlows();
+}
+
+void EconomyTally::finish() { addFlows(); }
+
+// To the account the plug-in finds by the name, or by name when none holds it.
+void EconomyTally::addFlows() {
+    int64_t accounts[flowBatch];
+    bank.firstIndices(flowKeys, {accounts, flows.size()});
+    for (size_t i = 0; i < flows.size(); ++i) {
+        if (accounts[i] >= 0) {
+            players.add(static_cast<uint32_t>(accounts[i]), flows[i].earned, flows[i].spent);
+            continue;
+        }
+        PlayerFlow& former = formerPlayers[fieldText(flows[i].name)];
+        former.earned += flows[i].earned;
+        former.spent += flows[i].spent;
     }
-    PlayerFlow& former = formerPlayers[fieldText(record.name)];
-    former.earned += earned;
-    former.spent += spent;
+    flows.clear();
+    flowKeys.clear();
 }
 
 void AccountFlows::add(uint32_t account, int64_t earned, int64_t spent) {

@@ -7,15 +7,17 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "accounts/ledger.h"
-#include "tools/bank/bank_history.h"
+#include "tools/bank_view.h"
 
 namespace kadrel::tools {
 
-constexpr size_t causeCount = static_cast<size_t>(lastJournalCause) + 1;
+// Every number a record's cause can carry: a newer build's are counted too.
+constexpr size_t causeCount = 256;
 
 struct ReportRange {
     int64_t from = std::numeric_limits<int64_t>::min();  // included
@@ -67,7 +69,7 @@ private:
     std::map<uint32_t, PlayerFlow> large;
 };
 
-// Takes whole transactions, as forEachTransaction hands them on.
+// Takes whole transactions, as the read side hands them on.
 class EconomyTally {
 public:
     // Bucket widths tried in turn, each a whole number of the one before, so
@@ -79,7 +81,9 @@ public:
 
     EconomyTally(const Ledger& bank, ReportRange range) : range(range), players(bank.size()), bank(bank) {}
 
-    void take(const Transaction& transaction);
+    void take(std::span<const JournalRecord> transaction);
+    // Adds the flows still waiting for their accounts; after the last take().
+    void finish();
 
     const ReportRange range;
     int64_t width = widths[0];
@@ -105,7 +109,17 @@ private:
     void addToBucket(int64_t time, uint8_t cause, int64_t moved);
     void coarsen();
 
+    void addFlows();
+
     const Ledger& bank;
+    // Flows wait here to have their accounts looked up a batch at a time.
+    struct Flow {
+        char name[20];
+        int64_t earned, spent;
+    };
+    static constexpr size_t flowBatch = 64;
+    std::vector<Flow> flows;
+    std::vector<NameKey> flowKeys;
     TimeBucket* lastBucket = nullptr;
     int64_t lastBucketStart = 0;
 };

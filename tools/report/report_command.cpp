@@ -7,7 +7,7 @@
 
 #include "accounts/bank_format.h"
 #include "accounts/history_file.h"
-#include "tools/bank/bank_history.h"
+#include "tools/bank_view.h"
 #include "tools/commands.h"
 #include "tools/report/economy_data.h"
 #include "tools/report/economy_page.h"

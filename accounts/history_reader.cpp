@@ -1,0 +1,155 @@
+// The read side's walk over the history's months and the journal
+// (bank_reader.h), and how a damaged history record is passed over.
+#include <cstdint>
+
+#include "accounts/bank_format.h"
+#include "accounts/bank_reader.h"
+#include "accounts/history_file.h"
+#include "platform/platform.h"
+
+namespace kadrel {
+
+namespace {
+
+constexpr size_t historyBatch = 8192;  // records read at a time: a long history near the disk's speed
+
+// Gathers records into whole transactions. A record numbered at or below
+// the last one taken was read already: the journal may still hold what a
+// checkpoint has just filed in the history.
+class Gatherer {
+public:
+    Gatherer(TransactionVisitor& visitor, uint64_t after, ReadProblems& problems)
+        : visitor(visitor), last(after), problems(problems) {}
+
+    void record(const JournalRecord& record) {
+        if (record.sequence <= last) return;
+        // Records lost between leave what was gathered short of its end: it
+        // is not joined to what follows.
+        if (record.sequence != last + 1) dropGathered();
+        last = record.sequence;
+        lastTime = record.time;
+        const bool ends = (record.flags & endsTransaction) != 0;
+        if (skipping) {
+            ++problems[damage].skipped;
+            skipping = !ends;
+            return;
+        }
+        if (current.empty() && ends) return visitor.transaction({&record, 1});
+        current.push_back(record);
+        if (!ends) return;
+        visitor.transaction(current);
+        current.clear();
+    }
+
+    // A record that is not sound: its transaction is passed over, up to the
+    // next record that ends one, and counted in the problem `at`.
+    void unsound(size_t at) {
+        damage = at;
+        ++problems[at].skipped;
+        dropGathered();
+        skipping = true;
+    }
+
+    uint64_t lastRead() const { return last; }
+    int64_t lastReadTime() const { return lastTime; }
+
+private:
+    void dropGathered() {
+        if (damage < problems.size()) problems[damage].skipped += current.size();
+        current.clear();
+    }
+
+    TransactionVisitor& visitor;
+    std::vector<JournalRecord> current;
+    uint64_t last;
+    int64_t lastTime = 0;
+    ReadProblems& problems;
+    size_t damage = SIZE_MAX;  // the problem of the last unsound record
+    bool skipping = false;
+};
+
+// One month's file, sequentially. Records are fixed-size with a check each,
+// so an unsound one costs only itself; one at the very end is what an
+// append under way or a crash leaves, and is passed over without a word.
+template <class Sound, class Unsound>
+void readHistoryFile(const char* name, std::vector<JournalRecord>& batch, ReadProblems& problems, Sound sound,
+                     Unsound unsound) {
+    platform::FileReader file;
+    if (file.open(name) != platform::FileState::Regular) {
+        problems.push_back({ReadProblem::Kind::Unreadable, name});
+        return;
+    }
+    if (file.size() < sizeof(HistoryHeader)) return;  // a file just begun
+    const uint64_t total = (file.size() - sizeof(HistoryHeader)) / sizeof(JournalRecord);
+    HistoryHeader header;
+    if (!file.read(&header, sizeof header) || !isHistoryHeader(header)) {
+        problems.push_back({ReadProblem::Kind::DamagedHeader, name, 0, total, total});
+        return;
+    }
+    size_t problem = SIZE_MAX;
+    for (uint64_t done = 0; done < total;) {
+        const size_t count = total - done < batch.size() ? static_cast<size_t>(total - done) : batch.size();
+        if (!file.read(batch.data(), count * sizeof(JournalRecord))) {
+            problems.push_back({ReadProblem::Kind::Unreadable, name, 0, total - done, total});
+            return;
+        }
+        for (size_t first = 0; first < count;) {
+            const size_t soundOnes = soundRecords(batch.data() + first, count - first);
+            for (size_t i = first; i < first + soundOnes; ++i) sound(batch[i]);
+            first += soundOnes;
+            if (first == count) break;
+            const uint64_t at = done + first;
+            if (at + 1 < total) {
+                if (problem == SIZE_MAX) {
+                    problem = problems.size();
+                    problems.push_back({ReadProblem::Kind::DamagedRecords, name,
+                                        sizeof(HistoryHeader) + at * sizeof(JournalRecord), 0, total});
+                }
+                unsound(problem);
+            }
+            ++first;
+        }
+        done += count;
+    }
+}
+
+}  // namespace
+
+WalkEnd walkTransactions(TransactionVisitor& visitor, uint64_t after, bool journalOnly) {
+    WalkEnd end;
+    // The journal first: a checkpoint that files its records in the history
+    // meanwhile then finds them read already, never missed.
+    const JournalSnapshot journal = readJournalSnapshot(end.problems);
+    // Records of the earlier layout carry no number: they were never filed.
+    const bool numbered = journal.found && journal.layout.isCurrent();
+    end.journalFirstSequence = numbered ? journal.header.firstSequence : 0;
+    Gatherer gatherer(visitor, after, end.problems);
+    if (!journalOnly) {
+        std::vector<JournalRecord> batch(historyBatch);
+        for (const CharString& name : historyMonths()) {
+            readHistoryFile(
+                name.text(), batch, end.problems, [&](const JournalRecord& record) { gatherer.record(record); },
+                [&](size_t at) { gatherer.unsound(at); });
+        }
+        end.lastFiled = gatherer.lastRead();
+        end.lastFiledTime = gatherer.lastReadTime();
+    }
+    if (numbered) {
+        for (const JournalRecord& record : journal.records) gatherer.record(record);
+    }
+    end.lastRead = gatherer.lastRead();
+    return end;
+}
+
+ReadProblems readHistory(JournalVisitor& visitor) {
+    ReadProblems problems;
+    std::vector<JournalRecord> batch(historyBatch);
+    for (const CharString& name : historyMonths()) {
+        readHistoryFile(
+            name.text(), batch, problems, [&](const JournalRecord& record) { visitor.record(record); },
+            [&](size_t at) { ++problems[at].skipped; });
+    }
+    return problems;
+}
+
+}  // namespace kadrel
