@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -236,17 +235,14 @@ TEST(BankVersions, ANewerBuildsJournalIsWaitedFor) {
 }
 
 #if !defined(_WIN32)
-struct Quiet final : BankReporter {
-    void report(const char*) override {}
-};
 
 // One bot moving credits between the accounts, a transaction a move, and
 // checkpointing now and then.
 [[noreturn]] void moveCredits(uint32_t owner) {
     {
         kadrel::Ledger ledger;
-        Quiet quiet;
-        BankJournal bank(ledger, quiet, owner);
+        Heard heard;
+        BankJournal bank(ledger, heard, owner);
         bank.load();
         const char* const names[] = {"Ann", "Bob", "Cy", "Dee"};
         for (uint32_t step = 0; step < 600; ++step) {
