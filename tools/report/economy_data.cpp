@@ -326,10 +326,13 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
         state = "empty-range";
     }
 
+    // Every file of the history's name, a stray one too, so that the page
+    // shows what lies in the folder.
     Json history = Json::array();
-    for (const CharString& name : historyMonths()) {
-        history.push_back({{"file", name.text()}, {"bytes", fileSize(name.text())}});
-    }
+    platform::forEachFileMatching(KADREL_BANK_HISTORY ".", "", [&](const char* name) {
+        history.push_back({{"file", name}, {"bytes", fileSize(name)}});
+    });
+    std::sort(history.begin(), history.end(), [](const Json& a, const Json& b) { return a["file"] < b["file"]; });
 
     // The accounts the plug-in finds by their names, not those an earlier
     // one of the same name shadows.
