@@ -57,26 +57,31 @@ bool isNewBank(HANDLE file) {
     return length > 4 && length < sizeof path && std::string(path + length - 4) == ".tmp";
 }
 
+// Named functions, not lambdas: the table holds the system's own
+// calling convention, which a lambda's pointer does not take on 32-bit Windows.
+BOOL WINAPI faultyWrite(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+    return !faults.writes && real.writeFile(file, bytes, size, done, at);
+}
+
+BOOL WINAPI watchedFlush(HANDLE file) {
+    if (isNewBank(file)) faults.lockFreeWhileBankFlushed = journalLockIsFree();
+    return real.flushFileBuffers(file);
+}
+
+BOOL WINAPI faultyReplace(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude,
+                          LPVOID reserved) {
+    if (!faults.replaceLosesOld) return real.replaceFile(replaced, replacement, backup, flags, exclude, reserved);
+    DeleteFileA(replaced);
+    SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    return FALSE;
+}
+
+BOOL WINAPI faultyLock(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at) {
+    return !faults.locks && real.lockFile(file, flags, reserved, low, high, at);
+}
+
 const platform::SystemCalls faulty = {
-    real.createFile,
-    [](HANDLE file, LPCVOID bytes, DWORD size, LPDWORD done, LPOVERLAPPED at) -> BOOL {
-        return !faults.writes && real.writeFile(file, bytes, size, done, at);
-    },
-    [](HANDLE file) -> BOOL {
-        if (isNewBank(file)) faults.lockFreeWhileBankFlushed = journalLockIsFree();
-        return real.flushFileBuffers(file);
-    },
-    real.setEndOfFile,
-    [](LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags, LPVOID exclude, LPVOID reserved) -> BOOL {
-        if (!faults.replaceLosesOld) return real.replaceFile(replaced, replacement, backup, flags, exclude, reserved);
-        DeleteFileA(replaced);
-        SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
-        return FALSE;
-    },
-    real.moveFile,
-    [](HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED at) -> BOOL {
-        return !faults.locks && real.lockFile(file, flags, reserved, low, high, at);
-    },
+    real.createFile, faultyWrite, watchedFlush, real.setEndOfFile, faultyReplace, real.moveFile, faultyLock,
 };
 #else
 // Only a new bank is flushed with fsync; the journal uses fdatasync.
