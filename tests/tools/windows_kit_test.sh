@@ -76,7 +76,7 @@ check "the demo's history, as the native program shows it" demo_history
 native="$source_dir/build/native/bin/kadrel"
 demo_report() {
     (cd demo && kadrel report >/dev/null) && grep -q 'data-chart="supply"' demo/economy.html &&
-        grep -q '"causeTotals":\[{"cause":"kill","changes":1,"created":10' demo/economy.html || return 1
+        grep -q '"causeTotals":\[{"number":1,"cause":"kill","changes":1,"created":10' demo/economy.html || return 1
     if [ ! -x "$native" ]; then
         echo "    (no native build at $native: the page was not compared with its page)"
         return 0
