@@ -48,17 +48,6 @@ const std::string awkwardBank = bankBytes({
     {"NineteenCharacters", 1000},
 });
 
-// Every time written as 2026-12-08T09:30:00Z, as "TIME".
-std::string maskTimes(std::string text) {
-    const std::string form = "dddd-dd-ddTdd:dd:ddZ";
-    for (size_t at = 0; at + form.size() <= text.size(); ++at) {
-        const bool time = std::equal(form.begin(), form.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
-                                     [](char f, char c) { return f == 'd' ? c >= '0' && c <= '9' : f == c; });
-        if (time) text.replace(at, form.size(), "TIME");
-    }
-    return text;
-}
-
 // The history the demo match leaves, asked for as the transcript's "$ kadrel"
 // lines say; its times are the match's own, so they are masked. kadrel.exe
 // under Wine must give the same.
@@ -99,18 +88,11 @@ TEST_F(BankTool, HistoryOfTheDemoMatch) {
         if (sequence < 8 || sequence > 11) kept += line + "\n";  // the spoilt record's transaction
     }
     EXPECT_EQ(cut.out, kept);
-    // Whole months go only on request, and never the newest.
-    scratch.write("Quorlen.history.2020-01", "");
-    EXPECT_EQ(runKadrel("bank history --prune-before 2100-01").out, "removed Quorlen.history.2020-01\n");
-    EXPECT_EQ(std::count_if(std::filesystem::directory_iterator(scratch.path()), {},
-                            [](const auto& entry) { return entry.path().filename().string().starts_with("Quorlen.history."); }),
-              1);
 }
 
 // Undo and rollback against a model, with a bot running: random gives, takes,
-// prizes and resets; undos of random choices, each plan naming the balances
-// that go below zero, each undone in turn; a rollback to a time between two
-// runs of changes.
+// prizes and resets; undos of random choices, each undone in turn; a rollback
+// to a time between two runs of changes.
 TEST_F(BankTool, UndoAndRollbackFollowAModel) {
     using Balances = std::map<std::string, int64_t>;
     struct Change {
@@ -183,12 +165,6 @@ TEST_F(BankTool, UndoAndRollbackFollowAModel) {
                                 (choice == "--player " + player && change.moved.count(player) != 0);
             for (const auto& [name, moved] : change.moved) undone[name] -= picked ? moved : 0;
         }
-        const auto belowZero = std::count_if(undone.begin(), undone.end(),
-                                             [&](const auto& u) { return u.second < 0 && u.second != model[u.first]; });
-        const std::string plan = runKadrel("bank undo " + choice).out;
-        EXPECT_NE(plan.find(std::to_string(belowZero) + (belowZero == 1 ? " goes" : " go") + " below zero"),
-                  std::string::npos)
-            << plan;
         ASSERT_EQ(runKadrel("bank undo " + choice + " --apply").status, 0);
         model = undone;
         balancesMatch();
@@ -260,6 +236,7 @@ TEST_F(BankTool, ImportRefusesAMalformedCsvAndNamesTheLine) {
         {"name,credits,tail\nBob,12\0abc,\n"s, "line 2: credits must be a whole number"},
         {"name,credits,tail\nBob,1\n", "line 2: a record has three fields"},
         {"name,credits,tail\n\"Bob,1,\n", "line 2: a quoted field is not closed"},
+        {"name,credits,tail\nAlice,1,\nBob,2,\nalice,3,\n", "lines 2 and 4: Alice and alice are one account"},
     };
     for (const auto& example : cases) {
         scratch.write("in.csv", example.csv);

@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstdio>
 #include <fstream>
@@ -37,6 +38,16 @@ ProgramRun runKadrel(const std::string& arguments, const std::string& input, con
     run.err = takeFile(".kadrel-err");
     std::remove(".kadrel-in");
     return run;
+}
+
+std::string maskTimes(std::string text) {
+    const std::string form = "dddd-dd-ddTdd:dd:ddZ";
+    for (size_t at = 0; at + form.size() <= text.size(); ++at) {
+        const bool time = std::equal(form.begin(), form.end(), text.begin() + static_cast<std::ptrdiff_t>(at),
+                                     [](char f, char c) { return f == 'd' ? c >= '0' && c <= '9' : f == c; });
+        if (time) text.replace(at, form.size(), "TIME");
+    }
+    return text;
 }
 
 }  // namespace kadrel::testing

@@ -19,4 +19,7 @@ struct ProgramRun {
 ProgramRun runKadrel(const std::string& arguments, const std::string& input = "", const char* outputPath = nullptr,
                      const std::string& wrapper = "");
 
+// Every time written as 2026-12-08T09:30:00Z, as "TIME".
+std::string maskTimes(std::string text);
+
 }  // namespace kadrel::testing

@@ -154,11 +154,11 @@ int setThroughJournal(const BankOptions& options, int32_t amount) {
             return 1;
         }
         const CreditAccount* account = shared.ledger.find(options.name.c_str());
-        if (account != nullptr) {
-            std::cout << shownName(nameOf(*account)) << ": " << account->credits << " -> " << amount << " credits\n";
-        } else {
-            std::cout << shownName(options.name) << ": new account with " << amount << " credits\n";
-        }
+        const std::string said = account != nullptr ? shownName(nameOf(*account)) + ": " +
+                                                          std::to_string(account->credits) + " -> " +
+                                                          std::to_string(amount) + " credits\n"
+                                                    : shownName(options.name) + ": new account with " +
+                                                          std::to_string(amount) + " credits\n";
         const std::string name = account != nullptr ? nameOf(*account) : options.name;
         shared.move(name, static_cast<int64_t>(amount) - shared.credits(name), {JournalCause::ToolSet}, true);
         if (!shared.bank.commit()) {
@@ -166,6 +166,13 @@ int setThroughJournal(const BankOptions& options, int32_t amount) {
                       << " was left as it was\n";
             return 1;
         }
+        // Said only once it is on the disk.
+        if (!shared.flushJournal()) {
+            std::cerr << "kadrel bank: cannot bring " << bank::journalFileName
+                      << " to the disk; the change is written but may be lost if the machine stops now\n";
+            return 1;
+        }
+        std::cout << said;
     }
     shared.bank.checkpoint(1);
     return 0;
@@ -374,12 +381,22 @@ std::string bankInFolder(const std::string& path) {
     return std::filesystem::is_directory(path, error) ? (std::filesystem::path(path) / bank::fileName).string() : path;
 }
 
+// An option given as '' is a mistake, not an option left out.
+const CLI::Validator given(
+    [](const std::string& text) { return text.empty() ? std::string("must not be empty") : std::string(); }, "",
+    "GIVEN");
+
 // The choices of transactions that history and undo share.
-void addTimeAndOperatorOptions(CLI::App& command, HistoryQuery& query) {
+void addTransactionOptions(CLI::App& command, HistoryQuery& query) {
+    std::vector<std::string> causes;
+    for (const CauseEntry& entry : causeTable) causes.emplace_back(entry.name);
+    command.add_option("--cause", query.cause, "Only transactions with a change of this cause")
+        ->check(CLI::IsMember(causes));
     command.add_option("--operator", query.operatorName, "Every !cgive, !ctake and !creset of this operator")
+        ->check(given)
         ->transform(typedNames);
-    command.add_option("--from", query.from, "From this time on, as 2026-12-08T09:30:00Z (UTC)");
-    command.add_option("--to", query.to, "Before this time");
+    command.add_option("--from", query.from, "From this time on, as 2026-12-08T09:30:00Z (UTC)")->check(given);
+    command.add_option("--to", query.to, "Before this time")->check(given);
 }
 
 }  // namespace
@@ -438,41 +455,53 @@ void addBankCommand(CLI::App& program, int& status) {
         "Shows every change the history and the journal hold, oldest first, a transaction at a time: when, why, "
         "who, by how much and the balance after. Safe while bots run");
     historyCommand->add_option("name", query->name, "A player: every transaction with a change of theirs")
+        ->check(given)
         ->transform(typedNames);
-    std::vector<std::string> causes;
-    for (const CauseEntry& entry : causeTable) causes.emplace_back(entry.name);
-    historyCommand->add_option("--cause", query->cause, "Only transactions with a change of this cause")
-        ->check(CLI::IsMember(causes));
-    addTimeAndOperatorOptions(*historyCommand, *query);
-    historyCommand->add_option("--last", query->last, "Only the last N transactions selected")->type_name("N");
+    addTransactionOptions(*historyCommand, *query);
+    historyCommand->add_option("--last", query->last, "Only the last N transactions selected")
+        ->type_name("N")
+        ->check(given);
     CLI::Option* historyCsv = historyCommand->add_flag("--csv", query->csv, "CSV instead of a table");
     historyCommand->add_flag("--json", query->json, "JSON instead of a table")->excludes(historyCsv);
-    historyCommand->add_option("--prune-before", query->pruneBefore,
-                               "Instead: removes the files of the months before this one (as 2026-12), but the newest");
+    CLI::Option* prune = historyCommand->add_option(
+        "--prune-before", query->pruneBefore,
+        "Instead: shows the files of the months before this one (as 2026-12), but the newest, that would go");
+    prune->check(given);
+    historyCommand->add_flag("--apply", query->apply, "With --prune-before: remove them")->needs(prune);
     historyCommand->callback([options, query, &status] { status = showHistory(options->file, *query); });
 
     auto undo = std::make_shared<HistoryQuery>();
     auto apply = std::make_shared<bool>(false);
     CLI::App* undoCommand = bank->add_subcommand(
         "undo",
-        "Moves back exactly what the chosen transactions moved: first shows every balance that changes, and those "
-        "that go below zero because the credits were spent; changes them with --apply, as transactions of their own");
-    undoCommand->add_option("transaction", undo->transaction, "A transaction's number, as history shows it");
+        "Moves back exactly what the chosen transactions moved: first lists them and shows every balance that "
+        "changes, and those that go below zero because the credits were spent; changes them with --apply, as "
+        "transactions of their own. A transaction that an undo reversed already is refused until that undo is "
+        "undone");
+    undoCommand->add_option("transaction", undo->transaction, "A transaction's number, as history shows it")
+        ->check(given);
     undoCommand->add_option("--player", undo->name, "Every transaction with a change of this player's")
+        ->check(given)
         ->transform(typedNames);
-    addTimeAndOperatorOptions(*undoCommand, *undo);
+    addTransactionOptions(*undoCommand, *undo);
     undoCommand->add_flag("--apply", *apply, "Make the changes");
     undoCommand->callback([options, undo, apply, &status] { status = undoTransactions(options->file, *undo, *apply); });
 
-    auto rollbackTime = std::make_shared<std::string>();
+    auto rollbackPoint = std::make_shared<std::string>();
     CLI::App* rollbackCommand = bank->add_subcommand(
         "rollback",
-        "Brings every balance back to what it was at a time: first shows the plan; changes them with --apply, as a "
-        "transaction of its own");
-    rollbackCommand->add_option("--to", *rollbackTime, "The time, as 2026-12-08T09:30:00Z (UTC)")->required();
+        "Brings every balance back to what it was at a point of the history, in the order the changes were made: "
+        "first shows the plan; changes them with --apply, as a transaction of its own");
+    rollbackCommand
+        ->add_option("--to", *rollbackPoint,
+                     "A time, as 2026-12-08T09:30:00Z (UTC): the balances before the first change at or after it; "
+                     "or a transaction's number: the balances just after it")
+        ->type_name("TIME|N")
+        ->required()
+        ->check(given);
     rollbackCommand->add_flag("--apply", *apply, "Make the changes");
     rollbackCommand->callback(
-        [options, rollbackTime, apply, &status] { status = rollBack(options->file, *rollbackTime, *apply); });
+        [options, rollbackPoint, apply, &status] { status = rollBack(options->file, *rollbackPoint, *apply); });
 
     CLI::App* checkCommand =
         bank->add_subcommand("check", "Tells whether the plug-in can load the file, and what it would never find");

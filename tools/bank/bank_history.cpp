@@ -56,20 +56,37 @@ bool selects(const Selection& selection, std::span<const JournalRecord> transact
     return cause && player && byOperator;
 }
 
-// Hands on the transactions selected.
+// Hands on the transactions selected, or with `everyOne` all of them, each
+// with whether it is selected; notes the runs of numbers it never saw.
 class Selector final : public TransactionVisitor {
 public:
-    Selector(const Selection& selection, std::function<void(const Transaction&)> take)
-        : selection(selection), take(std::move(take)) {}
+    using Take = std::function<void(const Transaction&, bool picked)>;
+
+    Selector(const Selection& selection, Take take, bool everyOne = false, uint64_t after = 0)
+        : selection(selection), take(std::move(take)), everyOne(everyOne), last(after) {}
 
     void transaction(std::span<const JournalRecord> records) override {
-        // Most transactions are one record, copied only when picked.
-        if (selects(selection, records)) take(Transaction(records.begin(), records.end()));
+        skipTo(records.front().sequence);
+        last = records.back().sequence;
+        // Most transactions are one record, copied only when handed on.
+        const bool picked = selects(selection, records);
+        if (picked || everyOne) take(Transaction(records.begin(), records.end()), picked);
     }
+
+    // Numbers between the last one seen and `next` were never handed over:
+    // damage, or a file missing. The first number seen starts the count.
+    void skipTo(uint64_t next) {
+        if (last != 0 && next > last + 1) missing.emplace_back(last + 1, next - 1);
+        if (next > last + 1) last = next - 1;
+    }
+
+    std::vector<std::pair<uint64_t, uint64_t>> missing;
 
 private:
     const Selection& selection;
-    std::function<void(const Transaction&)> take;
+    Take take;
+    bool everyOne;
+    uint64_t last;
 };
 
 class Printer {
@@ -174,20 +191,23 @@ std::optional<Selection> selectionOf(const HistoryQuery& query) {
     return selection;
 }
 
-}  // namespace
-
-bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,
-                        HistoryRead* read) {
+bool readTransactions(const HistoryQuery& query, const Selector::Take& take, bool everyOne, HistoryRead* read) {
     const std::optional<Selection> selection = selectionOf(query);
     if (!selection) return false;
     std::deque<Transaction> kept;
-    Selector selector(*selection, [&](const Transaction& transaction) {
-        if (selection->last == 0) return take(transaction);
-        kept.push_back(transaction);
-        if (kept.size() > selection->last) kept.pop_front();
-    });
+    Selector selector(
+        *selection,
+        [&](const Transaction& transaction, bool picked) {
+            if (selection->last == 0) return take(transaction, picked);
+            kept.push_back(transaction);
+            if (kept.size() > selection->last) kept.pop_front();
+        },
+        everyOne);
     const WalkEnd end = walkTransactions(selector);
-    for (const Transaction& transaction : kept) take(transaction);
+    // The journal's numbers go on after the history's: what lies between,
+    // after a record read or damage reported, was lost.
+    if (end.lastRead != 0 || !end.problems.empty()) selector.skipTo(end.journalFirstSequence);
+    for (const Transaction& transaction : kept) take(transaction, true);
     if (read == nullptr) {
         for (const ReadProblem& problem : end.problems) std::cerr << "kadrel bank: " << problemText(problem) << '\n';
         return true;
@@ -196,38 +216,52 @@ bool forEachTransaction(const HistoryQuery& query, const std::function<void(cons
     read->lastFiledTime = end.lastFiledTime;
     read->lastRead = end.lastRead;
     read->problems = end.problems;
+    read->missing = std::move(selector.missing);
     return true;
 }
 
-bool forEachNewTransaction(const HistoryQuery& query, uint64_t& lastRead,
-                           const std::function<void(const Transaction&)>& take) {
+}  // namespace
+
+bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,
+                        HistoryRead* read) {
+    return readTransactions(query, [&](const Transaction& transaction, bool) { take(transaction); }, false, read);
+}
+
+bool forEachMarkedTransaction(const HistoryQuery& query, const MarkedTake& take, HistoryRead& read) {
+    return readTransactions(query, take, true, &read);
+}
+
+bool forEachNewMarkedTransaction(const HistoryQuery& query, uint64_t& lastRead, const MarkedTake& take) {
     const std::optional<Selection> selection = selectionOf(query);
     if (!selection) return false;
-    Selector selector(*selection, take);
+    Selector selector(*selection, take, true, lastRead);
     const WalkEnd end = walkTransactions(selector, lastRead, true);
     if (end.journalFirstSequence == 0 || end.journalFirstSequence > lastRead + 1) return false;
-    lastRead = end.lastRead;
+    lastRead = std::max(lastRead, end.lastRead);
     return true;
 }
 
 namespace {
 
 // Whole months only, never the newest file: it carries the numbering on.
-int prune(const std::string& before) {
+// Shows what would go, and removes it only with `apply`.
+int prune(const std::string& before, bool apply) {
     if (before.size() != 7 || !parseIsoTime(before + "-01T00:00:00Z")) {
         std::cerr << "kadrel bank: --prune-before takes a month, as 2026-12\n";
         return 1;
     }
-    std::vector<std::string> names;
-    platform::forEachFileMatching(KADREL_BANK_HISTORY ".", "", [&](const char* name) { names.emplace_back(name); });
-    std::sort(names.begin(), names.end());
+    const std::vector<CharString> months = historyMonths();
     const std::string limit = KADREL_BANK_HISTORY "." + before;
-    for (size_t i = 0; i + 1 < names.size() && names[i] < limit; ++i) {
-        if (names[i].size() != limit.size()) continue;  // not a month's file
+    size_t removed = 0;
+    for (size_t i = 0; i + 1 < months.size() && months[i].text() < limit; ++i) {
         std::error_code error;
-        std::filesystem::remove(names[i], error);
-        std::cout << (error ? "kept " : "removed ") << names[i] << (error ? ": " + error.message() : "") << '\n';
+        if (apply) std::filesystem::remove(months[i].text(), error);
+        std::cout << (error ? "kept " : apply ? "removed " : "would remove ") << months[i].text()
+                  << (error ? ": " + error.message() : "") << '\n';
+        removed += !error;
     }
+    if (removed == 0) std::cout << "nothing to remove\n";
+    if (!apply && removed != 0) std::cout << "Nothing was removed: add --apply to remove these files.\n";
     return 0;
 }
 
@@ -242,7 +276,7 @@ bool hasHistory(const std::string& bankFile) {
 int showHistory(const std::string& bankFile, const HistoryQuery& query) {
     if (!hasHistory(bankFile)) return 1;
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
-    if (!query.pruneBefore.empty()) return prune(query.pruneBefore);
+    if (!query.pruneBefore.empty()) return prune(query.pruneBefore, query.apply);
     Printer printer(query);
     if (!forEachTransaction(query, [&](const Transaction& transaction) { printer.print(transaction); })) return 1;
     printer.end();

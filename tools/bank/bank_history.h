@@ -23,6 +23,7 @@ struct HistoryQuery {
     bool csv = false;
     bool json = false;
     std::string pruneBefore;  // YYYY-MM: remove the files of the months before it instead
+    bool apply = false;       // remove them, rather than show which
 };
 
 // What a read of the history and journal found besides the transactions.
@@ -31,6 +32,8 @@ struct HistoryRead {
     uint64_t lastFiled = 0;  // of the last one read from the history, and its time
     int64_t lastFiledTime = 0;
     ReadProblems problems;  // what the read passed over
+    // The numbers of records that were never read, first and last of each run.
+    std::vector<std::pair<uint64_t, uint64_t>> missing;
 };
 
 // Reads the history of the current directory and then the journal's changes
@@ -41,12 +44,16 @@ struct HistoryRead {
 bool forEachTransaction(const HistoryQuery& query, const std::function<void(const Transaction&)>& take,
                         HistoryRead* read = nullptr);
 
+// Every transaction, oldest first, with whether the query picks it; for
+// plans, which must see all that came after what they change.
+using MarkedTake = std::function<void(const Transaction&, bool picked)>;
+bool forEachMarkedTransaction(const HistoryQuery& query, const MarkedTake& take, HistoryRead& read);
+
 // The same for the records numbered after `lastRead`, from the journal
 // alone, which then moves on: under the journal's lock, what has come since
-// forEachTransaction. False when the journal no longer holds all of them (a
-// checkpoint filed some in the history meanwhile).
-bool forEachNewTransaction(const HistoryQuery& query, uint64_t& lastRead,
-                           const std::function<void(const Transaction&)>& take);
+// forEachMarkedTransaction. False when the journal no longer holds all of
+// them (a checkpoint filed some in the history meanwhile).
+bool forEachNewMarkedTransaction(const HistoryQuery& query, uint64_t& lastRead, const MarkedTake& take);
 
 // Whether `bankFile` is the plug-in's bank, the only one with a history
 // beside it; says so on the error stream when not.

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <iterator>
 #include <stdexcept>
+#include <unordered_map>
 
 #include <nlohmann/json.hpp>
 
+#include "accounts/name_key.h"
 #include "core/text.h"
 
 namespace kadrel::tools {
@@ -240,6 +242,7 @@ std::vector<CreditAccount> readCsv(std::istream& in) {
         throw std::runtime_error(std::string("line 1: the first line must be the header ") + csvHeader);
     }
     std::vector<CreditAccount> records;
+    std::unordered_map<NameKey, const CsvRow*, NameKeyHash> rowOf;
     for (size_t index = 1; index < rows.size(); ++index) {
         const CsvRow& row = rows[index];
         if (row.fields.size() != 3) {
@@ -257,6 +260,13 @@ std::vector<CreditAccount> readCsv(std::istream& in) {
         }
         const std::vector<uint8_t> tail = parseTail(row.fields[2], bank::longestName - name.size(), row.line);
         records.push_back(makeRecord(name, parseInteger(row.fields[1].c_str(), 10), tail));
+        // The plug-in would never find a second record of a name.
+        const auto [first, fresh] = rowOf.try_emplace(nameKeyOfText(name.c_str()), &row);
+        if (!fresh) {
+            throw std::runtime_error("lines " + std::to_string(first->second->line) + " and " +
+                                     std::to_string(row.line) + ": " + first->second->fields[0] + " and " +
+                                     row.fields[0] + " are one account to the plug-in, which folds capitals");
+        }
     }
     return records;
 }

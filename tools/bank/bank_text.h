@@ -10,10 +10,16 @@
 #include <string_view>
 #include <vector>
 
+#include "accounts/name_key.h"
 #include "tools/bank/bank_image.h"
 #include "tools/bank_view.h"
 
 namespace kadrel::tools {
+
+// For maps keyed by names.
+struct NameKeyHash {
+    size_t operator()(const NameKey& key) const { return static_cast<size_t>(key.hash()); }
+};
 
 // Printable ASCII as it is; a backslash as \\; every other byte as \xNN.
 std::string escapeName(std::string_view name);
@@ -48,7 +54,8 @@ std::string nameLimitText();
 void writeCsv(std::ostream& out, const Ledger& records);
 
 // Reads what writeCsv writes (quoted fields as in RFC 4180, CRLF or LF line
-// ends). Throws std::runtime_error naming the line of the first mistake.
+// ends). Throws std::runtime_error naming the line of the first mistake, or
+// the two lines of a name given twice.
 std::vector<CreditAccount> readCsv(std::istream& in);
 
 // A JSON array of {"name", "credits", "tail"} objects; name bytes from 0x80 up

@@ -1,14 +1,17 @@
 #include "tools/bank/bank_undo.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "accounts/bank_format.h"
 #include "accounts/name_key.h"
+#include "core/arithmetic.h"
 #include "tools/bank/bank_text.h"
 #include "tools/bank/shared_bank.h"
 #include "tools/working_directory.h"
@@ -17,40 +20,67 @@ namespace kadrel::tools {
 
 namespace {
 
-// A balance to move by `value`, or with `absolute` to set to it.
-struct Change {
-    std::string name;
-    NameKey key;
-    int64_t value = 0;
-    bool absolute = false;
-};
+bool isKind(const JournalRecord& record, JournalKind kind) { return record.kind == static_cast<uint8_t>(kind); }
 
-struct KeyHash {
-    size_t operator()(const NameKey& key) const { return static_cast<size_t>(key.hash()); }
-};
+// What a record moves a balance by before the ledger saturates it.
+int64_t amountOf(const JournalRecord& record) {
+    if (isKind(record, JournalKind::Add)) return record.amount;
+    if (isKind(record, JournalKind::Subtract)) return -static_cast<int64_t>(record.amount);
+    return 0;
+}
 
-// What one transaction of the plan writes, a change a name in the order first
-// met; `detail` names what it reverses.
-struct Step {
-    int64_t detail = 0;
-    std::vector<Change> changes;
-    std::unordered_map<NameKey, size_t, KeyHash> index;
+int32_t clamped(int64_t value) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
 
-    // A second move of a name adds to the first; a second setting is ignored,
-    // the first one met being the one wanted.
-    void add(const char (&field)[20], int64_t value, bool absolute) {
-        const NameKey key = nameKeyOfField(field);
-        const auto [at, fresh] = index.try_emplace(key, changes.size());
-        if (fresh) {
-            changes.push_back({fieldText(field), key, value, absolute});
-        } else if (!absolute) {
-            changes[at->second].value += value;
+// A balance as the ledger leaves it after a transaction's records for one
+// name, from `balance` before them.
+int32_t appliedTo(int32_t balance, const Transaction& transaction, const NameKey& key) {
+    for (const JournalRecord& record : transaction) {
+        if (isKind(record, JournalKind::Reset)) {
+            balance = 0;
+        } else if (amountOf(record) != 0 && nameKeyOfField(record.name) == key) {
+            balance = isKind(record, JournalKind::Add) ? saturatingAdd(balance, record.amount)
+                                                       : saturatingSub(balance, record.amount);
         }
     }
+    return balance;
+}
+
+// "transaction 12 (cgive, 2026-12-08T09:30:00Z)"
+std::string named(const JournalRecord& first) {
+    return "transaction " + std::to_string(first.sequence) + " (" + causeText(first.cause) + ", " +
+           isoTime(first.time) + ")";
+}
+
+// A name's balance at a point of the history, found from what came after:
+// its balance now less what moved it since, or, once a reset came after the
+// point, what the reset took from it (its first cleared record, the account
+// the ledger finds; nothing for a name it has none of) less what moved it in
+// between.
+struct AtPoint {
+    int64_t moved = 0;
+    bool anchored = false;
+
+    void follow(const JournalRecord& record) {
+        if (anchored) return;
+        if (isKind(record, JournalKind::Cleared)) {
+            anchor(record.before);
+        } else {
+            moved += amountOf(record);
+        }
+    }
+    void anchor(int64_t takenByReset) {
+        if (anchored) return;
+        moved = takenByReset - moved;
+        anchored = true;
+    }
+    int32_t value(int32_t now) const { return clamped(anchored ? moved : now - moved); }
 };
 
-// Shows each balance the plan changes, as it is and as it ends, and counts
-// those that go below zero.
+// Shows each balance a plan changes, as it is and as it ends, and counts
+// those that go from zero or more to below zero.
 class PlanShown {
 public:
     void line(const std::string& name, int32_t before, int32_t after) {
@@ -58,7 +88,7 @@ public:
         ++changed;
         std::cout << paddedColumn(shownName(name), 20) << std::right << std::setw(12) << before << " -> "
                   << std::setw(11) << after;
-        if (after < 0) {
+        if (before >= 0 && after < 0) {
             ++belowZero;
             std::cout << "  below zero: the credits were spent";
         }
@@ -88,111 +118,382 @@ bool written(SharedBank& shared, bool apply) {
     return false;
 }
 
-// The plan applied to the balances as they are now, and shown; with `apply`
-// under the journal's lock and written, a step a transaction.
-int carryOut(const std::vector<Step>& steps, JournalCause cause, bool apply) {
-    if (steps.empty()) {
-        std::cout << "nothing to change\n";
-        return 0;
+// Applied changes are on the disk before the plan says so.
+int ended(SharedBank& shared, const PlanShown& shown, bool apply) {
+    if (apply && !shared.flushJournal()) {
+        std::cerr << "kadrel bank: cannot bring " << bank::journalFileName
+                  << " to the disk; the changes are written but may be lost if the machine stops now\n";
+        return 1;
     }
-    // A plan only reads: it takes no lock and needs no right to write.
-    SharedBank shared;
-    if (!shared.load(apply)) return 1;
-    const BankJournal::Hold hold(shared.bank);
-    if (!shared.bank.ready()) return cannotRead();
-    // A balance that several steps change shows once: as it was before the
-    // first, as it is after the last.
-    struct Line {
-        std::string name;
-        int32_t before = 0;
-        int32_t after = 0;
-    };
-    std::vector<Line> lines;
-    std::unordered_map<NameKey, size_t, KeyHash> lineOf;
-    for (const Step& step : steps) {
-        for (const Change& change : step.changes) {
-            const int32_t now = shared.credits(change.name);
-            const auto [at, fresh] = lineOf.try_emplace(change.key, lines.size());
-            if (fresh) lines.push_back({change.name, now, now});
-            const int64_t by = change.absolute ? change.value - now : change.value;
-            if (by != 0) shared.move(change.name, by, {cause, "", step.detail}, apply);
-            lines[at->second].after = shared.credits(change.name);
-        }
-        if (!written(shared, apply)) return 1;
-    }
-    PlanShown shown;
-    for (const Line& line : lines) shown.line(line.name, line.before, line.after);
     return shown.end(apply);
 }
 
-// What a rollback sets each balance to: the balance the first change at or
-// after the time found. Kept by the place in the ledger of the account that
-// holds the name, so that a plan over every account of a large bank costs a
-// number each; a name that no account holds now (an import left it out)
-// waits by name in `others`.
-class RollbackPlan {
-public:
-    explicit RollbackPlan(const Ledger& ledger)
-        : ledger(ledger), clears(ledger.clears()), wanted(ledger.size()), known(ledger.size()) {}
+// Refuses a plan that needs records the reader could not see: those numbered
+// from `from` on, or any when `from` is 0. What the read passed over before
+// them is told all the same.
+bool seesEverything(const HistoryRead& read, uint64_t from) {
+    std::string why;
+    for (const ReadProblem& problem : read.problems) why += (why.empty() ? " (" : "; ") + problemText(problem);
+    if (!why.empty()) why += ")";
+    bool whole = true;
+    for (const auto& [first, last] : read.missing) {
+        if (from != 0 && last < from) continue;
+        whole = false;
+        std::cerr << "kadrel bank: "
+                  << (first == last ? "record " + std::to_string(first)
+                                    : "records " + std::to_string(first) + " to " + std::to_string(last))
+                  << " cannot be read" << why << ", and the plan needs them; nothing was changed\n";
+    }
+    if (whole) {
+        for (const ReadProblem& problem : read.problems) std::cerr << "kadrel bank: " << problemText(problem) << '\n';
+    }
+    return whole;
+}
 
-    void take(const Transaction& transaction) {
+// Which undos reversed which transactions.
+class Reversals {
+public:
+    void take(const JournalRecord& first) {
+        if (first.cause == static_cast<uint8_t>(JournalCause::Undo) && first.detail > 0) {
+            undoneBy[static_cast<uint64_t>(first.detail)] = first.sequence;
+        }
+    }
+
+    // The undo of `transaction` that still stands, or 0: an undo stands
+    // unless an undo of it stands, and the last undo of a chain stands.
+    uint64_t standingUndo(uint64_t transaction) const {
+        size_t length = 0;
+        uint64_t first = 0;
+        for (auto at = undoneBy.find(transaction); at != undoneBy.end(); at = undoneBy.find(at->second)) {
+            if (length++ == 0) first = at->second;
+        }
+        return length % 2 == 1 ? first : 0;
+    }
+
+private:
+    std::unordered_map<uint64_t, uint64_t> undoneBy;  // the last undo of each
+};
+
+// Every transaction the query picks, each with the balance of every name it
+// changed just before it.
+class UndoPlan {
+public:
+    explicit UndoPlan(const HistoryQuery& query) : single(!query.transaction.empty()) {}
+
+    bool placesHold() const { return true; }
+
+    void take(const Transaction& transaction, bool picked) {
+        reversals.take(transaction.front());
+        if (picked) pick(transaction);
+        if (tracks.empty()) return;
         for (const JournalRecord& record : transaction) {
-            if (record.kind == static_cast<uint8_t>(JournalKind::Reset)) continue;
-            const int64_t at = ledger.firstIndex(nameKeyOfField(record.name));
-            if (at < 0) {
-                others.add(record.name, record.before, true);
+            if (isKind(record, JournalKind::Reset)) {
+                // A name the reset has no cleared record of held nothing.
+                for (auto& [key, track] : tracks) anchorPending(track, 0);
                 continue;
             }
-            const auto index = static_cast<size_t>(at);
-            if (index >= known.size()) {
-                wanted.resize(index + 1);
-                known.resize(index + 1);
-            }
-            if (!known[index]) {
-                known[index] = true;
-                wanted[index] = record.before;
+            const auto found = tracks.find(nameKeyOfField(record.name));
+            if (found == tracks.end()) continue;
+            Track& track = found->second;
+            if (isKind(record, JournalKind::Cleared)) {
+                anchorPending(track, record.before);
+            } else {
+                track.moved += amountOf(record);
             }
         }
     }
+
+    // Under the lock, the ledger up to date with every record read.
+    int carryOut(SharedBank& shared, const HistoryRead& read, const HistoryQuery& query, bool apply) {
+        const uint64_t needed = single ? (picks.empty() ? std::stoull(query.transaction) : firstPicked) : 0;
+        if (!seesEverything(read, needed)) return 1;
+        if (single && picks.empty()) {
+            std::cerr << "kadrel bank: there is no transaction " << query.transaction << "; nothing was changed\n";
+            return 1;
+        }
+        bool refused = false;
+        for (const Pick& pick : picks) {
+            const uint64_t id = pick.transaction.front().sequence;
+            const uint64_t undo = reversals.standingUndo(id);
+            if (undo == 0 || picked(undo)) continue;
+            std::cerr << "kadrel bank: transaction " << id << " was undone already, by transaction " << undo
+                      << "; undo " << undo << " first to undo it again\n";
+            refused = true;
+        }
+        if (refused) return 1;
+        return steps(shared, apply);
+    }
+
+private:
+    struct Track {
+        int64_t moved = 0;
+        std::vector<size_t> pending;  // points not yet past a reset
+    };
+    struct Point {
+        NameKey key;
+        std::string name;
+        AtPoint at;
+        int64_t movedThen = 0;  // the track's `moved` at the point
+    };
+    struct Pick {
+        Transaction transaction;
+        std::vector<size_t> points;
+    };
+
+    void anchorPending(Track& track, int64_t takenByReset) {
+        for (const size_t index : track.pending) {
+            Point& point = points[index];
+            point.at.moved = track.moved - point.movedThen;
+            point.at.anchor(takenByReset);
+        }
+        track.pending.clear();
+    }
+
+    void pick(const Transaction& transaction) {
+        if (picks.empty()) firstPicked = transaction.front().sequence;
+        Pick pick{transaction, {}};
+        for (const JournalRecord& record : transaction) {
+            if (isKind(record, JournalKind::Reset)) continue;
+            const NameKey key = nameKeyOfField(record.name);
+            const bool seen = std::any_of(pick.points.begin(), pick.points.end(),
+                                          [&](size_t index) { return points[index].key == key; });
+            if (seen) continue;
+            Track& track = tracks[key];
+            track.pending.push_back(points.size());
+            pick.points.push_back(points.size());
+            points.push_back({key, fieldText(record.name), {}, track.moved});
+        }
+        picks.push_back(std::move(pick));
+    }
+
+    bool picked(uint64_t transaction) const {
+        return std::any_of(picks.begin(), picks.end(),
+                           [&](const Pick& pick) { return pick.transaction.front().sequence == transaction; });
+    }
+
+    // Each pick reversed by a transaction of its own; a balance that several
+    // change shows once, as it was before the first and after the last.
+    int steps(SharedBank& shared, bool apply) {
+        struct Line {
+            std::string name;
+            int32_t before = 0;
+            int32_t after = 0;
+        };
+        std::vector<Line> lines;
+        std::unordered_map<NameKey, size_t, NameKeyHash> lineOf;
+        // Each point's balance from the balances now, before the plan moves any.
+        std::vector<int32_t> before(points.size());
+        for (size_t index = 0; index < points.size(); ++index) {
+            Point& point = points[index];
+            if (!point.at.anchored) point.at.moved = tracks[point.key].moved - point.movedThen;
+            before[index] = point.at.value(shared.credits(point.name));
+        }
+        for (const Pick& pick : picks) {
+            const JournalRecord& first = pick.transaction.front();
+            bool moves = false;
+            for (const size_t index : pick.points) {
+                const Point& point = points[index];
+                const int64_t did =
+                    static_cast<int64_t>(appliedTo(before[index], pick.transaction, point.key)) - before[index];
+                if (did == 0) continue;
+                if (!moves) std::cout << "undoes " << named(first) << '\n';
+                moves = true;
+                const int32_t now = shared.credits(point.name);
+                const auto [at, fresh] = lineOf.try_emplace(point.key, lines.size());
+                if (fresh) lines.push_back({point.name, now, now});
+                shared.move(point.name, -did, {JournalCause::Undo, "", static_cast<int64_t>(first.sequence)}, apply);
+                lines[at->second].after = shared.credits(point.name);
+            }
+            if (moves && !written(shared, apply)) return 1;
+        }
+        if (lines.empty()) {
+            std::cout << "nothing to change\n";
+            return 0;
+        }
+        PlanShown plan;
+        for (const Line& line : lines) plan.line(line.name, line.before, line.after);
+        return ended(shared, plan, apply);
+    }
+
+    bool single;
+    uint64_t firstPicked = 0;
+    Reversals reversals;
+    std::vector<Pick> picks;
+    std::vector<Point> points;
+    std::unordered_map<NameKey, Track, NameKeyHash> tracks;
+};
+
+// Where a rollback goes back to: before the first transaction at or after a
+// time, or just after a transaction.
+struct RollbackPoint {
+    std::optional<int64_t> time;
+    uint64_t transaction = 0;
+};
+
+// What a rollback sets each balance to: its balance at the point. Kept by
+// the place in the ledger of the account that holds the name, so that a plan
+// over every account of a large bank costs a number each; a name that no
+// account holds now (an import left it out) waits by name in `others`.
+class RollbackPlan {
+public:
+    RollbackPlan(const Ledger& ledger, const RollbackPoint& point)
+        : ledger(ledger), point(point), clears(ledger.clears()), at(ledger.size()), known(ledger.size()) {}
 
     // Whether the places still name the accounts they named when planned.
     bool placesHold() const { return ledger.clears() == clears; }
 
-    // Under the lock; the names kept aside last, being the earlier changes.
-    int carryOut(SharedBank& shared, int64_t time, bool apply) const {
-        const ChangeCause why{JournalCause::Rollback, "", time};
+    void take(const Transaction& transaction, bool) {
+        const JournalRecord& first = transaction.front();
+        if (!started) {
+            if (point.time ? first.time < *point.time : first.sequence != point.transaction) return;
+            started = true;
+            firstUndone = point.time ? first.sequence : transaction.back().sequence + 1;
+            if (!point.time) {
+                detail = first.time;
+                return;
+            }
+        }
+        if (point.time && first.time < *point.time && disagrees == 0) disagrees = first.sequence;
+        if (reversed++ == 0) firstReversed = first;
+        lastReversed = first;
+        for (const JournalRecord& record : transaction) {
+            if (isKind(record, JournalKind::Reset)) {
+                // A name first met past a reset held nothing before it.
+                for (const uint32_t index : moving) at[index].anchor(0);
+                for (auto& [key, other] : others) other.at.anchor(0);
+                moving.clear();
+                pastReset = true;
+                continue;
+            }
+            follow(record);
+        }
+    }
+
+    // Under the lock, the ledger up to date with every record read.
+    int carryOut(SharedBank& shared, const HistoryRead& read, bool apply) const {
+        const uint64_t needed = started ? firstUndone - (point.time ? 1 : 0) : point.transaction;
+        if (!seesEverything(read, needed)) return 1;
+        if (!point.time && !started) {
+            std::cerr << "kadrel bank: there is no transaction " << point.transaction << "; nothing was changed\n";
+            return 1;
+        }
+        if (disagrees != 0) {
+            std::cerr << "kadrel bank: the clock went back: transaction " << firstUndone << " is at or after "
+                      << isoTime(*point.time) << ", transaction " << disagrees
+                      << " after it is before; roll back to a transaction's number instead. Nothing was changed\n";
+            return 1;
+        }
+        if (reversed == 0) {
+            std::cout << "nothing to change\n";
+            return 0;
+        }
+        std::cout << "reverses " << reversed << (reversed == 1 ? " transaction: " : " transactions: ")
+                  << named(firstReversed);
+        if (reversed > 1) std::cout << " to " << named(lastReversed);
+        std::cout << '\n';
+        const ChangeCause why{JournalCause::Rollback, "", point.time ? *point.time : detail};
         PlanShown shown;
-        bool any = false;
         for (size_t index = 0; index < known.size(); ++index) {
             if (!known[index]) continue;
             const CreditAccount& account = ledger.at(static_cast<uint32_t>(index));
             const std::string name = fieldText(account.name);
-            any = true;
-            shown.line(name, account.credits, wanted[index]);
-            if (apply && account.credits != wanted[index]) {
-                shared.move(name, static_cast<int64_t>(wanted[index]) - account.credits, why, true);
+            const int32_t wanted = at[index].value(account.credits);
+            shown.line(name, account.credits, wanted);
+            if (apply && account.credits != wanted) {
+                shared.move(name, static_cast<int64_t>(wanted) - account.credits, why, true);
             }
         }
-        for (const Change& change : others.changes) {
-            const int32_t now = shared.credits(change.name);
-            any = true;
-            shown.line(change.name, now, static_cast<int32_t>(change.value));
-            if (apply && now != change.value) shared.move(change.name, change.value - now, why, true);
+        for (const auto& [key, other] : others) {
+            const int32_t now = shared.credits(other.name);
+            const int32_t wanted = other.at.value(now);
+            shown.line(other.name, now, wanted);
+            if (apply && now != wanted) shared.move(other.name, static_cast<int64_t>(wanted) - now, why, true);
         }
-        if (!any) {
-            std::cout << "nothing to change\n";
-            return 0;
-        }
-        return written(shared, apply) ? shown.end(apply) : 1;
+        return written(shared, apply) ? ended(shared, shown, apply) : 1;
     }
 
 private:
+    struct Other {
+        std::string name;
+        AtPoint at;
+    };
+
+    void follow(const JournalRecord& record) {
+        const int64_t place = ledger.firstIndex(nameKeyOfField(record.name));
+        AtPoint* balance = nullptr;
+        bool fresh = false;
+        if (place < 0) {
+            const auto [found, added] = others.try_emplace(nameKeyOfField(record.name), Other{fieldText(record.name), {}});
+            balance = &found->second.at;
+            fresh = added;
+        } else {
+            const auto index = static_cast<size_t>(place);
+            if (index >= known.size()) {
+                at.resize(index + 1);
+                known.resize(index + 1);
+            }
+            balance = &at[index];
+            fresh = !known[index];
+            known[index] = true;
+            if (fresh) moving.push_back(static_cast<uint32_t>(index));
+        }
+        if (fresh && pastReset) balance->anchor(0);
+        balance->follow(record);
+    }
+
     const Ledger& ledger;
+    RollbackPoint point;
     uint64_t clears;
-    std::vector<int32_t> wanted;
+    std::vector<AtPoint> at;
     std::vector<bool> known;
-    Step others;
+    std::vector<uint32_t> moving;  // places met since the last reset
+    std::unordered_map<NameKey, Other, NameKeyHash> others;
+    bool started = false;
+    bool pastReset = false;
+    uint64_t firstUndone = 0;  // the first record the rollback reverses
+    uint64_t disagrees = 0;    // a transaction after it, of a time before the point
+    int64_t detail = 0;        // the time of the transaction rolled back to
+    uint64_t reversed = 0;
+    JournalRecord firstReversed{};
+    JournalRecord lastReversed{};
 };
+
+// Reads every transaction into a fresh plan, then takes the journal's lock
+// and reads what came since; should a checkpoint or a reload meanwhile spoil
+// that, the plan is made once more, the second time under the lock from the
+// start. `finish` runs under the lock.
+// A plan that only shows reads as a reader does, taking no lock.
+template <class Make, class Finish>
+int planned(const HistoryQuery& query, bool apply, Make make, Finish finish) {
+    SharedBank shared;
+    if (!shared.load(apply)) return 1;
+    for (int attempt = 0;; ++attempt) {
+        const bool underLock = attempt > 0;
+        std::optional<BankJournal::Hold> hold;
+        if (underLock) hold.emplace(shared.bank);
+        if (underLock && !shared.bank.ready()) return cannotRead();
+        auto plan = make(shared.ledger);
+        HistoryRead read;
+        const auto take = [&plan](const Transaction& transaction, bool picked) { plan.take(transaction, picked); };
+        if (!forEachMarkedTransaction(query, take, read)) return 1;
+        if (!hold) hold.emplace(shared.bank);
+        if (!shared.bank.ready()) return cannotRead();
+        if (underLock || (plan.placesHold() && forEachNewMarkedTransaction(query, read.lastRead, take))) {
+            return finish(plan, shared, read);
+        }
+    }
+}
+
+std::optional<RollbackPoint> rollbackPoint(const std::string& text) {
+    RollbackPoint point;
+    if ((point.time = parseIsoTime(text))) return point;
+    const bool digits = !text.empty() && text.size() <= 18 &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits && (point.transaction = std::stoull(text)) > 0) return point;
+    std::cerr << "kadrel bank: roll back to a time, as 2026-12-08T09:30:00Z (UTC), or to a transaction's number, not "
+              << text << '\n';
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -204,51 +505,23 @@ int undoTransactions(const std::string& bankFile, const HistoryQuery& query, boo
         return 1;
     }
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
-    std::vector<Step> steps;
-    const bool read = forEachTransaction(query, [&](const Transaction& transaction) {
-        Step step;
-        step.detail = static_cast<int64_t>(transaction.front().sequence);
-        for (const JournalRecord& record : transaction) {
-            if (movedBy(record) != 0) step.add(record.name, -movedBy(record), false);
-        }
-        if (!step.changes.empty()) steps.push_back(std::move(step));
-    });
-    return read ? carryOut(steps, JournalCause::Undo, apply) : 1;
+    return planned(
+        query, apply, [&query](const Ledger&) { return UndoPlan(query); },
+        [&](UndoPlan& plan, SharedBank& shared, const HistoryRead& read) {
+            return plan.carryOut(shared, read, query, apply);
+        });
 }
 
-int rollBack(const std::string& bankFile, const std::string& time, bool apply) {
+int rollBack(const std::string& bankFile, const std::string& text, bool apply) {
     if (!hasHistory(bankFile)) return 1;
-    const std::optional<int64_t> seconds = parseIsoTime(time);
-    if (!seconds) {
-        std::cerr << "kadrel bank: a time is written as 2026-12-08T09:30:00Z (UTC), not " << time << '\n';
-        return 1;
-    }
+    const std::optional<RollbackPoint> point = rollbackPoint(text);
+    if (!point) return 1;
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
-    HistoryQuery query;
-    query.from = time;
-    SharedBank shared;
-    if (!shared.load(apply)) return 1;
-    // The history is read without the lock, and under it only what came
-    // since; should a checkpoint or a reload meanwhile spoil that, the plan
-    // is made once more, the second time under the lock.
-    for (int attempt = 0;; ++attempt) {
-        const bool underLock = attempt > 0;
-        std::optional<BankJournal::Hold> hold;
-        if (underLock) hold.emplace(shared.bank);
-        if (underLock && !shared.bank.ready()) return cannotRead();
-        RollbackPlan plan(shared.ledger);
-        HistoryRead read;
-        const auto take = [&plan](const Transaction& transaction) { plan.take(transaction); };
-        if (!forEachTransaction(query, take, &read)) return 1;
-        if (!hold) hold.emplace(shared.bank);
-        if (!shared.bank.ready()) return cannotRead();
-        if (underLock || (plan.placesHold() && forEachNewTransaction(query, read.lastRead, take))) {
-            for (const ReadProblem& problem : read.problems) {
-                std::cerr << "kadrel bank: " << problemText(problem) << '\n';
-            }
-            return plan.carryOut(shared, *seconds, apply);
-        }
-    }
+    return planned(
+        HistoryQuery{}, apply, [&point](const Ledger& ledger) { return RollbackPlan(ledger, *point); },
+        [&](const RollbackPlan& plan, SharedBank& shared, const HistoryRead& read) {
+            return plan.carryOut(shared, read, apply);
+        });
 }
 
 }  // namespace kadrel::tools

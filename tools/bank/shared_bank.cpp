@@ -31,6 +31,11 @@ bool SharedBank::load(bool forChange) {
     return true;
 }
 
+bool SharedBank::flushJournal() {
+    platform::SharedFile journal;
+    return journal.open(bank::journalFileName) == platform::SharedFile::Opened::Ready && journal.flush();
+}
+
 int32_t SharedBank::credits(const std::string& name) const {
     const CreditAccount* account = ledger.find(name.c_str());
     return account != nullptr ? account->credits : 0;

@@ -27,6 +27,9 @@ struct SharedBank final : BankReporter {
     bool load(bool forChange = true);
 
     int32_t credits(const std::string& name) const;
+    // Brings the journal's bytes to the disk, whoever wrote them: a change
+    // is said to be made only then. False when the flush failed.
+    static bool flushJournal();
     // Changes a balance by `by` in the ledger, and with `journaled` notes the
     // change for the journal, for the name's first account, opened if none.
     void move(const std::string& name, int64_t by, const ChangeCause& why, bool journaled);
