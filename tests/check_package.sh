@@ -4,8 +4,9 @@
 # library's licence, each listed in the guide; the guide and the examples in
 # Windows line ends; both executables stripped of debug information and
 # importing only DLLs that every Windows has; and the packaged DLL passing the
-# checks of the shipped DLL's tables.
-# Usage: check_package.sh BUILD-DIR SOURCE-DIR
+# checks of the shipped DLL's tables; and, under Wine, the demo played by the
+# packaged program.
+# Usage: check_package.sh BUILD-DIR SOURCE-DIR [RUNNER...]
 set -euo pipefail
 build=$1
 source_dir=$2
@@ -57,5 +58,9 @@ done
 
 # The DLL operators get is the one whose tables pass the shipped DLL's checks.
 bash "$source_dir/tests/check_dll_tables.sh" "$unpacked/kadrel.dll" >/dev/null || fail "the packaged kadrel.dll fails the table checks"
+# Under Wine (its runner follows the folders), the packaged kadrel.exe plays
+# the packaged demo beside the packaged DLL, as the guide shows.
+[ $# -lt 3 ] || (cd "$unpacked" && "${@:3}" kadrel.exe arena demo.arena >transcript 2>errors && [ ! -s errors ]) || fail "the demo failed or printed $(cat "$unpacked/errors")"
+[ $# -lt 3 ] || diff "$source_dir/tests/transcripts/demo.expected" "$unpacked/transcript" | head -n 20 || fail "the demo's transcript differs"
 echo "package: $(basename "$zip"), $(tr -s ' ' <<<"$listing")"
 echo "1 passed, 0 failed"
