@@ -358,6 +358,7 @@ public:
         lastReversed = first;
         for (const JournalRecord& record : transaction) {
             if (isKind(record, JournalKind::Reset)) {
+                followWaiting();
                 // A name first met past a reset held nothing before it.
                 for (const uint32_t index : moving) at[index].anchor(0);
                 for (auto& [key, other] : others) other.at.anchor(0);
@@ -365,12 +366,15 @@ public:
                 pastReset = true;
                 continue;
             }
-            follow(record);
+            waiting.push_back(record);
+            waitingKeys.push_back(nameKeyOfField(record.name));
+            if (waiting.size() == lookUpBatch) followWaiting();
         }
     }
 
     // Under the lock, the ledger up to date with every record read.
-    int carryOut(SharedBank& shared, const HistoryRead& read, bool apply) const {
+    int carryOut(SharedBank& shared, const HistoryRead& read, bool apply) {
+        followWaiting();
         const uint64_t needed = started ? firstUndone - (point.time ? 1 : 0) : point.transaction;
         if (!seesEverything(read, needed)) return 1;
         if (!point.time && !started) {
@@ -418,12 +422,23 @@ private:
         AtPoint at;
     };
 
-    void follow(const JournalRecord& record) {
-        const int64_t place = ledger.firstIndex(nameKeyOfField(record.name));
+    // The records' accounts are looked up a batch at a time, whose probes
+    // the ledger overlaps; then followed in their order.
+    static constexpr size_t lookUpBatch = 16;
+
+    void followWaiting() {
+        int64_t places[lookUpBatch];
+        ledger.firstIndices(waitingKeys, {places, waiting.size()});
+        for (size_t i = 0; i < waiting.size(); ++i) follow(waiting[i], waitingKeys[i], places[i]);
+        waiting.clear();
+        waitingKeys.clear();
+    }
+
+    void follow(const JournalRecord& record, const NameKey& key, int64_t place) {
         AtPoint* balance = nullptr;
         bool fresh = false;
         if (place < 0) {
-            const auto [found, added] = others.try_emplace(nameKeyOfField(record.name), Other{fieldText(record.name), {}});
+            const auto [found, added] = others.try_emplace(key, Other{fieldText(record.name), {}});
             balance = &found->second.at;
             fresh = added;
         } else {
@@ -448,6 +463,8 @@ private:
     std::vector<bool> known;
     std::vector<uint32_t> moving;  // places met since the last reset
     std::unordered_map<NameKey, Other, NameKeyHash> others;
+    std::vector<JournalRecord> waiting;  // records whose accounts are not yet looked up
+    std::vector<NameKey> waitingKeys;
     bool started = false;
     bool pastReset = false;
     uint64_t firstUndone = 0;  // the first record the rollback reverses
@@ -519,7 +536,7 @@ int rollBack(const std::string& bankFile, const std::string& text, bool apply) {
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
     return planned(
         HistoryQuery{}, apply, [&point](const Ledger& ledger) { return RollbackPlan(ledger, *point); },
-        [&](const RollbackPlan& plan, SharedBank& shared, const HistoryRead& read) {
+        [&](RollbackPlan& plan, SharedBank& shared, const HistoryRead& read) {
             return plan.carryOut(shared, read, apply);
         });
 }
