@@ -71,12 +71,19 @@ BankRead readBankFile(const char* path, Ledger& ledger, std::vector<uint32_t>* c
     return read;
 }
 
-bool setDamagedBankAside(BankReporter& reporter, CharString& target) {
+CharString placeAtDamagedName(const char* path, const std::function<bool(const char* name)>& place) {
     for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
-        target = bank::damagedName(bank::fileName, attempt);
-        if (platform::renameNoReplace(bank::fileName, target.text())) return true;
-        if (pathIsFree(target.text())) break;  // the name is free, so the rename itself failed
+        CharString target = bank::damagedName(path, attempt);
+        if (place(target.text())) return target;
+        if (pathIsFree(target.text())) break;
     }
+    return CharString();
+}
+
+bool setDamagedBankAside(BankReporter& reporter, CharString& target) {
+    target = placeAtDamagedName(bank::fileName,
+                                [](const char* name) { return platform::renameNoReplace(bank::fileName, name); });
+    if (!target.empty()) return true;
     reporter.report(KADREL_BANK_FILE " is damaged and could not be moved aside; it is not saved over");
     return false;
 }

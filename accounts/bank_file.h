@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "accounts/bank_reporter.h"
@@ -29,6 +30,12 @@ struct BankRead {
 // A name without its terminator is cut to 19 characters, as a record stores
 // it; the indices of such records go to `cutNames` when it is given.
 BankRead readBankFile(const char* path, Ledger& ledger, std::vector<uint32_t>* cutNames = nullptr);
+
+// Puts a damaged file's bytes at PATH.damaged, or PATH.damaged.1, ... when
+// that is taken: `place` is tried on each name in turn, and the first name
+// it succeeds on is given back. Empty when none is, or when `place` failed
+// on a name that is free, which the next names would not mend.
+CharString placeAtDamagedName(const char* path, const std::function<bool(const char* name)>& place);
 
 // Moves a damaged bank to the first free .damaged name, which goes to
 // `target`; false, and said so, when it stays in place.

@@ -113,10 +113,10 @@ bool copyJournalTo(const platform::SharedFile& journal, const char* path) {
 
 void copyJournalAside(const platform::SharedFile& journal, uint64_t size, BankReporter& reporter) {
     const std::vector<unsigned char> bytes = journalBytes(journal, size);
-    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
-        const CharString target = bank::damagedName(bank::journalFileName, attempt);
-        if (!pathIsFree(target.text())) continue;
-        if (!platform::replaceFile(target.text(), bytes.data(), bytes.size())) break;
+    const CharString target = placeAtDamagedName(bank::journalFileName, [&](const char* name) {
+        return pathIsFree(name) && platform::replaceFile(name, bytes.data(), bytes.size());
+    });
+    if (!target.empty()) {
         CharString message(bank::journalFileName);
         message.append(" is damaged; it was copied to ");
         message.append(target);
