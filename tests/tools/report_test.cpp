@@ -234,7 +234,7 @@ TEST(Report, Refusals) {
              Case{"Quorlen.bank", "Quorlen.bank is not a folder"},
              Case{"empty", "empty holds no Quorlen.bank, journal or history: nothing to report"},
              Case{"--from 2026-12-03 --to 2026-12-02", "--from 2026-12-03 is not before --to 2026-12-02"},
-             Case{"--from yesterday", "a date is written as 2026-12-08"},
+             Case{"--from yesterday", "--from: a date is written as 2026-12-08", 2},
              Case{"-o=page.html", "write -o page.html or --output=page.html", -1},
          }) {
         const ProgramRun run = runKadrel("report " + std::string(c.arguments));

@@ -323,12 +323,10 @@ int importRecords(const BankOptions& options) {
 std::string keepCopy(const std::string& path, const std::vector<uint8_t>& bytes) {
     const std::string written = path + ".damaged-copy";
     if (!platform::replaceFile(written.c_str(), bytes.data(), bytes.size())) return "";
-    for (int32_t attempt = 0; attempt < bank::damagedNameAttempts; ++attempt) {
-        const std::string copy = bank::damagedName(path.c_str(), attempt).text();
-        if (platform::renameNoReplace(written.c_str(), copy.c_str())) return copy;
-    }
-    std::remove(written.c_str());
-    return "";
+    const CharString copy = placeAtDamagedName(
+        path.c_str(), [&](const char* name) { return platform::renameNoReplace(written.c_str(), name); });
+    if (copy.empty()) std::remove(written.c_str());
+    return copy.text();
 }
 
 int check(const BankOptions& options) {
@@ -395,8 +393,8 @@ void addTransactionOptions(CLI::App& command, HistoryQuery& query) {
     command.add_option("--operator", query.operatorName, "Every !cgive, !ctake and !creset of this operator")
         ->check(given)
         ->transform(typedNames);
-    command.add_option("--from", query.from, "From this time on, as 2026-12-08T09:30:00Z (UTC)")->check(given);
-    command.add_option("--to", query.to, "Before this time")->check(given);
+    addTimeRangeOptions(command, query.range, "From this day or time on (UTC), as 2026-12-08T09:30:00Z",
+                        "Before this time, or up to the end of this day (UTC)");
 }
 
 }  // namespace

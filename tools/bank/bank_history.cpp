@@ -29,8 +29,7 @@ struct Selection {
     std::optional<NameKey> player;
     std::optional<NameKey> operatorName;
     int cause = -1;
-    int64_t from = std::numeric_limits<int64_t>::min();
-    int64_t to = std::numeric_limits<int64_t>::max();
+    TimeRange range;
     uint64_t last = 0;  // 0: every one
 };
 
@@ -41,8 +40,8 @@ bool isOperatorCause(uint8_t cause) {
 
 bool selects(const Selection& selection, std::span<const JournalRecord> transaction) {
     const int64_t time = transaction.front().time;
-    if ((selection.transaction && transaction.front().sequence != *selection.transaction) || time < selection.from ||
-        time >= selection.to) {
+    if ((selection.transaction && transaction.front().sequence != *selection.transaction) || time < selection.range.from ||
+        time >= selection.range.to) {
         return false;
     }
     bool cause = selection.cause < 0;
@@ -166,15 +165,7 @@ std::optional<Selection> selectionOf(const HistoryQuery& query) {
             return std::nullopt;
         }
     }
-    for (const auto& [text, bound] : {std::pair{&query.from, &selection.from}, std::pair{&query.to, &selection.to}}) {
-        if (text->empty()) continue;
-        const std::optional<int64_t> time = parseIsoTime(*text);
-        if (!time) {
-            std::cerr << "kadrel bank: a time is written as 2026-12-08T09:30:00Z (UTC), not " << *text << '\n';
-            return std::nullopt;
-        }
-        *bound = *time;
-    }
+    selection.range = query.range;
     const auto count = [](const std::string& text) -> uint64_t {
         const bool digits = !text.empty() && text.size() <= 18 &&
                             std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/bank_view.h"
+#include "tools/time_range.h"
 
 namespace kadrel::tools {
 
@@ -17,8 +18,7 @@ struct HistoryQuery {
     std::string name;          // a player: every transaction with a change of theirs
     std::string operatorName;  // every !cgive, !ctake and !creset of this operator
     std::string cause;
-    std::string from;  // times as isoTime writes them
-    std::string to;
+    TimeRange range;
     std::string last;  // the last N transactions
     bool csv = false;
     bool json = false;

@@ -517,7 +517,7 @@ std::optional<RollbackPoint> rollbackPoint(const std::string& text) {
 int undoTransactions(const std::string& bankFile, const HistoryQuery& query, bool apply) {
     if (!hasHistory(bankFile)) return 1;
     if (query.transaction.empty() && query.name.empty() && query.operatorName.empty() && query.cause.empty() &&
-        query.from.empty() && query.to.empty()) {
+        !query.range.given()) {
         std::cerr << "kadrel bank: name what to undo: a transaction, a player, an operator, a cause or a time range\n";
         return 1;
     }

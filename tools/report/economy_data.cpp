@@ -282,7 +282,7 @@ Json setAside() {
 
 }  // namespace
 
-nlohmann::ordered_json economyData(const ReportRange& range, const std::string& from, const std::string& to) {
+nlohmann::ordered_json economyData(const TimeRange& range) {
     CurrentBank bank;
     readBank(bank);
     const Ledger& ledger = bank.ledger;
@@ -343,7 +343,7 @@ nlohmann::ordered_json economyData(const ReportRange& range, const std::string& 
     int64_t sum = 0;
     Json wealth = wealthOf(ledger, reachable, sum);
     Json data = {
-        {"range", {{"from", from}, {"to", to}}},
+        {"range", {{"from", range.fromText}, {"to", range.toText}}},
         {"causes", causesOf()},
         {"state", state},
         {"notes", problems},

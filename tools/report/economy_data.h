@@ -11,8 +11,8 @@
 
 namespace kadrel::tools {
 
-// The figures of the current directory's bank for the changes in `range`;
-// `from` and `to` are the range as the operator wrote it, shown on the page.
-nlohmann::ordered_json economyData(const ReportRange& range, const std::string& from, const std::string& to);
+// The figures of the current directory's bank for the changes in `range`,
+// which the page shows as the operator wrote it.
+nlohmann::ordered_json economyData(const TimeRange& range);
 
 }  // namespace kadrel::tools

@@ -13,16 +13,12 @@
 
 #include "accounts/ledger.h"
 #include "tools/bank_view.h"
+#include "tools/time_range.h"
 
 namespace kadrel::tools {
 
 // Every number a record's cause can carry: a newer build's are counted too.
 constexpr size_t causeCount = 256;
-
-struct ReportRange {
-    int64_t from = std::numeric_limits<int64_t>::min();  // included
-    int64_t to = std::numeric_limits<int64_t>::max();    // not included
-};
 
 // Credits that came into and went out of the accounts in one stretch of time.
 struct TimeBucket {
@@ -79,13 +75,13 @@ public:
     static constexpr int64_t mostBuckets = 150;
     static constexpr size_t keptActions = 500;
 
-    EconomyTally(const Ledger& bank, ReportRange range) : range(range), players(bank.size()), bank(bank) {}
+    EconomyTally(const Ledger& bank, TimeRange range) : range(range), players(bank.size()), bank(bank) {}
 
     void take(std::span<const JournalRecord> transaction);
     // Adds the flows still waiting for their accounts; after the last take().
     void finish();
 
-    const ReportRange range;
+    const TimeRange range;
     int64_t width = widths[0];
     std::map<int64_t, TimeBucket> buckets;  // by the bucket's start, in seconds
     int64_t movedAfterRange = 0;

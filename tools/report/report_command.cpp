@@ -11,6 +11,7 @@
 #include "tools/commands.h"
 #include "tools/report/economy_data.h"
 #include "tools/report/economy_page.h"
+#include "tools/time_range.h"
 #include "tools/working_directory.h"
 
 namespace kadrel::tools {
@@ -19,20 +20,9 @@ namespace {
 
 struct ReportOptions {
     std::string directory = ".";
-    std::string from;
-    std::string to;
+    TimeRange range;
     std::string output;
 };
-
-// A day (2026-12-08) or a time (2026-12-08T09:30:00Z), in UTC; a day given
-// as the end of the range counts whole.
-std::optional<int64_t> boundOf(const std::string& text, bool end) {
-    if (text.size() == 10) {
-        const std::optional<int64_t> day = parseIsoTime(text + "T00:00:00Z");
-        return day ? std::optional<int64_t>(*day + (end ? 86400 : 0)) : std::nullopt;
-    }
-    return parseIsoTime(text);
-}
 
 // Whether `target` is a file the folder's bank, journal and history live in,
 // or would be once a bot makes it: a page written there would destroy it.
@@ -66,20 +56,9 @@ std::string outputProblem(const std::string& output, const std::string& folder) 
 }
 
 int report(const ReportOptions& options) {
-    ReportRange range;
-    for (const auto& [text, bound, end] :
-         {std::tuple{&options.from, &range.from, false}, std::tuple{&options.to, &range.to, true}}) {
-        if (text->empty()) continue;
-        const std::optional<int64_t> time = boundOf(*text, end);
-        if (!time) {
-            std::cerr << "kadrel report: a date is written as 2026-12-08 or 2026-12-08T09:30:00Z (UTC), not " << *text
-                      << '\n';
-            return 1;
-        }
-        *bound = *time;
-    }
+    const TimeRange& range = options.range;
     if (range.from >= range.to) {
-        std::cerr << "kadrel report: --from " << options.from << " is not before --to " << options.to
+        std::cerr << "kadrel report: --from " << range.fromText << " is not before --to " << range.toText
                   << ": the range holds no time\n";
         return 1;
     }
@@ -99,7 +78,7 @@ int report(const ReportOptions& options) {
     nlohmann::ordered_json data;
     {
         const WorkingDirectory inDirectory(options.directory);
-        data = economyData(range, options.from, options.to);
+        data = economyData(range);
     }
     const nlohmann::ordered_json& health = data["health"];
     if (health["state"] == "missing" && health["historyFiles"].empty() && health["setAside"].empty()) {
@@ -132,8 +111,8 @@ void addReportCommand(CLI::App& program, int& status) {
         "damaged, as the page then says at its top");
     command->add_option("directory", options->directory, "The folder of Quorlen.bank and its history")
         ->capture_default_str();
-    command->add_option("--from", options->from, "Changes from this day or time on (UTC), as 2026-12-08");
-    command->add_option("--to", options->to, "Changes before this time, or up to the end of this day (UTC)");
+    addTimeRangeOptions(*command, options->range, "Changes from this day or time on (UTC), as 2026-12-08",
+                        "Changes before this time, or up to the end of this day (UTC)");
     command
         ->add_option("-o,--output", options->output,
                      "The page to write; economy.html in the folder by default. Never one of the bank's files")
