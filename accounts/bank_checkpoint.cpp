@@ -3,6 +3,8 @@
 // change", Checkpoint) shows safe at every step. The new bank is written
 // and flushed without the lock; under it come only the announcement, the
 // rename and the fresh journal, so that the other bots wait for those alone.
+#include <algorithm>
+
 #include "accounts/bank_file.h"
 #include "accounts/bank_format.h"
 #include "accounts/bank_journal.h"
@@ -60,8 +62,10 @@ BankJournal::Saved BankJournal::prepareBank(platform::FileReplacement& replaceme
 
 // Under the lock: announces the new bank in the journal's header and renames
 // it over the bank, unless somebody else has put a file there since this bot
-// read it.
-bool BankJournal::installBank(platform::FileReplacement& replacement, uint64_t length, uint64_t hash) {
+// read it. `next` is then the number the fresh journal starts from: past
+// both the journal's records and the history's.
+bool BankJournal::installBank(platform::FileReplacement& replacement, uint64_t length, uint64_t hash,
+                              uint64_t& next) {
     JournalHeader header{};
     uint64_t size = 0;
     // A bank removed meanwhile is simply written again: this ledger holds it.
@@ -71,7 +75,19 @@ bool BankJournal::installBank(platform::FileReplacement& replacement, uint64_t l
     if (!readJournalHeader(journal, header, size) || !soundLayout(header, size, layout)) return false;
     // The records leave the journal only once the history holds them; a
     // history that cannot be written fails the save, which says so.
-    if (!appendToHistory(journal, layout, seen)) return false;
+    uint64_t filed = 0;
+    CharString damaged;
+    const bool appended = appendToHistory(journal, layout, seen, filed, damaged);
+    if (damaged.empty()) {
+        streaks.end(Streak::DamagedHistory);
+    } else {
+        damaged.append(appended ? " is damaged: a record that cannot be read is kept, and the changes are filed after it"
+                                : " is damaged: it is not a history file; the changes stay in " KADREL_BANK_JOURNAL
+                                  " until it is moved away");
+        streaks.fail(reporter, Streak::DamagedHistory, damaged.text());
+    }
+    if (!appended) return false;
+    next = std::max(sequenceAt(seen), filed + 1);
     header.pendingLength = length;
     header.pendingHash = hash;
     // The announcement is on the disk before the rename: a bank found in
@@ -99,11 +115,12 @@ BankJournal::Saved BankJournal::checkpointLocked(bool foldsJournal) {
     uint64_t hash = 0;
     const Saved saved = prepareBank(replacement, length, hash);
     if (saved != Saved::Written) return saved;
-    if (!installBank(replacement, length, hash)) return Saved::Failed;
+    uint64_t next = 0;
+    if (!installBank(replacement, length, hash, next)) return Saved::Failed;
     appender.forget();
     // Should this fail, the announcement in the header still tells every
     // reader that the records are in the new bank.
-    if (!startAfresh(length, hash, foldsJournal && allWritten ? seen : 0, sequenceAt(seen))) synced = false;
+    if (!startAfresh(length, hash, foldsJournal && allWritten ? seen : 0, next)) synced = false;
     return saved;
 }
 
@@ -126,12 +143,13 @@ BankJournal::Saved BankJournal::checkpointUnlocked() {
     const Saved prepared = prepareBank(replacement, length, hash);
     if (prepared != Saved::Written) return prepared;
     const Hold hold(*this);
+    uint64_t next = 0;
     if (!locked || !synced || generation != takenGeneration || seen != takenSeen || appender.pending() ||
-        !installBank(replacement, length, hash)) {
+        !installBank(replacement, length, hash, next)) {
         return Saved::Failed;
     }
     appender.forget();
-    if (!startAfresh(length, hash, seen, sequenceAt(seen))) synced = false;
+    if (!startAfresh(length, hash, seen, next)) synced = false;
     return Saved::Written;
 }
 

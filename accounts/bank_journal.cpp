@@ -5,6 +5,7 @@
 #include "accounts/bank_journal.h"
 
 #include "accounts/bank_format.h"
+#include "accounts/history_file.h"
 #include "accounts/journal_reader.h"
 #include "accounts/ledger.h"
 
@@ -157,14 +158,19 @@ BankJournal::Sync BankJournal::catchUp() {
     return Sync::Ready;
 }
 
-// A journal of an earlier layout takes no records: the load folds it into the
-// bank, after which it is of the current one.
+// A journal of an earlier layout takes no records, and one numbered no
+// further than the history's last (restored from a backup with its bank)
+// would number new changes as the history's own: the load folds either into
+// the bank, after which the numbers go on past the history's.
 void BankJournal::load() {
     keepsOpen = true;
     attach();
     synced = false;
     const Hold hold(*this);
-    if (synced && !position.layout.isCurrent()) checkpointLocked(false);
+    uint64_t last = 0;
+    if (synced && (!position.layout.isCurrent() || (lastHistorySequence(last) && sequenceAt(seen) <= last))) {
+        checkpointLocked(false);
+    }
 }
 
 void BankJournal::close() {

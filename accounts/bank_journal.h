@@ -114,9 +114,10 @@ private:
     bool appendUnsynced();
     bool startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLength, uint64_t firstSequence);
     uint64_t sequenceAt(uint64_t end) const;
+    bool sequenceAfterHistory(uint64_t& next);
     void takePosition(const JournalHeader& header, const JournalLayout& layout);
     Saved prepareBank(platform::FileReplacement& replacement, uint64_t& length, uint64_t& hash);
-    bool installBank(platform::FileReplacement& replacement, uint64_t length, uint64_t hash);
+    bool installBank(platform::FileReplacement& replacement, uint64_t length, uint64_t hash, uint64_t& next);
     Saved checkpointLocked(bool foldsJournal);
     Saved checkpointUnlocked();
 

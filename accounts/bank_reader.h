@@ -86,10 +86,14 @@ struct WalkEnd {
 };
 
 // Hands over every whole transaction of the history's months, oldest first,
-// then those of the journal not yet filed, each once and in the order of
-// their numbers. A record that is not sound is passed over with the rest of
-// its transaction, counted in a problem of its file. Records numbered up to
-// `after` are passed over; with `journalOnly` the history is not read.
+// then those of the journal that the history does not hold, under the
+// numbers a checkpoint files them with (history_filing.h), each once and in
+// the order of their numbers. A record that is not sound is passed over with
+// the rest of its transaction, counted in a problem of its file. Records
+// numbered up to `after` are passed over; with `journalOnly` no history
+// transaction is handed over, and the history is read only where the journal
+// reaches back to `after`: the newest month, and all of it should the
+// journal reach into the history.
 WalkEnd walkTransactions(TransactionVisitor& visitor, uint64_t after = 0, bool journalOnly = false);
 
 // Every sound record of the history, oldest month first, record by record;

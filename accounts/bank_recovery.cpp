@@ -33,16 +33,23 @@ uint64_t freshGeneration(const void* salt) {
     return mixed ^ (mixed >> 31);
 }
 
-// A journal started without a header to go on numbers its records on from
-// the history's, so that none of them is taken for one the history holds.
-// A history that cannot be read fails every save, which says so.
-uint64_t sequenceAfterHistory() {
-    uint64_t last = 0;
-    lastHistorySequence(last);
-    return last + 1;
-}
-
 }  // namespace
+
+// A journal started without a header to go on numbers its records on from
+// the history's. Without the history's last number it is not started at
+// all: nothing is shown or spent until the newest month can be read.
+bool BankJournal::sequenceAfterHistory(uint64_t& next) {
+    uint64_t last = 0;
+    if (!lastHistorySequence(last)) {
+        streaks.fail(reporter, Streak::History,
+                     "the newest month of " KADREL_BANK_HISTORY
+                     " cannot be read; balances are not shown or spent until it can");
+        return false;
+    }
+    streaks.end(Streak::History);
+    next = last + 1;
+    return true;
+}
 
 // False when there is a bank that cannot be read: its balances must then be
 // neither shown as if it were empty nor saved over. A damaged one is set
@@ -161,8 +168,10 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
             reporter.report(KADREL_BANK_JOURNAL
                             " was emptied by another program; it starts afresh from " KADREL_BANK_FILE);
         }
+        uint64_t next = 0;
+        if (!sequenceAfterHistory(next)) return false;
         generation = freshGeneration(this);
-        return startAfresh(length, hash, 0, sequenceAfterHistory());
+        return startAfresh(length, hash, 0, next);
     }
     knowsJournal = true;
     takePosition(header, layout);
@@ -171,7 +180,8 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
         generation = header.generation;
         // A crash after the records were cut leaves a header over none: the
         // numbers go on from the history, which took them first.
-        return startAfresh(length, hash, 0, std::max(sequenceAt(size), sequenceAfterHistory()));
+        uint64_t next = 0;
+        return sequenceAfterHistory(next) && startAfresh(length, hash, 0, std::max(sequenceAt(size), next));
     }
     if (header.pendingHash != 0 && !withdrawAnnouncement(journal, header, layout)) return false;
     switch (fate) {
@@ -203,9 +213,10 @@ bool BankJournal::appendUnsynced() {
     if (!readJournalHeader(journal, header, size)) {
         // A journal new or emptied names the empty bank: whatever bank turns
         // up takes its records on top.
-        if (!journal.size(size) || size >= oldLayout.headerSize) return false;
+        uint64_t next = 0;
+        if (!journal.size(size) || size >= oldLayout.headerSize || !sequenceAfterHistory(next)) return false;
         generation = freshGeneration(this);
-        if (!startAfresh(0, BankHasher().result(), 0, sequenceAfterHistory())) return false;
+        if (!startAfresh(0, BankHasher().result(), 0, next)) return false;
         return appender.append(journal, seen, position);
     }
     if (!soundLayout(header, size, layout) || header.pendingHash != 0) return false;

@@ -16,7 +16,7 @@ protected:
 };
 
 // The kinds of failure that are reported once per streak.
-enum class Streak : uint8_t { Journal, Lock, Write, Bank, Missing, Save, Skip, Newer };
+enum class Streak : uint8_t { Journal, Lock, Write, Bank, Missing, Save, Skip, Newer, History, DamagedHistory };
 
 class Streaks {
 public:
@@ -25,12 +25,12 @@ public:
         if ((failing & bit(streak)) == 0) reporter.report(message);
         failing |= bit(streak);
     }
-    void end(Streak streak) { failing &= static_cast<uint8_t>(~bit(streak)); }
+    void end(Streak streak) { failing &= static_cast<uint16_t>(~bit(streak)); }
 
 private:
-    static uint8_t bit(Streak streak) { return static_cast<uint8_t>(1u << static_cast<unsigned>(streak)); }
+    static uint16_t bit(Streak streak) { return static_cast<uint16_t>(1u << static_cast<unsigned>(streak)); }
 
-    uint8_t failing = 0;
+    uint16_t failing = 0;
 };
 
 }  // namespace kadrel

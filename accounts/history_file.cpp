@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "accounts/bank_reader.h"
+#include "accounts/history_filing.h"
 #include "core/civil_time.h"
 
 namespace kadrel {
@@ -31,13 +33,17 @@ CharString newestFile() {
     return months.empty() ? CharString() : months.back();
 }
 
-// Where a history file's sound records end and the last one's number. A
-// crash mid-append leaves a torn record at the end, which is skipped; a file
-// too short for its header is taken for empty. False for a file that cannot
-// be read or is not a history.
+// Where a history file's records end and the last sound one's number. A
+// crash mid-append leaves a record cut short at the end, or after a power cut
+// records of zeros: they are cut. A whole record that is neither sound nor
+// zeros is damage, and is kept with everything before it: it is no crash's,
+// and the change it held is in no journal any more. A file too short for its
+// header is taken for empty. False for a file that cannot be read or is not
+// a history.
 struct Tail {
     uint64_t end = 0;
     uint64_t sequence = 0;
+    bool damaged = false;
 };
 
 bool readTail(const platform::SharedFile& file, Tail& tail) {
@@ -50,13 +56,19 @@ bool readTail(const platform::SharedFile& file, Tail& tail) {
         return false;
     }
     tail.end = historyRecords;
+    static constexpr JournalRecord zeros{};
     for (uint64_t at = historyRecords + (size - historyRecords) / sizeof(JournalRecord) * sizeof(JournalRecord);
          at > historyRecords; at -= sizeof(JournalRecord)) {
         JournalRecord record;
         if (!file.readAt(at - sizeof record, &record, sizeof record)) return false;
         if (isSoundRecord(record)) {
-            tail = {at, record.sequence};
+            if (!tail.damaged) tail.end = at;
+            tail.sequence = record.sequence;
             break;
+        }
+        if (!tail.damaged && std::memcmp(&record, &zeros, sizeof record) != 0) {
+            tail.damaged = true;
+            tail.end = at;
         }
     }
     return true;
@@ -67,15 +79,19 @@ bool tailOf(const char* name, Tail& tail) {
     return file.open(name, bank::fileName) == platform::SharedFile::Opened::Ready && readTail(file, tail);
 }
 
-// Hands the journal's records past `last` to the file in batches.
+// Hands the journal's records that the history does not hold to the file in
+// batches, under the numbers the filing gives them.
 class HistoryAppender final : public JournalVisitor {
 public:
-    HistoryAppender(platform::SharedFile& file, uint64_t at, uint64_t last) : file(file), at(at), last(last) {}
+    HistoryAppender(platform::SharedFile& file, uint64_t at, HistoryFiling& filing)
+        : file(file), at(at), filing(filing) {}
 
     void record(const JournalRecord& record) override {
-        if (record.sequence <= last) return;
-        batch[count++] = record;
-        if (count == writeBatch) write();
+        const uint64_t number = filing.numberOf(record);
+        if (number == 0) return;
+        batch[count] = record;
+        if (number != record.sequence) sealJournalRecord(batch[count], number);
+        if (++count == writeBatch) write();
     }
 
     bool finish() {
@@ -92,7 +108,7 @@ private:
 
     platform::SharedFile& file;
     uint64_t at;
-    uint64_t last;
+    HistoryFiling& filing;
     JournalRecord batch[writeBatch];
     size_t count = 0;
     bool written = true;
@@ -129,7 +145,8 @@ bool lastHistorySequence(uint64_t& sequence) {
     return true;
 }
 
-bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end) {
+bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end,
+                     uint64_t& filedLast, CharString& damaged) {
     const CharString newest = newestFile();
     CharString target(historyPrefix);
     target.append(monthOf(static_cast<int64_t>(std::time(nullptr))));
@@ -140,9 +157,13 @@ bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& l
 
     platform::SharedFile file;
     Tail tail;
-    if (file.open(target.text(), bank::fileName) != platform::SharedFile::Opened::Ready || !readTail(file, tail)) {
+    if (file.open(target.text(), bank::fileName) != platform::SharedFile::Opened::Ready) return false;
+    if (!readTail(file, tail)) {
+        uint64_t size = 0;
+        if (file.size(size)) damaged = target;  // read, but not a history
         return false;
     }
+    if (tail.damaged) damaged = target;
     if (newest == target) last = tail;
     const bool created = tail.end == 0;
     if (created) {
@@ -152,8 +173,15 @@ bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& l
         tail.end = historyRecords;
     }
     if (!file.truncate(tail.end)) return false;
-    HistoryAppender appender(file, tail.end, last.sequence);
+    JournalRecord first;
+    const bool numbered =
+        layout.isCurrent() && end > layout.headerSize && journal.readAt(layout.headerSize, &first, sizeof first);
+    HistoryFiling filing(numbered ? first.sequence : 0);
+    if (filing.needsHistory(last.sequence)) readHistory(filing);
+    filing.startAfter(last.sequence);
+    HistoryAppender appender(file, tail.end, filing);
     const JournalScan scan = scanJournal(journal, layout, layout.headerSize, end, appender);
+    filedLast = filing.lastNumber();
     return appender.finish() && scan.ending != JournalScan::Ending::ReadFailed && file.flush() &&
            (!created || platform::flushCurrentDirectory());
 }

@@ -43,9 +43,15 @@ CharString monthOf(int64_t seconds);
 bool lastHistorySequence(uint64_t& sequence);
 
 // Appends to the history the records of the journal's whole transactions
-// between its header and `end` that are numbered past its last record, and
-// brings them to the disk. False when that could not be done; what was
-// written then is whole records, and the next call goes on after them.
-bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end);
+// between its header and `end` that it does not hold yet, and brings them to
+// the disk; `last` is then the number of its last record. A record numbered
+// past the history's last is filed as it is; one numbered no further is
+// taken as filed when the history holds that very record, and is otherwise
+// filed with the next number past the last (accounts/README.md). False when
+// that could not be done; what was written then is whole records, and the
+// next call goes on after them. `damaged` names the month's file when it is
+// not a history, or ends in a damaged record (kept; the records go after it).
+bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end, uint64_t& last,
+                     CharString& damaged);
 
 }  // namespace kadrel

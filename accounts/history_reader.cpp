@@ -1,10 +1,12 @@
 // The read side's walk over the history's months and the journal
 // (bank_reader.h), and how a damaged history record is passed over.
+#include <algorithm>
 #include <cstdint>
 
 #include "accounts/bank_format.h"
 #include "accounts/bank_reader.h"
 #include "accounts/history_file.h"
+#include "accounts/history_filing.h"
 #include "platform/platform.h"
 
 namespace kadrel {
@@ -123,19 +125,48 @@ WalkEnd walkTransactions(TransactionVisitor& visitor, uint64_t after, bool journ
     // Records of the earlier layout carry no number: they were never filed.
     const bool numbered = journal.found && journal.layout.isCurrent();
     end.journalFirstSequence = numbered ? journal.header.firstSequence : 0;
+    // The journal's records take the numbers the checkpoint will file them
+    // under, which may depend on what the history holds.
+    HistoryFiling filing(numbered && !journal.records.empty() ? journal.records.front().sequence : 0);
     Gatherer gatherer(visitor, after, end.problems);
-    if (!journalOnly) {
-        std::vector<JournalRecord> batch(historyBatch);
-        for (const CharString& name : historyMonths()) {
+    std::vector<JournalRecord> batch(historyBatch);
+    const std::vector<CharString> months = historyMonths();
+    uint64_t historyLast = 0;
+    const auto readMonths = [&](size_t from, bool handOver, ReadProblems& problems) {
+        for (size_t i = from; i < months.size(); ++i) {
             readHistoryFile(
-                name.text(), batch, end.problems, [&](const JournalRecord& record) { gatherer.record(record); },
-                [&](size_t at) { gatherer.unsound(at); });
+                months[i].text(), batch, problems,
+                [&](const JournalRecord& record) {
+                    filing.record(record);
+                    historyLast = std::max(historyLast, record.sequence);
+                    if (handOver) gatherer.record(record);
+                },
+                [&](size_t at) {
+                    if (handOver) gatherer.unsound(at);
+                });
         }
+    };
+    if (!journalOnly) {
+        readMonths(0, true, end.problems);
         end.lastFiled = gatherer.lastRead();
         end.lastFiledTime = gatherer.lastReadTime();
+    } else if (filing.needsHistory(after)) {
+        // The journal reaches back into what the caller has read: the
+        // newest month tells whether it reaches into the history too, as
+        // the checkpoint's own look at the history does. What the months
+        // pass over the caller's walk of them has reported.
+        ReadProblems told;
+        if (!months.empty()) readMonths(months.size() - 1, false, told);
+        if (filing.needsHistory(historyLast)) readMonths(0, false, told);
+    } else {
+        historyLast = after;  // the journal's records all lie past what was read
     }
-    if (numbered) {
-        for (const JournalRecord& record : journal.records) gatherer.record(record);
+    filing.startAfter(historyLast);
+    for (JournalRecord record : journal.records) {
+        const uint64_t number = numbered ? filing.numberOf(record) : 0;
+        if (number == 0) continue;
+        if (number != record.sequence) sealJournalRecord(record, number);
+        gatherer.record(record);
     }
     end.lastRead = gatherer.lastRead();
     return end;
