@@ -28,8 +28,9 @@ using Kind = ReadProblem::Kind;
 
 std::string bytesOf(const void* data, size_t size) { return std::string(static_cast<const char*>(data), size); }
 
-std::string record(const char* name, int32_t amount, uint64_t sequence, bool ends = true) {
-    JournalRecord r = makeJournalRecord(JournalKind::Add, amount, name, {JournalCause::Prize}, 0, amount);
+std::string record(const char* name, int32_t amount, uint64_t sequence, bool ends = true,
+                   JournalKind kind = JournalKind::Add, uint8_t cause = uint8_t(JournalCause::Prize)) {
+    JournalRecord r = makeJournalRecord(kind, amount, name, {static_cast<JournalCause>(cause)}, 0, amount);
     r.flags = ends ? endsTransaction : 0;
     sealJournalRecord(r, sequence);
     return bytesOf(&r, sizeof r);
@@ -105,9 +106,9 @@ TEST(BankReader, ReportsWhatItPassesOverAndWritesNothing) {
         for (const ReadProblem& problem : snapshot.problems) kinds.push_back(problem.kind);
         EXPECT_EQ(kinds, c.problems) << c.name;
         EXPECT_EQ(snapshot.balancesKnown(), c.known) << c.name;
-        if (c.known) EXPECT_EQ(sumOf(ledger), c.sum) << c.name;
+        if (c.known) { EXPECT_EQ(sumOf(ledger), c.sum) << c.name; }
         EXPECT_EQ(scratch.exists(bankFileName()), c.bank != "-") << c.name;
-        if (c.bank != "-") EXPECT_EQ(scratch.read(bankFileName()), c.bank) << c.name;
+        if (c.bank != "-") { EXPECT_EQ(scratch.read(bankFileName()), c.bank) << c.name; }
         EXPECT_EQ(scratch.read("Quorlen.bank.journal"), c.journal) << c.name;
     }
 }
@@ -160,14 +161,6 @@ struct Heard final : BankReporter {
     std::vector<std::string> lines;
 };
 
-std::string recordOf(uint8_t kind, uint8_t cause, uint64_t sequence) {
-    JournalRecord r = makeJournalRecord(static_cast<JournalKind>(kind), 5, "Ann", {static_cast<JournalCause>(cause)},
-                                        100, 105);
-    r.flags = endsTransaction;
-    sealJournalRecord(r, sequence);
-    return bytesOf(&r, sizeof r);
-}
-
 // A bot's view of the folder after one load and one more look, and the
 // files left as they were.
 struct Loaded {
@@ -197,7 +190,7 @@ Loaded loadBot(ScratchDir& scratch, const std::string& journal) {
 TEST(BankVersions, ASoundRecordOfAnUnknownCauseIsApplied) {
     for (const uint8_t cause : {17, 18, 200, 255}) {
         ScratchDir scratch;
-        const Loaded loaded = loadBot(scratch, journalHeader(ann) + recordOf(1, cause, 1));
+        const Loaded loaded = loadBot(scratch, journalHeader(ann) + record("Ann", 5, 1, true, JournalKind::Add, cause));
         EXPECT_TRUE(loaded.ready) << int{cause};
         EXPECT_EQ(loaded.ann, 105) << int{cause};
         EXPECT_TRUE(loaded.said.empty()) << int{cause} << ": " << loaded.said.front();
@@ -215,9 +208,11 @@ TEST(BankVersions, ANewerBuildsJournalIsWaitedFor) {
         std::string journal;
         const char* says;
     } cases[] = {
-        {"a header of version 3", journalHeader(ann, "KDRLJRN3") + recordOf(1, 5, 1), "is of version 3, newer"},
-        {"a record of a newer kind", journalHeader(ann) + recordOf(9, 5, 1), "of a kind that this build (journal version 2)"},
-        {"a newer record between known ones", journalHeader(ann) + recordOf(1, 5, 1) + recordOf(9, 5, 2) + recordOf(1, 5, 3),
+        {"a header of version 3", journalHeader(ann, "KDRLJRN3") + record("Ann", 5, 1), "is of version 3, newer"},
+        {"a record of a newer kind", journalHeader(ann) + record("Ann", 5, 1, true, JournalKind(9)),
+         "of a kind that this build (journal version 2)"},
+        {"a newer record between known ones",
+         journalHeader(ann) + record("Ann", 5, 1) + record("Ann", 5, 2, true, JournalKind(9)) + record("Ann", 5, 3),
          "of a kind that this build (journal version 2)"},
     };
     for (const Case& c : cases) {

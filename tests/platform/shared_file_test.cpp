@@ -178,7 +178,6 @@ TEST(FileHandles, NoneIsLeftOpenAndNoneClosedTwice) {
     EXPECT_TRUE(journal.writeAt(0, "b", 1)) << "a second close closed the journal's descriptor";
 }
 
-// A host started without standard input hands descriptor 0 to the next file.
 // Wine keeps a Windows program's LockFileEx as a record lock of its server's
 // process on the byte locked: the journal's lock and the sweep give way to it.
 TEST(SharedFile, TheLockExcludesTheRecordLockThatWineTakes) {
@@ -196,6 +195,7 @@ TEST(SharedFile, TheLockExcludesTheRecordLockThatWineTakes) {
     EXPECT_TRUE(journal.tryLock());
 }
 
+// A host started without standard input hands descriptor 0 to the next file.
 TEST(FileHandles, DescriptorZeroServesLikeAnyOther) {
     testing::ScratchDir scratch;
     const int input = ::dup(0);

@@ -94,7 +94,6 @@ TEST_F(BankTool, HistoryOfTheDemoMatch) {
 // prizes and resets; undos of random choices, each undone in turn; a rollback
 // to a time between two runs of changes.
 TEST_F(BankTool, UndoAndRollbackFollowAModel) {
-    using Balances = std::map<std::string, int64_t>;
     struct Change {
         uint64_t id;
         std::string by;  // the operator, if any
@@ -139,14 +138,10 @@ TEST_F(BankTool, UndoAndRollbackFollowAModel) {
         }
     };
     auto balancesMatch = [&] {
-        Balances found;
-        std::istringstream csv(runKadrel("bank export --csv").out);
-        for (std::string line; std::getline(csv, line);) {
-            const size_t comma = line.find(',');
-            const int64_t credits = line == "name,credits,tail" ? 0 : std::stoll(line.substr(comma + 1));
-            if (credits != 0) found[line.substr(0, comma)] = credits;
-        }
-        std::erase_if(model, [](const auto& m) { return m.second == 0; });
+        const auto none = [](const auto& account) { return account.second == 0; };
+        Balances found = exportedBalances();
+        std::erase_if(found, none);
+        std::erase_if(model, none);
         EXPECT_EQ(found, model);
     };
     play(40);
@@ -183,11 +178,9 @@ TEST_F(BankTool, UndoAndRollbackFollowAModel) {
     }
     // A rollback to a time between two runs brings back the balances of then.
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-    const std::time_t now = std::time(nullptr);
-    char then[32];
-    std::strftime(then, sizeof then, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&now));
+    const std::string then = timeText(std::time(nullptr));
     play(20);
-    ASSERT_EQ(runKadrel(std::string("bank rollback --to ") + then + " --apply").status, 0);
+    ASSERT_EQ(runKadrel("bank rollback --to " + then + " --apply").status, 0);
     model = start;
     balancesMatch();
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include "tools/whole_file.h"
 
@@ -48,6 +49,22 @@ std::string maskTimes(std::string text) {
         if (time) text.replace(at, form.size(), "TIME");
     }
     return text;
+}
+
+std::string timeText(std::time_t seconds) {
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&seconds));
+    return text;
+}
+
+Balances exportedBalances() {
+    Balances found;
+    std::istringstream csv(runKadrel("bank export --csv").out);
+    std::string line;
+    for (std::getline(csv, line); std::getline(csv, line);) {
+        found[line.substr(0, line.find(','))] = std::stoll(line.substr(line.find(',') + 1));
+    }
+    return found;
 }
 
 }  // namespace kadrel::testing

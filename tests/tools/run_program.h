@@ -2,6 +2,8 @@
 // it printed.
 #pragma once
 
+#include <ctime>
+#include <map>
 #include <string>
 
 namespace kadrel::testing {
@@ -21,5 +23,12 @@ ProgramRun runKadrel(const std::string& arguments, const std::string& input = ""
 
 // Every time written as 2026-12-08T09:30:00Z, as "TIME".
 std::string maskTimes(std::string text);
+
+// A time as the tools write and take it: 2026-12-08T09:30:00Z.
+std::string timeText(std::time_t seconds);
+
+// Each account's credits as `kadrel bank export --csv` shows them.
+using Balances = std::map<std::string, int64_t>;
+Balances exportedBalances();
 
 }  // namespace kadrel::testing

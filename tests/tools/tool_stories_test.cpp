@@ -8,8 +8,6 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
-#include <map>
-#include <sstream>
 
 #include "accounts/journal_format.h"
 #include "bank_model.h"
@@ -22,7 +20,6 @@ namespace kadrel::testing {
 namespace {
 
 using stand_in::PlayerRecord;
-using Balances = std::map<std::string, int32_t>;
 
 const PlayerRecord alice("Alice");
 const PlayerRecord bob("Bob");
@@ -33,16 +30,6 @@ std::string last() {
     const std::string csv = runKadrel("bank history --last 1 --csv").out;
     const size_t line = csv.find('\n') + 1;
     return csv.substr(line, csv.find(',', line) - line);
-}
-
-Balances balances() {
-    Balances found;
-    std::istringstream csv(runKadrel("bank export --csv").out);
-    std::string line;
-    for (std::getline(csv, line); std::getline(csv, line);) {
-        found[line.substr(0, line.find(','))] = std::stoi(line.substr(line.find(',') + 1));
-    }
-    return found;
 }
 
 void apply(const std::string& arguments) {
@@ -56,12 +43,6 @@ ProgramRun refused(const std::string& arguments, const std::string& why, const s
     EXPECT_EQ(run.out.find("Applied."), std::string::npos) << arguments << '\n' << run.out;
     EXPECT_NE(run.err.find(why), std::string::npos) << arguments << '\n' << run.err;
     return run;
-}
-
-std::string timeText(std::time_t seconds) {
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&seconds));
-    return text;
 }
 
 // Moves the times of a transaction's records in the journal by `seconds`,
@@ -96,7 +77,7 @@ const Story stories[] = {
          host.init(3);
          EXPECT_EQ(host.reply(3, op, "cgive", "Alice:10"), "Credits added");
          host.tick(1, saveInterval);
-         EXPECT_EQ(balances(), (Balances{{"Alice", 110}, {"Bob", 55}}));
+         EXPECT_EQ(exportedBalances(), (Balances{{"Alice", 110}, {"Bob", 55}}));
          apply("bank rollback --to " + before);
      },
      {{"Alice", 100}, {"Bob", 55}}},
@@ -108,7 +89,7 @@ const Story stories[] = {
          EXPECT_EQ(host.reply(2, op, "cgive", "Alice:5"), "Credits added");
          FolderHost::locksFail = false;
          host.reply(2, alice, "creds");
-         EXPECT_EQ(balances(), (Balances{{"Alice", 45}, {"Bob", 110}}));
+         EXPECT_EQ(exportedBalances(), (Balances{{"Alice", 45}, {"Bob", 110}}));
          apply("bank rollback --to " + before);
      },
      {{"Alice", 40}, {"Bob", 110}}},
@@ -231,7 +212,7 @@ TEST(ToolStories, WhatTheToolsMoveIsWhatTheChangesDid) {
         host.init(1);
         host.init(2);
         story.play(host, scratch);
-        EXPECT_EQ(balances(), story.after);
+        EXPECT_EQ(exportedBalances(), story.after);
     }
 }
 
