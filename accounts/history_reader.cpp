@@ -71,11 +71,12 @@ private:
 };
 
 // One month's file, sequentially. Records are fixed-size with a check each,
-// so an unsound one costs only itself; one at the very end is what an
-// append under way or a crash leaves, and is passed over without a word.
-template <class Sound, class Unsound>
+// so an unsound one costs only itself. One at the very end may be an append
+// under way, passed over without a word where `underWay` says the changes
+// from there on are still to be read elsewhere.
+template <class Sound, class Unsound, class UnderWay>
 void readHistoryFile(const char* name, std::vector<JournalRecord>& batch, ReadProblems& problems, Sound sound,
-                     Unsound unsound) {
+                     Unsound unsound, UnderWay underWay) {
     platform::FileReader file;
     if (file.open(name) != platform::FileState::Regular) {
         problems.push_back({ReadProblem::Kind::Unreadable, name});
@@ -101,7 +102,7 @@ void readHistoryFile(const char* name, std::vector<JournalRecord>& batch, ReadPr
             first += soundOnes;
             if (first == count) break;
             const uint64_t at = done + first;
-            if (at + 1 < total) {
+            if (at + 1 < total || !underWay()) {
                 if (problem == SIZE_MAX) {
                     problem = problems.size();
                     problems.push_back({ReadProblem::Kind::DamagedRecords, name,
@@ -143,7 +144,10 @@ WalkEnd walkTransactions(TransactionVisitor& visitor, uint64_t after, bool journ
                 },
                 [&](size_t at) {
                     if (handOver) gatherer.unsound(at);
-                });
+                },
+                // A checkpoint files only what the journal held: the one read
+                // before the months holds every change it may be filing now.
+                [&] { return numbered && journal.header.firstSequence <= historyLast + 1; });
         }
     };
     if (!journalOnly) {
@@ -178,7 +182,7 @@ ReadProblems readHistory(JournalVisitor& visitor) {
     for (const CharString& name : historyMonths()) {
         readHistoryFile(
             name.text(), batch, problems, [&](const JournalRecord& record) { visitor.record(record); },
-            [&](size_t at) { ++problems[at].skipped; });
+            [&](size_t at) { ++problems[at].skipped; }, [] { return true; });
     }
     return problems;
 }

@@ -43,13 +43,14 @@ uint64_t hashOf(const std::string& bank) {
 }
 
 // A journal header naming `bank`, with an announcement of `pending` when given.
-std::string journalHeader(const std::string& bank, const char* magic = "KDRLJRN2", const std::string* pending = nullptr) {
+std::string journalHeader(const std::string& bank, const char* magic = "KDRLJRN2", const std::string* pending = nullptr,
+                          uint64_t first = 1) {
     JournalHeader header{};
     std::memcpy(header.magic, magic, sizeof header.magic);
     header.generation = 7;
     header.bankLength = bank.size();
     header.bankHash = hashOf(bank);
-    header.firstSequence = 1;
+    header.firstSequence = first;
     if (pending != nullptr) {
         header.pendingLength = pending->size();
         header.pendingHash = hashOf(*pending);
@@ -115,7 +116,8 @@ TEST(BankReader, ReportsWhatItPassesOverAndWritesNothing) {
 
 // Where the spoilt record lies and how many changes it costs: its
 // transaction, and since its own end mark cannot be trusted, the records up
-// to the next end of one; one at the very end is an append under way.
+// to the next end of one; one at the very end is an append under way only
+// where the journal goes on from it.
 TEST(BankReader, AHistoryPassesOverOnlyTheDamagedTransaction) {
     struct Taken final : TransactionVisitor {
         void transaction(std::span<const JournalRecord> records) override {
@@ -131,17 +133,23 @@ TEST(BankReader, AHistoryPassesOverOnlyTheDamagedTransaction) {
         size_t spoilt;  // the record spoilt
         std::vector<uint64_t> taken;
         uint64_t skipped;
+        uint64_t journalFirst = 0;  // 0: no journal
     } cases[] = {
         {1, {1, 0, 5, 0, 6, 0}, 3},
         {3, {1, 0, 6, 0}, 4},
         {4, {1, 0, 2, 3, 4, 0}, 2},
-        {5, {1, 0, 2, 3, 4, 0, 5, 0}, 0},
+        {5, {1, 0, 2, 3, 4, 0, 5, 0}, 1},
+        {5, {1, 0, 2, 3, 4, 0, 5, 0}, 1, 8},
+        {5, {1, 0, 2, 3, 4, 0, 5, 0}, 0, 6},
     };
     for (const Case& c : cases) {
         ScratchDir scratch;
         std::string spoilt = records;
         spoilt[c.spoilt * sizeof(JournalRecord) + 40] ^= 1;
         scratch.write("Quorlen.history.2026-11", header + spoilt);
+        if (c.journalFirst != 0) {
+            scratch.write("Quorlen.bank.journal", journalHeader("", "KDRLJRN2", nullptr, c.journalFirst));
+        }
         Taken taken;
         const WalkEnd end = walkTransactions(taken);
         EXPECT_EQ(taken.sequences, c.taken) << c.spoilt;
