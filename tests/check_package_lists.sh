@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The native group of scripts/packages must hold every package that the
 # native preset's configure and the build of the plug-in and the kadrel
-# program use, since scripts/demo installs that group alone: each file they
-# read that a Debian package owns must belong to a package of the group, to
-# one the group depends on, or to the base system. Run with the native
-# build's folder, after its build.
+# program use, since scripts/demo installs that group alone; the sync group
+# counts too, as the configure uses libpq where it is installed and builds
+# the program without kadrel sync elsewhere. Each file they read that a
+# Debian package owns must belong to a package of those groups, to one they
+# depend on, or to the base system. Run with the native build's folder,
+# after its build.
 #   check_package_lists.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 export LC_ALL=C
@@ -40,7 +42,7 @@ tr -d ' ' <"$scratch/owned" | awk -F'\t' '{ n = split($1, p, ","); for (i = 1; i
 
 # What installing the native group brings: its packages, the base system's,
 # and everything they depend on, as installed here.
-group=$(sed -n 's/^native://p' "$source/scripts/packages")
+group=$(sed -n 's/^\(native\|sync\)://p' "$source/scripts/packages" | tr '\n' ' ')
 dpkg-query -W -f='${Package}\t${Essential}\t${Priority}\t${Provides}\t${Pre-Depends}, ${Depends}\n' |
   awk -F'\t' -v roots="$group" '
     function name(word) { sub(/^[ ]+/, "", word); sub(/[ (:].*/, "", word); return word }

@@ -15,6 +15,9 @@ void addArenaCommand(CLI::App& program, int& status);
 void addBankCommand(CLI::App& program, int& status);
 void addLintCommand(CLI::App& program, int& status);
 void addReportCommand(CLI::App& program, int& status);
+#ifdef KADREL_SYNC
+void addSyncCommand(CLI::App& program, int& status);
+#endif
 
 // The plug-in library kadrel plays against: beside this program in a build
 // tree, in the installation's folder of plug-ins otherwise.

@@ -77,6 +77,9 @@ int main(int argc, char** argv) {
     kadrel::tools::addBankCommand(program, status);
     kadrel::tools::addLintCommand(program, status);
     kadrel::tools::addReportCommand(program, status);
+#ifdef KADREL_SYNC
+    kadrel::tools::addSyncCommand(program, status);
+#endif
     kadrel::tools::addConventions(program, status);
     try {
         status = kadrel::tools::runCommandLine(program, argc, argv, status);

@@ -1,0 +1,229 @@
+// kadrel sync against a PostgreSQL server of the test's own: joining, the
+// status, and the folder's changes shipped exactly once however often the
+// program is killed.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <thread>
+
+#include "accounts/bank_journal.h"
+#include "accounts/bank_reader.h"
+#include "accounts/ledger.h"
+#include "bank_model.h"
+#include "postgres_server.h"
+#include "run_program.h"
+#include "scratch_dir.h"
+
+extern char** environ;
+
+namespace kadrel::testing {
+namespace {
+
+// A bot of the folder, in this process, writing through the plug-in's journal.
+struct FolderBot final : BankReporter {
+    FolderBot() { bank.load(); }
+    ~FolderBot() { bank.close(); }
+    void report(const char*) override {}
+
+    // A transaction of one change per name: a donation when two names split an amount.
+    void change(std::initializer_list<std::pair<const char*, int32_t>> moves, JournalCause cause) {
+        const BankJournal::Hold hold(bank);
+        for (const auto& [name, amount] : moves) {
+            const CreditAccount* account = ledger.find(name);
+            const int32_t before = account != nullptr ? account->credits : 0;
+            bank.reserve(1);
+            ledger.award(amount, name);
+            bank.note(makeJournalRecord(JournalKind::Add, amount, name, {cause}, before, ledger.find(name)->credits));
+        }
+        ASSERT_TRUE(bank.commit());
+    }
+
+    kadrel::Ledger ledger;
+    BankJournal bank{ledger, *this, 1};
+};
+
+// The program in the background, as a service manager runs it.
+class SyncProgram {
+public:
+    explicit SyncProgram(const std::string& conninfo) {
+        const std::string db = "--db=" + conninfo;
+        const char* argv[] = {KADREL_PROGRAM, "sync", db.c_str(), nullptr};
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 2, ".sync-log", O_WRONLY | O_CREAT | O_APPEND, 0644);
+        EXPECT_EQ(posix_spawn(&pid, KADREL_PROGRAM, &files, nullptr, const_cast<char**>(argv), environ), 0);
+        posix_spawn_file_actions_destroy(&files);
+    }
+    ~SyncProgram() { stop(SIGKILL); }
+    // The exit status, or -1 for a kill.
+    int stop(int signal) {
+        if (pid <= 0) return -1;
+        kill(pid, signal);
+        int raw = 0;
+        waitpid(pid, &raw, 0);
+        pid = 0;
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+
+private:
+    pid_t pid = 0;
+};
+
+class Sync : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!server.installed()) GTEST_SKIP() << server.failure();
+        ASSERT_EQ(server.failure(), "");
+    }
+    ProgramRun sync(const std::string& options) { return runKadrel("sync --db '" + server.conninfo() + "' " + options); }
+    std::string sql(const std::string& text) { return server.query(text); }
+    // Waits until the economy holds the folder's changes up to `number`.
+    bool shippedThrough(uint64_t number) {
+        for (int tries = 0; tries < 600; ++tries) {
+            if (sql("SELECT shipped_through FROM origins") == std::to_string(number)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
+    // How often a program has begun to serve the folder.
+    size_t servings() const {
+        const std::string log = folder.read(".sync-log");
+        size_t count = 0;
+        for (size_t at = log.find("serving origin"); at != std::string::npos; at = log.find("serving origin", at + 1)) ++count;
+        return count;
+    }
+
+    PostgresServer server;
+    ScratchDir folder;
+};
+
+// Every change of the folder's history and journal, as "number|kind|cause|ends|name|amount|before|after".
+std::string folderChanges() {
+    struct Lines final : TransactionVisitor {
+        void transaction(std::span<const JournalRecord> records) override {
+            for (const JournalRecord& r : records) {
+                text += std::to_string(r.sequence) + "|" + std::to_string(r.kind) + "|" + std::to_string(r.cause) + "|" +
+                        ((r.flags & endsTransaction) != 0 ? "t" : "f") + "|" + r.name + "|" + std::to_string(r.amount) +
+                        "|" + std::to_string(r.before) + "|" + std::to_string(r.after) + "\n";
+            }
+        }
+        std::string text;
+    } lines;
+    walkTransactions(lines);
+    return lines.text;
+}
+
+TEST_F(Sync, JoiningShowsItsPlanThenBringsTheBalancesOnce) {
+    folder.write(bankFileName(), bankBytes({{"Alice", 200}, {"Bob", 100}, {"alice", 7}}));
+    const ProgramRun plan = sync("--join");
+    ASSERT_EQ(plan.status, 0) << plan.err;
+    EXPECT_NE(plan.out.find("its tables: none yet: created at version 1"), std::string::npos) << plan.out;
+    EXPECT_NE(plan.out.find("it brings 2 accounts holding 300 credits, its balances as of change 0"), std::string::npos);
+    EXPECT_NE(plan.out.find("1 account of names already listed are left out"), std::string::npos);
+    EXPECT_EQ(sql("SELECT to_regclass('origins') IS NULL"), "t");
+    EXPECT_FALSE(folder.exists("Quorlen.sync"));
+
+    for (int run = 0; run < 2; ++run) {
+        const ProgramRun joined = sync("--join --apply");
+        ASSERT_EQ(joined.status, 0) << joined.err;
+        EXPECT_NE(joined.out.find(run == 0 ? "as origin 1, bringing 2 accounts holding 300 credits" : "already"),
+                  std::string::npos) << joined.out;
+    }
+    EXPECT_EQ(sql("SELECT version FROM kadrel_schema"), "1");
+    EXPECT_EQ(sql("SELECT encode(name, 'escape'), credits FROM balances ORDER BY key"), "Alice|200\nBob|100");
+
+    // A second folder with a player of the first: the balances add up.
+    ScratchFolder other;
+    other.write(bankFileName(), bankBytes({{"BOB", 50}, {"Carol", 5}}));
+    const ProgramRun second = runKadrel("sync '" + other.path().string() + "' --db '" + server.conninfo() + "' --join");
+    EXPECT_NE(second.out.find("the economy holds 2 accounts with 300 credits"), std::string::npos) << second.out;
+    ASSERT_EQ(runKadrel("sync '" + other.path().string() + "' --db '" + server.conninfo() + "' --join --apply").status, 0);
+    EXPECT_EQ(sql("SELECT encode(name, 'escape'), credits FROM balances ORDER BY key"), "Alice|200\nBob|150\nCarol|5");
+    EXPECT_EQ(sql("SELECT origin, count(*), sum(credits) FROM openings GROUP BY origin ORDER BY origin"), "1|2|300\n2|2|55");
+}
+
+// Killed at random points while bots keep paying, over and over: in the end
+// the economy holds every change of the folder once, as the folder has it,
+// and the balances the folder's bots hold.
+TEST_F(Sync, EveryChangeIsShippedOnceThoughTheProgramIsKilled) {
+    std::optional<FolderBot> bot(std::in_place);
+    bot->change({{"Alice", 1000}}, JournalCause::OperatorGive);
+    ASSERT_EQ(sync("--join --apply").status, 0);
+    std::mt19937 random(38);
+    const char* names[] = {"Alice", "Bob", "Carol", "Dave"};
+    int kills = 0;
+    for (int round = 0; round < 40; ++round) {
+        for (int i = 0; i < 75; ++i) {
+            const char* from = names[random() % 4];
+            const char* to = names[random() % 4];
+            const auto amount = static_cast<int32_t>(random() % 50);
+            if (i % 3 == 0) {
+                bot->change({{to, amount}}, JournalCause::Kill);
+            } else {
+                bot->change({{from, -amount}, {to, amount}}, JournalCause::DonationGiven);
+            }
+        }
+        if (round % 10 == 9) bot->bank.checkpoint(3);
+        SyncProgram program(server.conninfo());
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
+        kills += program.stop(SIGKILL) == -1;
+    }
+    EXPECT_GT(kills, 30);
+    const std::string changes = folderChanges();
+    const uint64_t last = std::stoull(changes.substr(changes.rfind('\n', changes.size() - 2) + 1));
+    {
+        const size_t starts = servings();
+        SyncProgram program(server.conninfo());
+        ASSERT_TRUE(shippedThrough(last)) << folder.read(".sync-log");
+        while (servings() == starts) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(program.stop(SIGTERM), 0);
+    }
+    // The change that made the opening stays out; every later one is in once.
+    EXPECT_EQ(sql("SELECT number || '|' || kind || '|' || cause || '|' || CASE WHEN ends THEN 't' ELSE 'f' END || '|' || "
+                  "encode(name, 'escape') || '|' || amount || '|' || before || '|' || after FROM changes ORDER BY number") +
+                  "\n",
+              changes.substr(changes.find('\n') + 1));
+    std::string balances;
+    for (const char* name : names) balances += std::string(name) + "|" + std::to_string(bot->ledger.find(name)->credits) + "\n";
+    EXPECT_EQ(sql("SELECT encode(name, 'escape'), credits FROM balances ORDER BY key") + "\n", balances);
+}
+
+TEST_F(Sync, StatusSaysHowFarTheEconomyIsBehind) {
+    const ProgramRun unreachable = runKadrel("sync --db 'host=/nonexistent' --status");
+    EXPECT_EQ(unreachable.status, 1);
+    EXPECT_NE(unreachable.out.find("economy: not reachable: "), std::string::npos) << unreachable.out;
+    EXPECT_NE(sync("--status").out.find("no economy there yet"), std::string::npos);
+
+    std::optional<FolderBot> bot(std::in_place);
+    ASSERT_EQ(sync("--join --apply").status, 0);
+    for (int i = 0; i < 3; ++i) bot->change({{"Alice", 5}, {"Bob", 5}}, JournalCause::Kill);
+    const ProgramRun behind = sync("--status");
+    EXPECT_EQ(behind.status, 0) << behind.err;
+    EXPECT_NE(behind.out.find("lag: 6 changes, 0 seconds\nleases held: 0\n"), std::string::npos) << behind.out;
+    {
+        SyncProgram program(server.conninfo());
+        ASSERT_TRUE(shippedThrough(6));
+        // One program per folder: a second one is turned away.
+        const ProgramRun second = sync("");
+        EXPECT_EQ(second.status, 1);
+        EXPECT_NE(second.err.find("another kadrel sync serves this folder's origin 1"), std::string::npos) << second.err;
+    }
+    EXPECT_NE(sync("--status").out.find("lag: 0 changes, 0 seconds"), std::string::npos);
+    // A database that a newer build migrated is never written by this one.
+    sql("UPDATE kadrel_schema SET version = 99");
+    const ProgramRun newer = sync("");
+    EXPECT_EQ(newer.status, 1);
+    EXPECT_NE(newer.err.find("version 99, newer than this build's 1"), std::string::npos) << newer.err;
+}
+
+}  // namespace
+}  // namespace kadrel::testing

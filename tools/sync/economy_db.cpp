@@ -1,0 +1,78 @@
+#include "tools/sync/economy_db.h"
+
+#include <cstdlib>
+
+namespace kadrel::tools::sync {
+
+namespace {
+
+std::string firstLine(const char* message) {
+    std::string line = message != nullptr ? message : "";
+    const size_t end = line.find('\n');
+    return end == std::string::npos ? line : line.substr(0, end);
+}
+
+}  // namespace
+
+bool QueryResult::ok() const {
+    const ExecStatusType status = PQresultStatus(result.get());
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+long long QueryResult::number(int row, int column) const { return std::strtoll(PQgetvalue(result.get(), row, column), nullptr, 10); }
+
+long long QueryResult::affected() const { return std::strtoll(PQcmdTuples(result.get()), nullptr, 10); }
+
+std::string QueryResult::bytes(int row, int column) const {
+    size_t length = 0;
+    unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(result.get(), row, column)), &length);
+    if (raw == nullptr) return {};
+    std::string value(reinterpret_cast<const char*>(raw), length);
+    PQfreemem(raw);
+    return value;
+}
+
+std::string QueryResult::error() const { return firstLine(PQresultErrorMessage(result.get())); }
+
+EconomyDb::EconomyDb(const std::string& conninfo) : link(PQconnectdb(conninfo.c_str()), PQfinish) {}
+
+std::string EconomyDb::error() const { return firstLine(PQerrorMessage(link.get())); }
+
+std::string EconomyDb::where() const {
+    const char* host = PQhost(link.get());
+    const char* port = PQport(link.get());
+    const char* name = PQdb(link.get());
+    return std::string(name != nullptr ? name : "?") + " at " + (host != nullptr ? host : "?") + ":" + (port != nullptr ? port : "?");
+}
+
+QueryResult EconomyDb::run(const std::string& sql, const std::vector<std::optional<std::string>>& parameters) {
+    // Without parameters a text of several statements may run, as a step of
+    // the schema does.
+    if (parameters.empty()) return QueryResult(PQexec(link.get(), sql.c_str()));
+    std::vector<const char*> values;
+    values.reserve(parameters.size());
+    for (const auto& parameter : parameters) values.push_back(parameter ? parameter->c_str() : nullptr);
+    return QueryResult(PQexecParams(link.get(), sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
+                                    nullptr, nullptr, 0));
+}
+
+bool EconomyDb::exec(const std::string& sql, const std::vector<std::optional<std::string>>& parameters,
+                     std::string& failure) {
+    const QueryResult result = run(sql, parameters);
+    if (result.ok()) return true;
+    failure = result.error().empty() ? error() : result.error();
+    return false;
+}
+
+std::string hexText(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const unsigned char byte : bytes) {
+        hex.push_back(digits[byte >> 4]);
+        hex.push_back(digits[byte & 15]);
+    }
+    return hex;
+}
+
+}  // namespace kadrel::tools::sync

@@ -1,0 +1,125 @@
+#include "tools/sync/ship_up.h"
+
+#include <cstring>
+
+#include "accounts/bank_reader.h"
+#include "tools/sync/balances.h"
+
+namespace kadrel::tools::sync {
+
+namespace {
+
+// Records per database transaction: large enough that a commit's flush is
+// shared by many, small enough to keep the rows locked briefly.
+constexpr size_t batchRecords = 2000;
+
+class Collector final : public TransactionVisitor {
+public:
+    explicit Collector(std::vector<Transaction>& into) : into(into) {}
+    void transaction(std::span<const JournalRecord> records) override { into.emplace_back(records.begin(), records.end()); }
+
+private:
+    std::vector<Transaction>& into;
+};
+
+std::string fieldBytes(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
+
+// One batch, with the cursor's move from `origin.shippedThrough` to `through`.
+bool shipBatch(EconomyDb& db, Origin& origin, const std::vector<JournalRecord>& records, long long through,
+               std::string& failure) {
+    Column number, kind, cause, ends, made, detail, name, party, amount, before, after;
+    for (const JournalRecord& record : records) {
+        number.add(static_cast<long long>(record.sequence));
+        kind.add(record.kind);
+        cause.add(record.cause);
+        ends.add((record.flags & endsTransaction) != 0 ? 1 : 0);
+        made.add(record.time);
+        detail.add(record.detail);
+        name.addBytes(fieldBytes(record.name));
+        party.addBytes(fieldBytes(record.party));
+        amount.add(record.amount);
+        before.add(record.before);
+        after.add(record.after);
+    }
+    const auto rollBack = [&] {
+        std::string ignored;
+        db.exec("ROLLBACK", {}, ignored);
+        return false;
+    };
+    if (!db.exec("BEGIN", {}, failure)) return false;
+    // The cursor's row first: it is locked until the commit, and a cursor
+    // moved by anybody else means this batch is not the next one.
+    const QueryResult moved = db.run(
+        "UPDATE origins SET shipped_through = $2, shipped_at = now() WHERE origin = $1 AND shipped_through = $3",
+        {std::to_string(origin.id), std::to_string(through), std::to_string(origin.shippedThrough)});
+    if (!moved.ok()) {
+        failure = moved.error();
+        return rollBack();
+    }
+    if (moved.affected() != 1) {
+        failure = "the economy's cursor of this folder moved under it: is another sync program serving it?";
+        return rollBack();
+    }
+    const std::string columns = "string_to_array($2, ',')::bigint[], string_to_array($3, ',')::smallint[], "
+                                "string_to_array($4, ',')::smallint[], string_to_array($5, ',')::integer[], "
+                                "string_to_array($6, ',')::bigint[], string_to_array($7, ',')::bigint[], "
+                                "string_to_array($8, ','), string_to_array($9, ','), "
+                                "string_to_array($10, ',')::integer[], string_to_array($11, ',')::integer[], "
+                                "string_to_array($12, ',')::integer[]";
+    if (!db.exec("INSERT INTO changes (origin, number, kind, cause, ends, made, detail, name, party, amount, before, "
+                 "after) SELECT $1, n, k, c, e <> 0, m, d, " + columnBytes("na") + ", " + columnBytes("pa") +
+                     ", a, b, af FROM unnest(" + columns + ") AS t(n, k, c, e, m, d, na, pa, a, b, af) ORDER BY n",
+                 {std::to_string(origin.id), number.text(), kind.text(), cause.text(), ends.text(), made.text(),
+                  detail.text(), name.text(), party.text(), amount.text(), before.text(), after.text()},
+                 failure) ||
+        !applyToBalances(db, records, failure) || !db.exec("COMMIT", {}, failure)) {
+        return rollBack();
+    }
+    origin.shippedThrough = through;
+    return true;
+}
+
+}  // namespace
+
+bool findOrigin(EconomyDb& db, const std::string& key, Origin& origin, std::string& failure) {
+    const QueryResult found =
+        db.run("SELECT origin, shipped_through, opened_through FROM origins WHERE key = $1", {key});
+    if (!found.ok()) {
+        failure = found.error();
+        return false;
+    }
+    failure.clear();
+    if (found.rows() != 1) return false;
+    origin = {found.number(0, 0), found.number(0, 1), found.number(0, 2)};
+    return true;
+}
+
+std::vector<Transaction> pendingTransactions(uint64_t after, ReadProblems& passedOver) {
+    std::vector<Transaction> pending;
+    Collector collector(pending);
+    // The journal alone, as a rule; the history too where the journal no
+    // longer reaches back to the cursor (a checkpoint filed what came next).
+    WalkEnd end = walkTransactions(collector, after, true);
+    if (end.journalFirstSequence == 0 || end.journalFirstSequence > after + 1) {
+        pending.clear();
+        end = walkTransactions(collector, after);
+    }
+    passedOver = std::move(end.problems);
+    return pending;
+}
+
+long long shipPending(EconomyDb& db, Origin& origin, ReadProblems& passedOver, std::string& failure) {
+    const std::vector<Transaction> pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), passedOver);
+    long long shipped = 0;
+    std::vector<JournalRecord> batch;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        batch.insert(batch.end(), pending[i].begin(), pending[i].end());
+        if (i + 1 < pending.size() && batch.size() + pending[i + 1].size() <= batchRecords) continue;
+        if (!shipBatch(db, origin, batch, static_cast<long long>(batch.back().sequence), failure)) return -1;
+        shipped += static_cast<long long>(batch.size());
+        batch.clear();
+    }
+    return shipped;
+}
+
+}  // namespace kadrel::tools::sync

@@ -1,0 +1,37 @@
+// Shipping a folder's changes up: every transaction of its history and
+// journal past the origin's cursor, in batches of whole transactions, each
+// batch with the cursor's move in one database transaction, so that a crash
+// at any point ships every change exactly once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/bank_view.h"
+#include "tools/sync/economy_db.h"
+
+namespace kadrel::tools::sync {
+
+// A folder as the economy knows it.
+struct Origin {
+    long long id = 0;
+    long long shippedThrough = 0;  // its last number in the economy's changes
+    long long openedThrough = 0;   // its changes up to here are in its opening
+};
+
+// The origin of `key`; false with `failure` empty where the economy has no
+// such origin, with the reason where the database could not say.
+bool findOrigin(EconomyDb& db, const std::string& key, Origin& origin, std::string& failure);
+
+// The current directory's transactions numbered after `after`, oldest first,
+// read without a lock; what the read passed over goes to `passedOver`.
+std::vector<Transaction> pendingTransactions(uint64_t after, ReadProblems& passedOver);
+
+// Ships the pending transactions and moves `origin.shippedThrough` on with
+// each batch committed; what the folder's read passed over is in
+// `passedOver`. The number of records shipped, or -1 with the reason in
+// `failure` (what was committed before stays shipped).
+long long shipPending(EconomyDb& db, Origin& origin, ReadProblems& passedOver, std::string& failure);
+
+}  // namespace kadrel::tools::sync

@@ -1,0 +1,260 @@
+// kadrel sync: serves one bank folder in a shared economy on PostgreSQL. It
+// runs in the foreground, shipping the folder's changes up exactly once,
+// until SIGTERM or SIGINT; --join shows (and with --apply carries out) the
+// folder's joining, --status says how far the economy is behind the folder.
+// The decisions behind it are in tools/sync/DESIGN.md.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "tools/bank_view.h"
+#include "tools/commands.h"
+#include "tools/sync/balances.h"
+#include "tools/sync/economy_db.h"
+#include "tools/sync/join.h"
+#include "tools/sync/origin_file.h"
+#include "tools/sync/schema.h"
+#include "tools/sync/ship_up.h"
+#include "tools/working_directory.h"
+
+namespace kadrel::tools {
+
+namespace {
+
+using namespace sync;
+
+struct SyncOptions {
+    std::string directory;
+    std::string conninfo;
+    bool join = false;
+    bool apply = false;
+    bool status = false;
+};
+
+volatile sig_atomic_t stopRequested = 0;
+
+void requestStop(int) { stopRequested = 1; }
+
+// The signals end the loop at its next step; a sleep they cut short ends at once.
+void catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void pause(std::chrono::milliseconds span) {
+    const auto until = std::chrono::steady_clock::now() + span;
+    while (!stopRequested && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+int fail(const std::string& message) {
+    std::cerr << "kadrel sync: " << message << '\n';
+    return 1;
+}
+
+std::string folderLabel() {
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    return std::string(host) + ":" + std::filesystem::current_path().string();
+}
+
+std::string credits(long long amount) { return std::to_string(amount) + (amount == 1 || amount == -1 ? " credit" : " credits"); }
+std::string accounts(long long count) { return std::to_string(count) + (count == 1 ? " account" : " accounts"); }
+
+// Connects and reads the schema's version; false, saying why, when either fails.
+bool reach(EconomyDb& db, int& version) {
+    if (!db.connected()) return fail("cannot reach the economy: " + db.error()) == 0;
+    std::string failure;
+    version = installedVersion(db, failure);
+    if (version < 0) return fail("cannot read the economy's tables: " + failure) == 0;
+    return true;
+}
+
+int join(const SyncOptions& options) {
+    std::string failure;
+    std::optional<std::string> key = readOriginKey(failure);
+    if (!failure.empty()) return fail(failure);
+    EconomyDb db(options.conninfo);
+    int version = 0;
+    if (!reach(db, version)) return 1;
+    Origin origin;
+    if (key && version > 0 && findOrigin(db, *key, origin, failure)) {
+        std::cout << "this folder has joined the economy in " << db.where() << " already, as origin " << origin.id
+                  << "\n";
+        return 0;
+    }
+    if (!failure.empty()) return fail(failure);
+    FolderBalances folder;
+    if (!(options.apply ? lockedFolderBalances(folder) : readFolderBalances(folder))) return 1;
+    if (!options.apply) {
+        std::cout << "plan to join the economy in " << db.where() << ":\n";
+        const std::string current = std::to_string(schemaVersion());
+        std::cout << "  its tables: "
+                  << (version == 0                ? "none yet: created at version " + current
+                      : version < schemaVersion() ? "version " + std::to_string(version) + ", brought to " + current
+                                                  : "version " + std::to_string(version))
+                  << '\n';
+        std::cout << "  this folder's identity: " << (key ? "its key in " : "a new key in ") << originFileName << '\n';
+        std::cout << "  it brings " << accounts(static_cast<long long>(folder.accounts.size())) << " holding "
+                  << credits(folder.credits()) << ", its balances as of change " << folder.through << '\n';
+        if (folder.shadowed > 0) {
+            std::cout << "  " << accounts(static_cast<long long>(folder.shadowed))
+                      << " of names already listed are left out, as no bot reaches them\n";
+        }
+        if (version > 0) {
+            const QueryResult held = db.run("SELECT count(*), coalesce(sum(credits), 0) FROM balances");
+            if (!held.ok()) return fail(held.error());
+            std::cout << "  the economy holds " << accounts(held.number(0, 0)) << " with " << credits(held.number(0, 1))
+                      << "; a balance of a name it holds already grows by the folder's\n";
+        }
+        std::cout << "  the changes after number " << folder.through << " are shipped by kadrel sync\n";
+        std::cout << "run again with --apply to join\n";
+        return 0;
+    }
+    // The key reaches the disk before the database hears of it: a join cut
+    // short goes on under the same key, and a key is never opened twice.
+    if (!key) {
+        key = newOriginKey();
+        if (!writeOriginKey(*key)) return fail(std::string("cannot write ") + originFileName + "; nothing was changed");
+    }
+    if (!migrate(db, failure)) return fail(failure);
+    if (!registerOrigin(db, *key, folderLabel(), folder, failure)) {
+        if (!failure.empty()) return fail("joining failed, and nothing was changed in the economy: " + failure);
+        std::cout << "this folder has joined the economy in " << db.where() << " already\n";
+        return 0;
+    }
+    if (!findOrigin(db, *key, origin, failure)) return fail(failure);
+    std::cout << "joined the economy in " << db.where() << " as origin " << origin.id << ", bringing "
+              << accounts(static_cast<long long>(folder.accounts.size())) << " holding " << credits(folder.credits())
+              << "; changes after number " << folder.through << " are shipped by kadrel sync\n";
+    return 0;
+}
+
+int showStatus(const SyncOptions& options) {
+    std::string failure;
+    const std::optional<std::string> key = readOriginKey(failure);
+    if (!failure.empty()) return fail(failure);
+    EconomyDb db(options.conninfo);
+    if (!db.connected()) {
+        std::cout << "economy: not reachable: " << db.error() << '\n';
+        return 1;
+    }
+    const int version = installedVersion(db, failure);
+    if (version < 0) return fail("cannot read the economy's tables: " + failure);
+    std::cout << "economy: reachable, " << db.where() << ", "
+              << (version == 0 ? "no economy there yet" : "tables of version " + std::to_string(version)) << '\n';
+    Origin origin;
+    if (!key || version == 0 || !findOrigin(db, *key, origin, failure)) {
+        if (!failure.empty()) return fail(failure);
+        std::cout << "folder: has not joined this economy (kadrel sync --join shows how it would)\n";
+        return 1;
+    }
+    ReadProblems passedOver;
+    const std::vector<Transaction> pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), passedOver);
+    size_t changes = 0;
+    for (const Transaction& transaction : pending) changes += transaction.size();
+    const long long seconds = pending.empty() ? 0 : std::max<long long>(0, std::time(nullptr) - pending.front().front().time);
+    const QueryResult leases = db.run("SELECT count(*) FROM leases WHERE origin = $1 AND until > now()",
+                                      {std::to_string(origin.id)});
+    if (!leases.ok()) return fail(leases.error());
+    std::cout << "folder: origin " << origin.id << ", shipped through change " << origin.shippedThrough << '\n';
+    std::cout << "lag: " << changes << (changes == 1 ? " change, " : " changes, ") << seconds
+              << (seconds == 1 ? " second\n" : " seconds\n");
+    std::cout << "leases held: " << leases.number(0, 0) << '\n';
+    for (const ReadProblem& problem : passedOver) std::cout << "passed over: " << problemText(problem) << '\n';
+    return 0;
+}
+
+// One connection's life: ships until a stop is asked (0), the folder cannot
+// be served from this economy (1), or the link fails (-1: try again).
+int serve(const SyncOptions& options, const std::string& key) {
+    EconomyDb db(options.conninfo);
+    int version = 0;
+    if (!reach(db, version)) return -1;
+    std::string failure;
+    if (version == 0) return fail("there is no economy in " + db.where() + " yet: kadrel sync --join makes one");
+    if (version != schemaVersion() && !migrate(db, failure)) return fail(failure);
+    Origin origin;
+    if (!findOrigin(db, key, origin, failure)) {
+        return failure.empty() ? fail("this folder has not joined the economy in " + db.where() + ": see kadrel sync --join")
+                               : (fail(failure), -1);
+    }
+    const QueryResult held = db.run("SELECT pg_try_advisory_lock(70439, $1)", {std::to_string(origin.id)});
+    if (!held.ok()) return fail(held.error()), -1;
+    if (held.text(0, 0) != "t") return fail("another kadrel sync serves this folder's origin " + std::to_string(origin.id));
+    std::cerr << "kadrel sync: serving origin " << origin.id << " in " << db.where() << ", shipped through change "
+              << origin.shippedThrough << '\n';
+    std::set<std::string> told;
+    while (!stopRequested) {
+        ReadProblems passedOver;
+        const long long shipped = shipPending(db, origin, passedOver, failure);
+        for (const ReadProblem& problem : passedOver) {
+            if (told.insert(problemText(problem)).second) std::cerr << "kadrel sync: passed over: " << problemText(problem) << '\n';
+        }
+        if (shipped < 0) return fail("shipping stopped: " + failure), -1;
+        if (shipped > 0) {
+            std::cerr << "kadrel sync: shipped " << shipped << (shipped == 1 ? " change" : " changes") << ", through change "
+                      << origin.shippedThrough << '\n';
+        }
+        pause(std::chrono::milliseconds(100));
+    }
+    return 0;
+}
+
+int run(const SyncOptions& options) {
+    std::string failure;
+    const std::optional<std::string> key = readOriginKey(failure);
+    if (!failure.empty()) return fail(failure);
+    if (!key) return fail("this folder has not joined an economy: kadrel sync --join shows how it would");
+    catchStopSignals();
+    while (!stopRequested) {
+        const int served = serve(options, *key);
+        if (served >= 0) return served;
+        pause(std::chrono::seconds(1));
+    }
+    std::cerr << "kadrel sync: stopped\n";
+    return 0;
+}
+
+}  // namespace
+
+void addSyncCommand(CLI::App& program, int& status) {
+    auto options = std::make_shared<SyncOptions>();
+    CLI::App* command = program.add_subcommand(
+        "sync",
+        "Serves a bank's folder in an economy that several machines share on PostgreSQL: ships the folder's changes "
+        "up, each exactly once, until SIGTERM or SIGINT. Passwords belong in libpq's password or service file");
+    command->add_option("directory", options->directory, "The folder of Quorlen.bank")->capture_default_str();
+    command->add_option("--db", options->conninfo,
+                        "The economy's database: a libpq connection string or URI; the PG* variables and a service "
+                        "file fill in what it leaves out");
+    command->add_flag("--join", options->join, "Shows how the folder would join the economy, its balances included");
+    command->add_flag("--apply", options->apply, "With --join: joins, creating the economy's tables if there are none")
+        ->needs("--join");
+    command->add_flag("--status", options->status,
+                      "Says whether the economy is reachable, how far it is behind the folder, and the leases held")
+        ->excludes("--join");
+    command->callback([options, &status] {
+        std::error_code error;
+        if (!options->directory.empty() && !std::filesystem::is_directory(options->directory, error)) {
+            status = fail("no folder " + options->directory);
+            return;
+        }
+        const WorkingDirectory inDirectory(options->directory);
+        status = options->join ? join(*options) : options->status ? showStatus(*options) : run(*options);
+    });
+}
+
+}  // namespace kadrel::tools
