@@ -13,6 +13,13 @@ namespace {
 
 using namespace std::string_literals;
 
+// kadrel sync is built only where libpq is.
+#ifdef KADREL_SYNC
+#define syncListed "sync, "
+#else
+#define syncListed ""
+#endif
+
 struct UsageCase {
     const char* arguments;
     int status;
@@ -20,7 +27,7 @@ struct UsageCase {
 };
 
 const UsageCase usageCases[] = {
-    {"", 2, "kadrel: a command is required: arena, bank, lint, report, help\nSee 'kadrel help'.\n"},
+    {"", 2, "kadrel: a command is required: arena, bank, lint, report, " syncListed "help\nSee 'kadrel help'.\n"},
     {"frobnicate", 2, "kadrel: unknown command frobnicate\nSee 'kadrel help'.\n"},
     {"lnit", 2, "kadrel: unknown command lnit; did you mean lint?\n"},
     {"--frob", 2, "kadrel: unknown option --frob\n"},

@@ -108,6 +108,36 @@ std::vector<Transaction> pendingTransactions(uint64_t after, ReadProblems& passe
     return pending;
 }
 
+std::optional<bool> followsEconomy(EconomyDb& db, const Origin& origin, std::string& failure) {
+    // The opening's own number has no row: nothing to compare before the first shipment.
+    if (origin.shippedThrough <= origin.openedThrough) return true;
+    const std::string number = std::to_string(origin.shippedThrough);
+    const QueryResult row = db.run("SELECT kind, cause, made, detail, encode(name, 'hex'), encode(party, 'hex'), amount, "
+                                   "before, after FROM changes WHERE origin = $1 AND number = $2",
+                                   {std::to_string(origin.id), number});
+    if (!row.ok()) {
+        failure = row.error();
+        return std::nullopt;
+    }
+    if (row.rows() != 1) {
+        failure = "the economy lacks this folder's change " + number + ", which it counts as shipped";
+        return false;
+    }
+    // The cursor's change ends its transaction: past the one before it, it comes alone.
+    ReadProblems ignored;
+    const std::vector<Transaction> pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough - 1), ignored);
+    const JournalRecord* mine = pending.empty() ? nullptr : &pending.front().front();
+    const bool same = mine != nullptr && mine->sequence == static_cast<uint64_t>(origin.shippedThrough) &&
+                      row.number(0, 0) == mine->kind && row.number(0, 1) == mine->cause && row.number(0, 2) == mine->time &&
+                      row.number(0, 3) == mine->detail && row.text(0, 4) == hexText(fieldBytes(mine->name)) &&
+                      row.text(0, 5) == hexText(fieldBytes(mine->party)) && row.number(0, 6) == mine->amount &&
+                      row.number(0, 7) == mine->before && row.number(0, 8) == mine->after;
+    if (same) return true;
+    failure = "this folder's change " + number + " is not the one the economy holds from it: was the folder restored "
+              "from an older backup, or given another folder's Quorlen.sync? Nothing is shipped";
+    return false;
+}
+
 long long shipPending(EconomyDb& db, Origin& origin, ReadProblems& passedOver, std::string& failure) {
     const std::vector<Transaction> pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), passedOver);
     long long shipped = 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,14 @@ bool findOrigin(EconomyDb& db, const std::string& key, Origin& origin, std::stri
 // The current directory's transactions numbered after `after`, oldest first,
 // read without a lock; what the read passed over goes to `passedOver`.
 std::vector<Transaction> pendingTransactions(uint64_t after, ReadProblems& passedOver);
+
+// Whether the folder's changes go on from what the economy holds of it: its
+// change numbered as the origin's cursor is the one the economy holds under
+// that number. A folder restored from an older backup, or another folder
+// given this one's key, numbers other changes the same way, which shipping
+// past the cursor would drop. False with the reason in `failure`; nullopt,
+// with the database's error, when it could not be asked.
+std::optional<bool> followsEconomy(EconomyDb& db, const Origin& origin, std::string& failure);
 
 // Ships the pending transactions and moves `origin.shippedThrough` on with
 // each batch committed; what the folder's read passed over is in

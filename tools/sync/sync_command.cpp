@@ -194,6 +194,9 @@ int serve(const SyncOptions& options, const std::string& key) {
     const QueryResult held = db.run("SELECT pg_try_advisory_lock(70439, $1)", {std::to_string(origin.id)});
     if (!held.ok()) return fail(held.error()), -1;
     if (held.text(0, 0) != "t") return fail("another kadrel sync serves this folder's origin " + std::to_string(origin.id));
+    const std::optional<bool> follows = followsEconomy(db, origin, failure);
+    if (!follows) return fail(failure), -1;
+    if (!*follows) return fail(failure);
     std::cerr << "kadrel sync: serving origin " << origin.id << " in " << db.where() << ", shipped through change "
               << origin.shippedThrough << '\n';
     std::set<std::string> told;
