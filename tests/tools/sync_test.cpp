@@ -199,6 +199,28 @@ TEST_F(Sync, EveryChangeIsShippedOnceThoughTheProgramIsKilled) {
     EXPECT_EQ(sql("SELECT encode(name, 'escape'), credits FROM balances ORDER BY key") + "\n", balances);
 }
 
+// The database stopped hard, and back: what the folder did meanwhile goes up
+// once the program finds it again.
+TEST_F(Sync, ShippingGoesOnWhenTheDatabaseIsBack) {
+    std::optional<FolderBot> bot(std::in_place);
+    ASSERT_EQ(sync("--join --apply").status, 0);
+    SyncProgram program(server.conninfo());
+    bot->change({{"Alice", 5}}, JournalCause::Kill);
+    ASSERT_TRUE(shippedThrough(1));
+    ASSERT_TRUE(server.stop());
+    for (int i = 0; i < 10; ++i) bot->change({{"Alice", -1}, {"Bob", 1}}, JournalCause::DonationGiven);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(shippedThrough(21)) << folder.read(".sync-log");
+    EXPECT_EQ(sql("SELECT count(*), sum(amount) FROM changes"), "21|5");
+    EXPECT_EQ(sql("SELECT encode(name, 'escape'), credits FROM balances ORDER BY key"), "Alice|-5\nBob|10");
+    EXPECT_EQ(program.stop(SIGTERM), 0);
+    const std::string log = folder.read(".sync-log");
+    // Said once, not once a second.
+    const size_t unreachable = log.find("cannot reach the economy");
+    EXPECT_TRUE(unreachable != std::string::npos && unreachable == log.rfind("cannot reach the economy")) << log;
+}
+
 TEST_F(Sync, StatusSaysHowFarTheEconomyIsBehind) {
     const ProgramRun unreachable = runKadrel("sync --db 'host=/nonexistent' --status");
     EXPECT_EQ(unreachable.status, 1);

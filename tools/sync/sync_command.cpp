@@ -178,25 +178,28 @@ int showStatus(const SyncOptions& options) {
 }
 
 // One connection's life: ships until a stop is asked (0), the folder cannot
-// be served from this economy (1), or the link fails (-1: try again).
-int serve(const SyncOptions& options, const std::string& key) {
+// be served from this economy (1), or the link fails (-1, with the reason in
+// `trouble`: the caller tries again).
+int serve(const SyncOptions& options, const std::string& key, std::string& trouble) {
     EconomyDb db(options.conninfo);
-    int version = 0;
-    if (!reach(db, version)) return -1;
+    if (!db.connected()) return trouble = "cannot reach the economy: " + db.error(), -1;
     std::string failure;
+    const int version = installedVersion(db, failure);
+    if (version < 0) return trouble = "cannot read the economy's tables: " + failure, -1;
     if (version == 0) return fail("there is no economy in " + db.where() + " yet: kadrel sync --join makes one");
     if (version != schemaVersion() && !migrate(db, failure)) return fail(failure);
     Origin origin;
     if (!findOrigin(db, key, origin, failure)) {
-        return failure.empty() ? fail("this folder has not joined the economy in " + db.where() + ": see kadrel sync --join")
-                               : (fail(failure), -1);
+        if (!failure.empty()) return trouble = failure, -1;
+        return fail("this folder has not joined the economy in " + db.where() + ": see kadrel sync --join");
     }
     const QueryResult held = db.run("SELECT pg_try_advisory_lock(70439, $1)", {std::to_string(origin.id)});
-    if (!held.ok()) return fail(held.error()), -1;
+    if (!held.ok()) return trouble = held.error(), -1;
     if (held.text(0, 0) != "t") return fail("another kadrel sync serves this folder's origin " + std::to_string(origin.id));
     const std::optional<bool> follows = followsEconomy(db, origin, failure);
-    if (!follows) return fail(failure), -1;
+    if (!follows) return trouble = failure, -1;
     if (!*follows) return fail(failure);
+    trouble.clear();
     std::cerr << "kadrel sync: serving origin " << origin.id << " in " << db.where() << ", shipped through change "
               << origin.shippedThrough << '\n';
     std::set<std::string> told;
@@ -206,7 +209,7 @@ int serve(const SyncOptions& options, const std::string& key) {
         for (const ReadProblem& problem : passedOver) {
             if (told.insert(problemText(problem)).second) std::cerr << "kadrel sync: passed over: " << problemText(problem) << '\n';
         }
-        if (shipped < 0) return fail("shipping stopped: " + failure), -1;
+        if (shipped < 0) return trouble = "shipping stopped: " + failure, -1;
         if (shipped > 0) {
             std::cerr << "kadrel sync: shipped " << shipped << (shipped == 1 ? " change" : " changes") << ", through change "
                       << origin.shippedThrough << '\n';
@@ -222,9 +225,15 @@ int run(const SyncOptions& options) {
     if (!failure.empty()) return fail(failure);
     if (!key) return fail("this folder has not joined an economy: kadrel sync --join shows how it would");
     catchStopSignals();
+    // A trouble that lasts is said once, and again when it changes.
+    std::string trouble;
+    std::string told;
     while (!stopRequested) {
-        const int served = serve(options, *key);
-        if (served >= 0) return served;
+        const int served = serve(options, *key, trouble);
+        if (served > 0) return served;
+        if (served == 0) break;
+        if (trouble != told) std::cerr << "kadrel sync: " << trouble << "; trying again every second\n";
+        told = trouble;
         pause(std::chrono::seconds(1));
     }
     std::cerr << "kadrel sync: stopped\n";
