@@ -34,7 +34,11 @@ std::string QueryResult::bytes(int row, int column) const {
 
 std::string QueryResult::error() const { return firstLine(PQresultErrorMessage(result.get())); }
 
-EconomyDb::EconomyDb(const std::string& conninfo) : link(PQconnectdb(conninfo.c_str()), PQfinish) {}
+EconomyDb::EconomyDb(const std::string& conninfo) : link(PQconnectdb(conninfo.c_str()), PQfinish) {
+    // The server's notices (a table that exists already, say) are not the
+    // operator's business; errors come back with each result.
+    PQsetNoticeProcessor(link.get(), [](void*, const char*) {}, nullptr);
+}
 
 std::string EconomyDb::error() const { return firstLine(PQerrorMessage(link.get())); }
 
