@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <regex>
 #include <thread>
@@ -154,6 +155,23 @@ TEST_F(Sync, JoiningShowsItsPlanThenBringsTheBalancesOnce) {
     EXPECT_EQ(secondJoined.err, "");  // nothing of the server's notices
     EXPECT_EQ(sql("SELECT encode(name, 'escape'), credits FROM balances ORDER BY key"), "Alice|200\nBob|150\nCarol|5");
     EXPECT_EQ(sql("SELECT origin, count(*), sum(credits) FROM openings GROUP BY origin ORDER BY origin"), "1|2|300\n2|2|55");
+}
+
+// Folders that join at once, the economy's tables not made yet: each is
+// brought in once, and balances of one name add up.
+TEST_F(Sync, FoldersJoiningAtOnceAreEachBroughtInOnce) {
+    std::vector<std::unique_ptr<ScratchFolder>> folders;
+    std::string together;
+    for (int i = 0; i < 4; ++i) {
+        folders.push_back(std::make_unique<ScratchFolder>());
+        folders.back()->write(bankFileName(), bankBytes({{"Alice", 100 + i}, {"Folder" + std::to_string(i), 1}}));
+        together += std::string("'" KADREL_PROGRAM "' sync '") + folders.back()->path().string() + "' --db '" +
+                    server.conninfo() + "' --join --apply >/dev/null & ";
+    }
+    ASSERT_EQ(std::system((together + "wait").c_str()), 0);
+    EXPECT_EQ(sql("SELECT count(*), sum(credits) FROM openings"), "8|410");
+    EXPECT_EQ(sql("SELECT credits FROM balances WHERE key = 'alice'"), "406");
+    EXPECT_EQ(sql("SELECT count(*), sum(credits) FROM balances"), "5|410");
 }
 
 // Killed at random points while bots keep paying, over and over: in the end
