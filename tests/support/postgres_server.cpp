@@ -35,7 +35,7 @@ std::string PostgresServer::asOwner(const std::string& command) const {
     return (geteuid() == 0 ? "runuser -u nobody -- " : "") + command;
 }
 
-PostgresServer::PostgresServer() : bin(serverPrograms()) {
+PostgresServer::PostgresServer(bool durable) : bin(serverPrograms()), durable(durable) {
     if (bin.empty()) {
         why = "no PostgreSQL server is installed (scripts/ensure-packages sync installs one)";
         return;
@@ -59,7 +59,7 @@ bool PostgresServer::start() {
     // Under nice: it shares the machine with the rest of the suite.
     const std::string command = asOwner("nice -n 10 " + bin + "/pg_ctl -D " + quoted(data) + " -w -t 60 -l " +
                                         quoted(data + "/server.log") + " -o " +
-                                        quoted("-k " + data + " -c listen_addresses= -c fsync=off") + " start >/dev/null");
+                                        quoted("-k " + data + " -c listen_addresses=" + (durable ? "" : " -c fsync=off")) + " start >/dev/null");
     running = std::system(command.c_str()) == 0;
     return running;
 }

@@ -12,7 +12,8 @@ namespace kadrel::testing {
 
 class PostgresServer {
 public:
-    PostgresServer();
+    // `durable` flushes its data as a server in service does; tests need not wait for the disk.
+    explicit PostgresServer(bool durable = false);
     ~PostgresServer();
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
@@ -34,6 +35,7 @@ private:
     ScratchFolder folder;
     std::string bin;
     std::string why;
+    bool durable;
     bool running = false;
 };
 

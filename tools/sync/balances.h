@@ -25,7 +25,11 @@ bool applyToBalances(EconomyDb& db, std::span<const JournalRecord> records, std:
 class Column {
 public:
     void add(long long value) { append(std::to_string(value)); }
-    void addBytes(const std::string& bytes) { append("x" + hexText(bytes)); }
+    void addBytes(const std::string& bytes) {
+        std::string item(1, 'x');
+        item += hexText(bytes);
+        append(item);
+    }
     const std::string& text() const { return items; }
 
 private:
