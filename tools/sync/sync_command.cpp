@@ -251,7 +251,8 @@ void addSyncCommand(CLI::App& program, int& status) {
     command->add_option("directory", options->directory, "The folder of Quorlen.bank")->capture_default_str();
     command->add_option("--db", options->conninfo,
                         "The economy's database: a libpq connection string or URI; the PG* variables and a service "
-                        "file fill in what it leaves out");
+                        "file fill in what it leaves out")
+        ->type_name("CONNINFO");
     command->add_flag("--join", options->join, "Shows how the folder would join the economy, its balances included");
     command->add_flag("--apply", options->apply, "With --join: joins, creating the economy's tables if there are none")
         ->needs("--join");
