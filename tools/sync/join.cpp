@@ -26,11 +26,7 @@ void takeAccounts(const Ledger& ledger, FolderBalances& folder) {
 }
 
 // The number of the folder's last change past `after` (or `after` itself).
-uint64_t lastChange(uint64_t after) {
-    ReadProblems ignored;  // a reader of the history has said what it passes over
-    const std::vector<Transaction> pending = pendingTransactions(after, ignored);
-    return pending.empty() ? after : pending.back().back().sequence;
-}
+uint64_t lastChange(uint64_t after) { return pendingTransactions(after, 0).last; }
 
 }  // namespace
 

@@ -12,14 +12,22 @@ namespace {
 // Records per database transaction: large enough that a commit's flush is
 // shared by many, small enough to keep the rows locked briefly.
 constexpr size_t batchRecords = 2000;
+// Records one pass ships at most; the next pass goes on from there.
+constexpr size_t passRecords = 100 * batchRecords;
 
 class Collector final : public TransactionVisitor {
 public:
-    explicit Collector(std::vector<Transaction>& into) : into(into) {}
-    void transaction(std::span<const JournalRecord> records) override { into.emplace_back(records.begin(), records.end()); }
+    Collector(Pending& into, size_t keep) : into(into), keep(keep) {}
+    void transaction(std::span<const JournalRecord> records) override {
+        if (into.records == 0) into.oldestTime = records.front().time;
+        if (into.records < keep) into.kept.emplace_back(records.begin(), records.end());
+        into.records += records.size();
+        into.last = records.back().sequence;
+    }
 
 private:
-    std::vector<Transaction>& into;
+    Pending& into;
+    size_t keep;
 };
 
 std::string fieldBytes(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
@@ -94,17 +102,19 @@ bool findOrigin(EconomyDb& db, const std::string& key, Origin& origin, std::stri
     return true;
 }
 
-std::vector<Transaction> pendingTransactions(uint64_t after, ReadProblems& passedOver) {
-    std::vector<Transaction> pending;
-    Collector collector(pending);
+Pending pendingTransactions(uint64_t after, size_t keep) {
+    Pending pending;
+    pending.last = after;
+    Collector collector(pending, keep);
     // The journal alone, as a rule; the history too where the journal no
     // longer reaches back to the cursor (a checkpoint filed what came next).
     WalkEnd end = walkTransactions(collector, after, true);
     if (end.journalFirstSequence == 0 || end.journalFirstSequence > after + 1) {
-        pending.clear();
+        pending = Pending{};
+        pending.last = after;
         end = walkTransactions(collector, after);
     }
-    passedOver = std::move(end.problems);
+    pending.passedOver = std::move(end.problems);
     return pending;
 }
 
@@ -124,9 +134,8 @@ std::optional<bool> followsEconomy(EconomyDb& db, const Origin& origin, std::str
         return false;
     }
     // The cursor's change ends its transaction: past the one before it, it comes alone.
-    ReadProblems ignored;
-    const std::vector<Transaction> pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough - 1), ignored);
-    const JournalRecord* mine = pending.empty() ? nullptr : &pending.front().front();
+    const Pending pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough - 1), 1);
+    const JournalRecord* mine = pending.kept.empty() ? nullptr : &pending.kept.front().front();
     const bool same = mine != nullptr && mine->sequence == static_cast<uint64_t>(origin.shippedThrough) &&
                       row.number(0, 0) == mine->kind && row.number(0, 1) == mine->cause && row.number(0, 2) == mine->time &&
                       row.number(0, 3) == mine->detail && row.text(0, 4) == hexText(fieldBytes(mine->name)) &&
@@ -139,7 +148,9 @@ std::optional<bool> followsEconomy(EconomyDb& db, const Origin& origin, std::str
 }
 
 long long shipPending(EconomyDb& db, Origin& origin, ReadProblems& passedOver, std::string& failure) {
-    const std::vector<Transaction> pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), passedOver);
+    Pending read = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), passRecords);
+    passedOver = std::move(read.passedOver);
+    const std::vector<Transaction>& pending = read.kept;
     long long shipped = 0;
     std::vector<JournalRecord> batch;
     for (size_t i = 0; i < pending.size(); ++i) {

@@ -4,6 +4,7 @@
 // at any point ships every change exactly once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,9 +26,17 @@ struct Origin {
 // such origin, with the reason where the database could not say.
 bool findOrigin(EconomyDb& db, const std::string& key, Origin& origin, std::string& failure);
 
-// The current directory's transactions numbered after `after`, oldest first,
-// read without a lock; what the read passed over goes to `passedOver`.
-std::vector<Transaction> pendingTransactions(uint64_t after, ReadProblems& passedOver);
+// The current directory's transactions numbered after `after`, read without
+// a lock: the first of them, whole, up to about `keep` records (memory stays
+// bounded however far behind the economy is), and the count of all.
+struct Pending {
+    std::vector<Transaction> kept;  // oldest first
+    uint64_t records = 0;
+    uint64_t last = 0;       // the number of the last record, or `after` when none
+    int64_t oldestTime = 0;  // of the first record; 0 when none
+    ReadProblems passedOver;
+};
+Pending pendingTransactions(uint64_t after, size_t keep = SIZE_MAX);
 
 // Whether the folder's changes go on from what the economy holds of it: its
 // change numbered as the origin's cursor is the one the economy holds under

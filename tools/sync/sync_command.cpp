@@ -161,11 +161,9 @@ int showStatus(const SyncOptions& options) {
         std::cout << "folder: has not joined this economy (kadrel sync --join shows how it would)\n";
         return 1;
     }
-    ReadProblems passedOver;
-    const std::vector<Transaction> pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), passedOver);
-    size_t changes = 0;
-    for (const Transaction& transaction : pending) changes += transaction.size();
-    const long long seconds = pending.empty() ? 0 : std::max<long long>(0, std::time(nullptr) - pending.front().front().time);
+    const Pending pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), 0);
+    const uint64_t changes = pending.records;
+    const long long seconds = changes == 0 ? 0 : std::max<long long>(0, std::time(nullptr) - pending.oldestTime);
     const QueryResult leases = db.run("SELECT count(*) FROM leases WHERE origin = $1 AND until > now()",
                                       {std::to_string(origin.id)});
     if (!leases.ok()) return fail(leases.error());
@@ -173,7 +171,7 @@ int showStatus(const SyncOptions& options) {
     std::cout << "lag: " << changes << (changes == 1 ? " change, " : " changes, ") << seconds
               << (seconds == 1 ? " second\n" : " seconds\n");
     std::cout << "leases held: " << leases.number(0, 0) << '\n';
-    for (const ReadProblem& problem : passedOver) std::cout << "passed over: " << problemText(problem) << '\n';
+    for (const ReadProblem& problem : pending.passedOver) std::cout << "passed over: " << problemText(problem) << '\n';
     return 0;
 }
 
