@@ -1,13 +1,11 @@
 # Whether the win32 build's programs can run here, under 32-bit Wine, and
 # which way: directly where the kernel runs 32-bit x86 programs (a static -m32
 # probe must run; kernels built without that support refuse it), through
-# qemu-i386 where KADREL_WINE32_THROUGH_QEMU is set in the environment (on
-# any machine; a whole run of that way has yet to be timed before it becomes
-# the default where the kernel runs no 32-bit code). Directly, every test program
-# runs through cmake/run-wine32. Through qemu, where each Windows process
-# costs about a minute of CPU to start, the tests are one program
-# (tests/CMakeLists.txt) and run through cmake/run-wine32-qemu under one
-# wineserver that the wine32 fixture starts and stops.
+# qemu-i386 elsewhere, or on any machine where KADREL_WINE32_THROUGH_QEMU is set
+# in the environment. Directly, every test program runs through
+# cmake/run-wine32. Through qemu, where each Windows process costs a minute or
+# more of CPU to start, the tests are one program (tests/CMakeLists.txt) and
+# run through cmake/run-wine32-qemu, in a prefix without Wine's boot.
 # KADREL_WINE32_WAY says which way; KADREL_WINE32_UNAVAILABLE why neither runs.
 option(KADREL_WINE32 "Run the win32 test programs under 32-bit Wine where the machine can" ON)
 set(KADREL_WINE32_RUNS FALSE)
@@ -31,28 +29,19 @@ else()
   set(why "")
   if(ran EQUAL 42 AND NOT "$ENV{KADREL_WINE32_THROUGH_QEMU}")
     set(way "directly")
-  elseif("$ENV{KADREL_WINE32_THROUGH_QEMU}" AND KADREL_QEMU_I386)
+  elseif(KADREL_QEMU_I386 AND (built EQUAL 0 OR "$ENV{KADREL_WINE32_THROUGH_QEMU}"))
     set(KADREL_WINE32_VIA_QEMU TRUE)
     set(way "through qemu-i386")
-  elseif("$ENV{KADREL_WINE32_THROUGH_QEMU}")
-    set(why "qemu-i386 (qemu-user) is missing")
-  elseif(NOT built EQUAL 0)
+  elseif(NOT built EQUAL 0 AND NOT "$ENV{KADREL_WINE32_THROUGH_QEMU}")
     set(why "no static -m32 program can be built to probe the kernel (gcc-multilib)")
   else()
-    set(why "this kernel does not run 32-bit x86 programs (KADREL_WINE32_THROUGH_QEMU=1 runs them through qemu-i386, slowly)")
+    set(why "qemu-i386 (qemu-user) is missing, and this kernel does not run 32-bit x86 programs or KADREL_WINE32_THROUGH_QEMU asks for it")
   endif()
 endif()
 
 if(KADREL_WINE32_VIA_QEMU)
   set(KADREL_WINE32_RUNS TRUE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/run-wine32-qemu ${wine32_prefix})
-  # The server stays up between the fixture's tests, so that Wine's own
-  # services start once. Their start took more than 20 minutes of CPU here,
-  # and making a prefix as much again: more than 30 minutes is no hang.
-  add_test(NAME wine32_start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --start)
-  add_test(NAME wine32_stop COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --stop)
-  set_tests_properties(wine32_start PROPERTIES FIXTURES_SETUP wine32 TIMEOUT 5400)
-  set_tests_properties(wine32_stop PROPERTIES FIXTURES_CLEANUP wine32)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/run-wine32-qemu ${PROJECT_BINARY_DIR}/wine32-qemu-prefix)
 elseif(way)
   set(KADREL_WINE32_RUNS TRUE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/run-wine32 ${wine32_prefix})
