@@ -9,11 +9,7 @@
 
 namespace kadrel::tools::sync {
 
-namespace {
-
 std::string fieldBytes(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
-
-}  // namespace
 
 std::string nameKey(const char (&name)[20]) {
     std::string key = fieldBytes(name);

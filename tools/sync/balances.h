@@ -11,6 +11,9 @@
 
 namespace kadrel::tools::sync {
 
+// A name field's bytes up to its NUL.
+std::string fieldBytes(const char (&field)[20]);
+
 // A name's key in the economy: its bytes with the ASCII capitals folded, the
 // way the ledger matches names.
 std::string nameKey(const char (&name)[20]);

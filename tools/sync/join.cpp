@@ -1,6 +1,5 @@
 #include "tools/sync/join.h"
 
-#include <cstring>
 #include <iostream>
 #include <set>
 
@@ -87,7 +86,7 @@ bool registerOrigin(EconomyDb& db, const std::string& key, const std::string& la
     std::vector<JournalRecord> opening;
     for (const CreditAccount& account : folder.accounts) {
         keys.addBytes(nameKey(account.name));
-        names.addBytes(std::string(account.name, strnlen(account.name, sizeof account.name)));
+        names.addBytes(fieldBytes(account.name));
         credits.add(account.credits);
         opening.push_back(makeJournalRecord(JournalKind::Add, account.credits, account.name, {JournalCause::ToolImport},
                                             0, account.credits));

@@ -1,6 +1,5 @@
 #include "tools/sync/ship_up.h"
 
-#include <cstring>
 
 #include "accounts/bank_reader.h"
 #include "tools/sync/balances.h"
@@ -29,8 +28,6 @@ private:
     Pending& into;
     size_t keep;
 };
-
-std::string fieldBytes(const char (&field)[20]) { return std::string(field, strnlen(field, sizeof field)); }
 
 // One batch, with the cursor's move from `origin.shippedThrough` to `through`.
 bool shipBatch(EconomyDb& db, Origin& origin, const std::vector<JournalRecord>& records, long long through,
