@@ -88,14 +88,16 @@ protected:
     }
     ProgramRun sync(const std::string& options) { return runKadrel("sync --db '" + server.conninfo() + "' " + options); }
     std::string sql(const std::string& text) { return server.query(text); }
-    // Waits until the economy holds the folder's changes up to `number`.
-    bool shippedThrough(uint64_t number) {
+    // Waits until the query's answer is `expected`.
+    bool becomes(const std::string& query, const std::string& expected) {
         for (int tries = 0; tries < 600; ++tries) {
-            if (sql("SELECT shipped_through FROM origins") == std::to_string(number)) return true;
+            if (sql(query) == expected) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         return false;
     }
+    // Waits until the economy holds the folder's changes up to `number`.
+    bool shippedThrough(uint64_t number) { return becomes("SELECT shipped_through FROM origins", std::to_string(number)); }
 
     // How often a program has begun to serve the folder.
     size_t servings() const {
@@ -129,7 +131,7 @@ TEST_F(Sync, JoiningShowsItsPlanThenBringsTheBalancesOnce) {
     folder.write(bankFileName(), bankBytes({{"Alice", 200}, {"Bob", 100}, {"alice", 7}}));
     const ProgramRun plan = sync("--join");
     ASSERT_EQ(plan.status, 0) << plan.err;
-    EXPECT_NE(plan.out.find("its tables: none yet: created at version 1"), std::string::npos) << plan.out;
+    EXPECT_NE(plan.out.find("its tables: none yet: created at version 2"), std::string::npos) << plan.out;
     EXPECT_NE(plan.out.find("it brings 2 accounts holding 300 credits, its balances as of change 0"), std::string::npos);
     EXPECT_NE(plan.out.find("1 account of names already listed are left out"), std::string::npos);
     EXPECT_EQ(sql("SELECT to_regclass('origins') IS NULL"), "t");
@@ -141,7 +143,7 @@ TEST_F(Sync, JoiningShowsItsPlanThenBringsTheBalancesOnce) {
         EXPECT_NE(joined.out.find(run == 0 ? "as origin 1, bringing 2 accounts holding 300 credits" : "already"),
                   std::string::npos) << joined.out;
     }
-    EXPECT_EQ(sql("SELECT version FROM kadrel_schema"), "1");
+    EXPECT_EQ(sql("SELECT version FROM kadrel_schema"), "2");
     EXPECT_EQ(sql("SELECT encode(name, 'escape'), credits FROM balances ORDER BY key"), "Alice|200\nBob|100");
 
     // A second folder with a player of the first: the balances add up.
@@ -258,12 +260,22 @@ TEST_F(Sync, StatusSaysHowFarTheEconomyIsBehind) {
     {
         SyncProgram program(server.conninfo());
         ASSERT_TRUE(shippedThrough(6));
+        // A pass that found nothing more to ship says when it began.
+        const std::string started = sql("SELECT now()");
+        ASSERT_TRUE(becomes("SELECT caught_up_at > '" + started + "' FROM origins", "t"));
         // One program per folder: a second one is turned away.
         const ProgramRun second = sync("");
         EXPECT_EQ(second.status, 1);
         EXPECT_NE(second.err.find("another kadrel sync serves this folder's origin 1"), std::string::npos) << second.err;
     }
     EXPECT_NE(sync("--status").out.find("lag: 0 changes, 0 seconds"), std::string::npos);
+    // The leases: their names where they are few, live ones alone.
+    const std::string lease = "INSERT INTO leases (key, origin, until, name) SELECT lower(n)::bytea, 1, now() + ";
+    sql(lease + "interval '30 seconds', n::bytea FROM unnest(ARRAY['Bob', 'Alice']) AS n; " + lease +
+        "interval '-1 second', 'Carol' FROM (SELECT 'Carol' AS n) AS t");
+    EXPECT_NE(sync("--status").out.find("\nleases held: 2: Alice, Bob\n"), std::string::npos) << sync("--status").out;
+    sql(lease + "interval '30 seconds', n::bytea FROM (SELECT 'P' || i AS n FROM generate_series(10, 18) AS i) AS t");
+    EXPECT_NE(sync("--status").out.find("\nleases held: 11\n"), std::string::npos);
     // Restored from a backup older than what was shipped, the folder numbers
     // other changes as those: shipping past them would drop them.
     bot.reset();
@@ -278,7 +290,7 @@ TEST_F(Sync, StatusSaysHowFarTheEconomyIsBehind) {
     sql("UPDATE kadrel_schema SET version = 99");
     const ProgramRun newer = sync("");
     EXPECT_EQ(newer.status, 1);
-    EXPECT_NE(newer.err.find("version 99, newer than this build's 1"), std::string::npos) << newer.err;
+    EXPECT_NE(newer.err.find("version 99, newer than this build's 2"), std::string::npos) << newer.err;
 }
 
 }  // namespace

@@ -55,6 +55,19 @@ CREATE TABLE leases (
     until timestamptz NOT NULL
 );
 )",
+    // Leases change hands: a folder asks the holder for one, and takes one
+    // that ran out only once its holder caught up after the end.
+    R"(
+ALTER TABLE origins ADD COLUMN caught_up_at timestamptz;
+ALTER TABLE leases ADD COLUMN name bytea NOT NULL DEFAULT '\x';
+CREATE INDEX leases_origin ON leases (origin);
+CREATE TABLE lease_requests (
+    key bytea NOT NULL,
+    origin integer NOT NULL REFERENCES origins,
+    asked timestamptz NOT NULL DEFAULT now(),
+    PRIMARY KEY (key, origin)
+);
+)",
 };
 
 // Held for the transaction: programs that start at once migrate one by one.

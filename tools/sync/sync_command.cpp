@@ -20,6 +20,7 @@
 #include "tools/sync/balances.h"
 #include "tools/sync/economy_db.h"
 #include "tools/sync/join.h"
+#include "tools/sync/leases.h"
 #include "tools/sync/origin_file.h"
 #include "tools/sync/schema.h"
 #include "tools/sync/ship_up.h"
@@ -164,13 +165,15 @@ int showStatus(const SyncOptions& options) {
     const Pending pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), 0);
     const uint64_t changes = pending.records;
     const long long seconds = changes == 0 ? 0 : std::max<long long>(0, std::time(nullptr) - pending.oldestTime);
-    const QueryResult leases = db.run("SELECT count(*) FROM leases WHERE origin = $1 AND until > now()",
-                                      {std::to_string(origin.id)});
-    if (!leases.ok()) return fail(leases.error());
+    // The names where a reader takes them in at a glance.
+    HeldLeases leases;
+    if (!heldLeases(db, origin.id, 10, leases, failure)) return fail(failure);
     std::cout << "folder: origin " << origin.id << ", shipped through change " << origin.shippedThrough << '\n';
     std::cout << "lag: " << changes << (changes == 1 ? " change, " : " changes, ") << seconds
               << (seconds == 1 ? " second\n" : " seconds\n");
-    std::cout << "leases held: " << leases.number(0, 0) << '\n';
+    std::cout << "leases held: " << leases.count;
+    for (size_t i = 0; i < leases.names.size() && leases.count <= 10; ++i) std::cout << (i == 0 ? ": " : ", ") << leases.names[i];
+    std::cout << '\n';
     for (const ReadProblem& problem : pending.passedOver) std::cout << "passed over: " << problemText(problem) << '\n';
     return 0;
 }
@@ -201,13 +204,22 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     std::cerr << "kadrel sync: serving origin " << origin.id << " in " << db.where() << ", shipped through change "
               << origin.shippedThrough << '\n';
     std::set<std::string> told;
+    auto caughtUpSaid = std::chrono::steady_clock::now() - std::chrono::seconds(1);
     while (!stopRequested) {
+        // When this pass began by the economy's clock: should it find nothing
+        // to ship, every change made before then is in the economy.
+        std::string passStart;
+        if (!databaseNow(db, passStart, failure)) return trouble = failure, -1;
         ReadProblems passedOver;
         const long long shipped = shipPending(db, origin, passedOver, failure);
         for (const ReadProblem& problem : passedOver) {
             if (told.insert(problemText(problem)).second) std::cerr << "kadrel sync: passed over: " << problemText(problem) << '\n';
         }
         if (shipped < 0) return trouble = "shipping stopped: " + failure, -1;
+        if (shipped == 0 && std::chrono::steady_clock::now() - caughtUpSaid >= std::chrono::seconds(1)) {
+            if (!markCaughtUp(db, origin.id, passStart, failure)) return trouble = failure, -1;
+            caughtUpSaid = std::chrono::steady_clock::now();
+        }
         if (shipped > 0) {
             std::cerr << "kadrel sync: shipped " << shipped << (shipped == 1 ? " change" : " changes") << ", through change "
                       << origin.shippedThrough << '\n';
