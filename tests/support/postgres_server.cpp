@@ -1,5 +1,7 @@
 #include "postgres_server.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -29,13 +31,26 @@ std::string quoted(const std::string& text) {
     return result + "'";
 }
 
+// A loopback port nothing listens on at the moment.
+uint16_t freePort() {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    const bool found = probe >= 0 && bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    if (probe >= 0) close(probe);
+    return found ? ntohs(address.sin_port) : 0;
+}
+
 }  // namespace
 
 std::string PostgresServer::asOwner(const std::string& command) const {
     return (geteuid() == 0 ? "runuser -u nobody -- " : "") + command;
 }
 
-PostgresServer::PostgresServer(bool durable) : bin(serverPrograms()), durable(durable) {
+PostgresServer::PostgresServer(bool durable) : bin(serverPrograms()), durable(durable), tcpPort(freePort()) {
     if (bin.empty()) {
         why = "no PostgreSQL server is installed (scripts/ensure-packages sync installs one)";
         return;
@@ -59,7 +74,8 @@ bool PostgresServer::start() {
     // Under nice: it shares the machine with the rest of the suite.
     const std::string command = asOwner("nice -n 10 " + bin + "/pg_ctl -D " + quoted(data) + " -w -t 60 -l " +
                                         quoted(data + "/server.log") + " -o " +
-                                        quoted("-k " + data + " -c listen_addresses=" + (durable ? "" : " -c fsync=off")) + " start >/dev/null");
+                                        quoted("-k " + data + " -c listen_addresses=127.0.0.1 -p " + std::to_string(tcpPort) +
+                                               (durable ? "" : " -c fsync=off")) + " start >/dev/null");
     running = std::system(command.c_str()) == 0;
     return running;
 }
@@ -72,7 +88,8 @@ bool PostgresServer::stop() {
 }
 
 std::string PostgresServer::conninfo(const std::string& database) const {
-    return "host=" + (folder.path() / "data").string() + " user=kadrel dbname=" + database;
+    return "host=" + (folder.path() / "data").string() + " port=" + std::to_string(tcpPort) + " user=kadrel dbname=" +
+           database;
 }
 
 std::string PostgresServer::query(const std::string& sql, const std::string& database) const {

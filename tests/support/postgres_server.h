@@ -1,9 +1,11 @@
 // A PostgreSQL server of the tests' own: a fresh cluster in a scratch folder,
-// listening only on a socket there, stopped and removed when this goes.
+// listening on a socket there and on a free loopback port (for links that a
+// test cuts), stopped and removed when this goes.
 // PostgreSQL refuses to run as root, so as root the cluster is the account
 // nobody's.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "scratch_dir.h"
@@ -21,8 +23,10 @@ public:
     bool installed() const { return !bin.empty(); }
     // Empty when it started; otherwise why not, with its log.
     const std::string& failure() const { return why; }
-    // A libpq connection string for a database of the cluster.
+    // A libpq connection string for a database of the cluster, through its socket.
     std::string conninfo(const std::string& database = "postgres") const;
+    // Its loopback TCP port.
+    uint16_t port() const { return tcpPort; }
     // Runs SQL through psql and returns what it printed, unaligned, without headers.
     std::string query(const std::string& sql, const std::string& database = "postgres") const;
     // Stops it at once, as a crash would, or starts it again.
@@ -37,6 +41,7 @@ private:
     std::string why;
     bool durable;
     bool running = false;
+    uint16_t tcpPort = 0;
 };
 
 }  // namespace kadrel::testing

@@ -3,11 +3,6 @@
 // program is killed.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -20,11 +15,10 @@
 #include "accounts/bank_reader.h"
 #include "accounts/ledger.h"
 #include "bank_model.h"
+#include "child_process.h"
 #include "postgres_server.h"
 #include "run_program.h"
 #include "scratch_dir.h"
-
-extern char** environ;
 
 namespace kadrel::testing {
 namespace {
@@ -53,31 +47,9 @@ struct FolderBot final : BankReporter {
 };
 
 // The program in the background, as a service manager runs it.
-class SyncProgram {
-public:
-    explicit SyncProgram(const std::string& conninfo) {
-        const std::string db = "--db=" + conninfo;
-        const char* argv[] = {KADREL_PROGRAM, "sync", db.c_str(), nullptr};
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&files, 2, ".sync-log", O_WRONLY | O_CREAT | O_APPEND, 0644);
-        EXPECT_EQ(posix_spawn(&pid, KADREL_PROGRAM, &files, nullptr, const_cast<char**>(argv), environ), 0);
-        posix_spawn_file_actions_destroy(&files);
-    }
-    ~SyncProgram() { stop(SIGKILL); }
-    // The exit status, or -1 for a kill.
-    int stop(int signal) {
-        if (pid <= 0) return -1;
-        kill(pid, signal);
-        int raw = 0;
-        waitpid(pid, &raw, 0);
-        pid = 0;
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-
-private:
-    pid_t pid = 0;
+struct SyncProgram : ChildProcess {
+    explicit SyncProgram(const std::string& conninfo)
+        : ChildProcess({KADREL_PROGRAM, "sync", "--db=" + conninfo}, ".", ".sync-log") {}
 };
 
 class Sync : public ::testing::Test {
