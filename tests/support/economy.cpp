@@ -190,9 +190,11 @@ void Economy::play(std::mt19937& random, int count) {
         for (int i = 0; i < count; ++i) {
             const size_t one = random() % players.size();
             const std::string& other = players[(one + 1 + random() % (players.size() - 1)) % players.size()];
-            const unsigned what = random() % 5;
-            steps += what < 2    ? players[one] + " kills " + other + "\n"
-                     : what == 2 ? players[one] + ": !buy shield\n"
+            // Now and then the bot saves, and so files its journal into the history.
+            const unsigned what = random() % 50;
+            steps += what == 0  ? "tick 300\n"
+                     : what < 20 ? players[one] + " kills " + other + "\n"
+                     : what < 30 ? players[one] + ": !buy shield\n"
                                  : players[one] + ": !donate " + other + ":" + std::to_string(1 + random() % 60) + "\n";
         }
         machine->host->send(steps);

@@ -71,7 +71,8 @@ public:
     // Skips the test where no PostgreSQL server is installed.
     Economy(int machines, const std::vector<std::string>& namesPerMachine, int32_t credits);
 
-    // Sends each host `count` random steps of its players: kills, donations and purchases.
+    // Sends each host `count` random steps of its players: kills, donations
+    // and purchases, and now and then a save.
     void play(std::mt19937& random, int count);
     // Every host has run what it was sent and every sync program has shipped
     // every change of its folder; false when that does not come within `patience`.

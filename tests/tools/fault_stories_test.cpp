@@ -24,6 +24,8 @@ struct Story {
     std::function<void(Economy&, std::mt19937&, int round)> fault;
 };
 
+void PrintTo(const Story& story, std::ostream* out) { *out << story.name; }
+
 void pauseUpTo(std::mt19937& random, int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(random() % milliseconds));
 }
@@ -50,7 +52,7 @@ const Story stories[] = {
      [](Economy& economy, std::mt19937& random, int) {
          Machine& machine = anyMachine(economy, random);
          pauseUpTo(random, 150);
-         EXPECT_EQ(machine.sync->stop(SIGKILL), -1) << "it had stopped before";
+         EXPECT_EQ(machine.sync->stop(SIGKILL), -1) << "it had stopped: " << machine.folder.read(".sync-log");
          machine.startSync();
      }},
     {"HostsAndSyncProgramKilledTogether", 30,

@@ -18,7 +18,10 @@ class Collector final : public TransactionVisitor {
 public:
     Collector(Pending& into, size_t keep) : into(into), keep(keep) {}
     void transaction(std::span<const JournalRecord> records) override {
-        if (into.records == 0) into.oldestTime = records.front().time;
+        if (into.records == 0) {
+            into.oldestTime = records.front().time;
+            into.first = records.front().sequence;
+        }
         if (into.records < keep) into.kept.emplace_back(records.begin(), records.end());
         into.records += records.size();
         into.last = records.back().sequence;
@@ -99,14 +102,18 @@ bool findOrigin(EconomyDb& db, const std::string& key, Origin& origin, std::stri
     return true;
 }
 
-Pending pendingTransactions(uint64_t after, size_t keep) {
+Pending pendingTransactions(uint64_t after, size_t keep, bool wholeHistory) {
     Pending pending;
     pending.last = after;
     Collector collector(pending, keep);
     // The journal alone, as a rule; the history too where the journal no
-    // longer reaches back to the cursor (a checkpoint filed what came next).
+    // longer reaches back to the cursor (a checkpoint filed what came next),
+    // and where what the journal gave does not go on from the cursor: a
+    // checkpoint filing the journal's first records at this moment leaves
+    // them to the history, which a walk of the journal alone passes over.
     WalkEnd end = walkTransactions(collector, after, true);
-    if (end.journalFirstSequence == 0 || end.journalFirstSequence > after + 1) {
+    if (wholeHistory || end.journalFirstSequence == 0 || end.journalFirstSequence > after + 1 ||
+        (pending.first != 0 && pending.first != after + 1)) {
         pending = Pending{};
         pending.last = after;
         end = walkTransactions(collector, after);
@@ -130,8 +137,12 @@ std::optional<bool> followsEconomy(EconomyDb& db, const Origin& origin, std::str
         failure = "the economy lacks this folder's change " + number + ", which it counts as shipped";
         return false;
     }
-    // The cursor's change ends its transaction: past the one before it, it comes alone.
-    const Pending pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough - 1), 1);
+    // The cursor's change ends its transaction: past the one before it, it
+    // comes alone. Where a checkpoint is filing it at this moment, the
+    // journal alone may not show it: the history is then read whole.
+    const auto before = static_cast<uint64_t>(origin.shippedThrough - 1);
+    Pending pending = pendingTransactions(before, 1);
+    if (pending.kept.empty()) pending = pendingTransactions(before, 1, true);
     const JournalRecord* mine = pending.kept.empty() ? nullptr : &pending.kept.front().front();
     const bool same = mine != nullptr && mine->sequence == static_cast<uint64_t>(origin.shippedThrough) &&
                       row.number(0, 0) == mine->kind && row.number(0, 1) == mine->cause && row.number(0, 2) == mine->time &&

@@ -32,11 +32,14 @@ bool findOrigin(EconomyDb& db, const std::string& key, Origin& origin, std::stri
 struct Pending {
     std::vector<Transaction> kept;  // oldest first
     uint64_t records = 0;
+    uint64_t first = 0;      // the number of the first record, 0 when none
     uint64_t last = 0;       // the number of the last record, or `after` when none
     int64_t oldestTime = 0;  // of the first record; 0 when none
     ReadProblems passedOver;
 };
-Pending pendingTransactions(uint64_t after, size_t keep = SIZE_MAX);
+// `wholeHistory` reads the history even where the journal seems to reach
+// back to `after`.
+Pending pendingTransactions(uint64_t after, size_t keep = SIZE_MAX, bool wholeHistory = false);
 
 // Whether the folder's changes go on from what the economy holds of it: its
 // change numbered as the origin's cursor is the one the economy holds under
