@@ -183,7 +183,16 @@ Economy::Economy(int count, const std::vector<std::string>& names, int32_t credi
     for (int i = 0; i < count; ++i) machines.push_back(std::make_unique<Machine>(server, i, names, credits));
 }
 
-void Economy::play(std::mt19937& random, int count) {
+bool Economy::begin() {
+    for (const auto& machine : machines) {
+        if (!machine->join()) return false;
+        machine->start();
+    }
+    return true;
+}
+
+std::vector<std::string> Economy::play(std::mt19937& random, int count) {
+    std::vector<std::string> sent;
     for (const auto& machine : machines) {
         const std::vector<std::string>& players = machine->players;
         std::string steps;
@@ -198,7 +207,9 @@ void Economy::play(std::mt19937& random, int count) {
                                  : players[one] + ": !donate " + other + ":" + std::to_string(1 + random() % 60) + "\n";
         }
         machine->host->send(steps);
+        sent.push_back(steps);
     }
+    return sent;
 }
 
 bool Economy::converge(std::chrono::seconds patience) {

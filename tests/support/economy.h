@@ -71,9 +71,11 @@ public:
     // Skips the test where no PostgreSQL server is installed.
     Economy(int machines, const std::vector<std::string>& namesPerMachine, int32_t credits);
 
+    // Joins every machine and starts its programs; false when a join fails.
+    bool begin();
     // Sends each host `count` random steps of its players: kills, donations
-    // and purchases, and now and then a save.
-    void play(std::mt19937& random, int count);
+    // and purchases, and now and then a save. The steps sent, a text a machine.
+    std::vector<std::string> play(std::mt19937& random, int count);
     // Every host has run what it was sent and every sync program has shipped
     // every change of its folder; false when that does not come within `patience`.
     bool converge(std::chrono::seconds patience);

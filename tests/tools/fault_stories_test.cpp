@@ -8,6 +8,9 @@
 #include <sys/resource.h>
 
 #include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "economy.h"
@@ -75,20 +78,22 @@ const Story stories[] = {
      }},
 };
 
-class FaultStory : public ::testing::TestWithParam<Story> {
+class Economies : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { setpriority(PRIO_PROCESS, 0, 10); }
+    void SetUp() override {
+        if (!economy.server.installed()) GTEST_SKIP() << economy.server.failure();
+        ASSERT_EQ(economy.server.failure(), "");
+        ASSERT_TRUE(economy.begin());
+    }
+
     ScratchDir scratch;
+    Economy economy{3, {"Ann", "Bob", "Cat", "Dan"}, 300};
 };
 
+class FaultStory : public Economies, public ::testing::WithParamInterface<Story> {};
+
 TEST_P(FaultStory, LeavesTheEconomyWhole) {
-    Economy economy(3, {"Ann", "Bob", "Cat", "Dan"}, 300);
-    if (!economy.server.installed()) GTEST_SKIP() << economy.server.failure();
-    ASSERT_EQ(economy.server.failure(), "");
-    for (const auto& machine : economy.machines) {
-        ASSERT_TRUE(machine->join());
-        machine->start();
-    }
     std::mt19937 random(38);
     for (int round = 0; round < GetParam().rounds; ++round) {
         economy.play(random, 12);
@@ -101,6 +106,91 @@ TEST_P(FaultStory, LeavesTheEconomyWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Stories, FaultStory, ::testing::ValuesIn(stories),
                          [](const ::testing::TestParamInfo<Story>& story) { return std::string(story.param.name); });
+
+// The rules as the randomised run plays them: a kill pays the killer 10; a
+// donation, and a purchase of 7, are made when the balance covers them; and
+// each answer is the one a bot must give.
+struct Model {
+    std::map<std::string, int64_t> balances;
+
+    // The answers that `steps` must bring, in order, and the balances after them.
+    void play(const std::string& steps, std::vector<std::string>& answers) {
+        static const std::regex kill("(\\w+) kills \\w+"), purchase("(\\w+): !buy shield"),
+            donation("(\\w+): !donate (\\w+):(\\d+)");
+        std::istringstream in(steps);
+        std::smatch step;
+        for (std::string line; std::getline(in, line);) {
+            if (std::regex_match(line, step, kill)) {
+                balances[step[1]] += 10;
+            } else if (std::regex_match(line, step, purchase)) {
+                int64_t& credits = balances[step[1]];
+                answers.push_back("[private to " + step[1].str() + "] " +
+                                  (credits >= 7 ? step[1].str() + " bought a shield"
+                                                : "You need " + std::to_string(7 - credits) + " more credits to buy that item"));
+                credits -= credits >= 7 ? 7 : 0;
+            } else if (std::regex_match(line, step, donation)) {
+                const int64_t amount = std::stoll(step[3]);
+                const bool enough = balances[step[1]] >= amount;
+                answers.push_back("[private to " + step[1].str() + "] " +
+                                  (enough ? step[3].str() + " credits donated to " + step[2].str()
+                                          : std::string("You do not have enough credits")));
+                balances[step[1]] -= enough ? amount : 0;
+                balances[step[2]] += enough ? amount : 0;
+            }
+        }
+    }
+};
+
+// Payments, purchases and awards on every machine while, at random, sync
+// programs are killed, a machine is cut off from the database and joined
+// again, and the database stops hard: every answer, and every balance in
+// the end, as the model says.
+TEST_F(Economies, RandomisedRunAgreesWithTheModel) {
+    Model model;
+    for (const auto& machine : economy.machines) {
+        for (const std::string& player : machine->players) model.balances[player] = 300;
+    }
+    std::vector<std::vector<std::string>> answers(economy.machines.size());
+    std::mt19937 random(3838);
+    for (int round = 0; round < 80; ++round) {
+        const std::vector<std::string> sent = economy.play(random, 1 + random() % 20);
+        for (size_t i = 0; i < sent.size(); ++i) model.play(sent[i], answers[i]);
+        Machine& machine = anyMachine(economy, random);
+        switch (random() % 8) {
+            case 0:
+                pauseUpTo(random, 100);
+                EXPECT_EQ(machine.sync->stop(SIGKILL), -1) << "it had stopped: " << machine.folder.read(".sync-log");
+                machine.startSync();
+                break;
+            case 1:
+                machine.relay.cut();
+                break;
+            case 2:
+                machine.relay.heal();
+                break;
+            case 3:
+                if (random() % 4 == 0) {
+                    ASSERT_TRUE(economy.server.stop());
+                    pauseUpTo(random, 1000);
+                    ASSERT_TRUE(economy.server.start());
+                }
+                break;
+        }
+        for (const auto& each : economy.machines) ASSERT_TRUE(each->host->settle());
+    }
+    for (const auto& machine : economy.machines) machine->relay.heal();
+    for (size_t i = 0; i < answers.size(); ++i) EXPECT_EQ(economy.machines[i]->host->replies(), answers[i]);
+    ASSERT_TRUE(economy.converge(30s));
+    economy.check();
+    std::string expected;
+    for (const auto& [name, credits] : model.balances) {
+        std::string key = name;
+        key[0] = static_cast<char>(key[0] + 32);  // the players' names start with one capital
+        expected += key + "|" + std::to_string(credits) + "\n";
+    }
+    EXPECT_EQ(economy.server.query("SELECT encode(key, 'escape') || '|' || credits FROM balances ORDER BY key") + "\n",
+              expected);
+}
 
 }  // namespace
 }  // namespace kadrel::testing
