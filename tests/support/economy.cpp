@@ -170,12 +170,13 @@ void Machine::start() {
     host.emplace(folder.path(), players);
 }
 
-void Machine::crash() {
+bool Machine::crash() {
     host->kill();
-    sync->stop(SIGKILL);
+    const bool running = sync->stop(SIGKILL) == -1;
     earlierReplies.insert(earlierReplies.end(), host->replies().begin(), host->replies().end());
     host.reset();
     sync.reset();
+    return running;
 }
 
 Economy::Economy(int count, const std::vector<std::string>& names, int32_t credits) {
@@ -214,14 +215,22 @@ std::vector<std::string> Economy::play(std::mt19937& random, int count) {
 
 bool Economy::converge(std::chrono::seconds patience) {
     for (const auto& machine : machines) {
-        if (machine->host && !machine->host->settle()) return false;
+        if (machine->host && !machine->host->settle()) {
+            ADD_FAILURE() << "the host of " << machine->folder.path() << " does not answer: "
+                          << machine->folder.read(".arena-log");
+            return false;
+        }
     }
     const auto until = std::chrono::steady_clock::now() + patience;
     for (const auto& machine : machines) {
         const auto [origin, opened] = originOf(server, machine->folder);
         const std::string last = std::to_string(std::max(opened, folderChanges(machine->folder.path()).last));
         while (origin.empty() || server.query("SELECT shipped_through FROM origins WHERE origin = " + origin) != last) {
-            if (std::chrono::steady_clock::now() > until) return false;
+            if (std::chrono::steady_clock::now() > until) {
+                ADD_FAILURE() << "origin " << origin << " has not shipped through change " << last << ": "
+                              << machine->folder.read(".sync-log");
+                return false;
+            }
             std::this_thread::sleep_for(50ms);
         }
     }

@@ -53,8 +53,9 @@ public:
     bool join();
     void start();
     void startSync();
-    // The host and the sync program killed together, as a machine loses power.
-    void crash();
+    // The host and the sync program killed together, as a machine loses
+    // power; false when the sync program had stopped before.
+    bool crash();
     std::string conninfo() const;
 
     const std::vector<std::string> players;

@@ -38,13 +38,14 @@ Machine& anyMachine(Economy& economy, std::mt19937& random) {
 }
 
 // Every tenth round, from the fifth, the economy works a second and a half
-// without its database (`lose`, then `restore`); within seconds of its
-// return, every folder has shipped all.
+// without its database (`lose`, then `restore`), every bot answering as
+// ever; within seconds of its return, every folder has shipped all.
 void outage(Economy& economy, std::mt19937& random, int round, const std::function<void()>& lose,
             const std::function<void()>& restore) {
     if (round % 10 != 5) return;
     lose();
     economy.play(random, 12);
+    for (const auto& machine : economy.machines) EXPECT_TRUE(machine->host->settle());
     std::this_thread::sleep_for(1500ms);
     restore();
     EXPECT_TRUE(economy.converge(10s));
@@ -62,7 +63,7 @@ const Story stories[] = {
      [](Economy& economy, std::mt19937& random, int) {
          Machine& machine = anyMachine(economy, random);
          pauseUpTo(random, 40);
-         machine.crash();
+         EXPECT_TRUE(machine.crash()) << "its sync program had stopped: " << machine.folder.read(".sync-log");
          machine.start();
      }},
     {"DatabaseStoppedHard", 30,
@@ -75,6 +76,12 @@ const Story stories[] = {
          outage(
              economy, random, round, [&] { for (const auto& machine : economy.machines) machine->relay.cut(); },
              [&] { for (const auto& machine : economy.machines) machine->relay.heal(); });
+     }},
+    // The cut-off machine goes on paying while the others ship.
+    {"OneMachineCutOff", 30,
+     [](Economy& economy, std::mt19937& random, int round) {
+         Machine& cutOff = *economy.machines[0];
+         outage(economy, random, round, [&] { cutOff.relay.cut(); }, [&] { cutOff.relay.heal(); });
      }},
 };
 
