@@ -4,9 +4,6 @@
 // folder's joining, --status says how far the economy is behind the folder.
 // The decisions behind it are in tools/sync/DESIGN.md.
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -15,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/program_services.h"
 #include "tools/bank_view.h"
 #include "tools/commands.h"
 #include "tools/sync/balances.h"
@@ -40,18 +38,8 @@ struct SyncOptions {
     bool status = false;
 };
 
-volatile sig_atomic_t stopRequested = 0;
-
-void requestStop(int) { stopRequested = 1; }
-
-// The signals end the loop at its next step; a sleep they cut short ends at once.
-void catchStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
+// A stop ends the loop at its next step.
+using platform::stopRequested;
 
 void pause(std::chrono::milliseconds span) {
     const auto until = std::chrono::steady_clock::now() + span;
@@ -66,9 +54,7 @@ int fail(const std::string& message) {
 }
 
 std::string folderLabel() {
-    char host[256] = {};
-    gethostname(host, sizeof host - 1);
-    return std::string(host) + ":" + std::filesystem::current_path().string();
+    return platform::hostName() + ":" + std::filesystem::current_path().string();
 }
 
 std::string credits(long long amount) { return std::to_string(amount) + (amount == 1 || amount == -1 ? " credit" : " credits"); }
@@ -234,7 +220,7 @@ int run(const SyncOptions& options) {
     const std::optional<std::string> key = readOriginKey(failure);
     if (!failure.empty()) return fail(failure);
     if (!key) return fail("this folder has not joined an economy: kadrel sync --join shows how it would");
-    catchStopSignals();
+    platform::catchStopRequests();
     // A trouble that lasts is said once, and again when it changes.
     std::string trouble;
     std::string told;
