@@ -22,6 +22,12 @@ install(TARGETS kadrel kadrel_cli
 # kadrel report's pages carry uPlot, whose licence goes with the program.
 install(FILES ${PROJECT_SOURCE_DIR}/third_party/uplot/LICENSE DESTINATION . RENAME uPlot-LICENSE.txt)
 install(FILES ${examples} ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
+# kadrel.exe sync loads PostgreSQL's client library from beside it; its
+# licence asks for its notice in every copy.
+if(KADREL_SYNC)
+  install(FILES ${KADREL_LIBPQ_DLL} DESTINATION .)
+  install(FILES ${KADREL_LIBPQ_LICENSE} DESTINATION . RENAME libpq-COPYRIGHT.txt)
+endif()
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME kadrel)

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the operators' ZIP and checks it as an operator receives it: exactly
 # the plug-in, the program, the three example files, the guide and the chart
-# library's licence, each listed in the guide; the guide and the examples in
-# Windows line ends; both executables stripped of debug information and
-# importing only DLLs that every Windows has; and the packaged DLL passing the
-# checks of the shipped DLL's tables; and, under Wine, the demo played by the
-# packaged program.
+# library's licence, and libpq with its licence where the program has sync,
+# each listed in the guide; the guide and the examples in Windows line ends;
+# the executables stripped of debug information and importing only DLLs that
+# every Windows has (the program libpq.dll beside it too); the packaged DLL
+# passing the checks of the shipped DLL's tables; and, under Wine, the demo
+# played by the packaged program.
 # Usage: check_package.sh BUILD-DIR SOURCE-DIR [RUNNER...]
 set -euo pipefail
 build=$1
@@ -23,7 +24,11 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 unzip -q "$zip" -d "$unpacked"
 listing=$(cd "$unpacked" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
-[ "$listing" = 'README.txt buy.ini credits.ini demo.arena kadrel.dll kadrel.exe uPlot-LICENSE.txt ' ] || fail "the package holds $listing"
+expected='README.txt buy.ini credits.ini demo.arena kadrel.dll kadrel.exe uPlot-LICENSE.txt '
+if grep -q '^KADREL_MINGW_SYNC:BOOL=ON' "$build/CMakeCache.txt"; then
+    expected='README.txt buy.ini credits.ini demo.arena kadrel.dll kadrel.exe libpq-COPYRIGHT.txt libpq.dll uPlot-LICENSE.txt '
+fi
+[ "$listing" = "$expected" ] || fail "the package holds $listing"
 
 # The examples are read in Notepad too: Windows line ends.
 for name in credits.ini buy.ini demo.arena; do
@@ -43,15 +48,17 @@ done
 cmp -s "$unpacked/uPlot-LICENSE.txt" "$source_dir/third_party/uplot/LICENSE" || fail "uPlot-LICENSE.txt is not uPlot's licence"
 
 # DLLs that come with every Windows: the C runtime and the system's own.
-system_dlls='^(KERNEL32|msvcrt|USER32|ADVAPI32|SHELL32|WS2_32|api-ms-win-.*)\.dll$'
-for name in kadrel.dll kadrel.exe; do
+system_dlls='^(KERNEL32|msvcrt|USER32|ADVAPI32|SHELL32|WS2_32|Secur32|api-ms-win-.*)\.dll$'
+for name in kadrel.dll kadrel.exe libpq.dll; do
+    [ -f "$unpacked/$name" ] || continue
     dump=$(i686-w64-mingw32-objdump -p "$unpacked/$name")
     grep -q 'file format pei-i386' <<<"$dump" || fail "$name is not a PE32 i386 image"
     if i686-w64-mingw32-objdump -h "$unpacked/$name" | grep -q '\.debug'; then fail "$name holds debug information"; fi
     imports=$(awk '/DLL Name:/{print $3}' <<<"$dump" | sort -u)
     [ -n "$imports" ] || fail "$name imports nothing"
     while read -r dll; do
-        grep -qiE "$system_dlls" <<<"$dll" || fail "$name imports $dll, which is no system DLL"
+        grep -qiE "$system_dlls" <<<"$dll" || [ "$name:${dll,,}" = kadrel.exe:libpq.dll ] ||
+            fail "$name imports $dll, which is no system DLL"
     done <<<"$imports"
     echo "$name imports: $(tr '\n' ' ' <<<"$imports")"
 done
