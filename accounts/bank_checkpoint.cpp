@@ -109,7 +109,7 @@ BankJournal::Saved BankJournal::checkpointLocked(bool foldsJournal) {
     if (!locked || !synced) return Saved::Failed;
     // This bot's own changes go in first, so that the bank folds only what
     // every other bot can see.
-    const bool allWritten = appender.append(journal, seen, position);
+    const bool allWritten = appender.append(journal, seen, position, &standing);
     platform::FileReplacement replacement;
     uint64_t length = 0;
     uint64_t hash = 0;
@@ -132,7 +132,7 @@ BankJournal::Saved BankJournal::checkpointUnlocked() {
     uint64_t takenSeen = 0;
     {
         const Hold hold(*this);
-        taken = locked && synced && appender.append(journal, seen, position);
+        taken = locked && synced && appender.append(journal, seen, position, &standing);
         takenGeneration = generation;
         takenSeen = seen;
     }

@@ -15,11 +15,18 @@ namespace {
 
 class LedgerApplier final : public JournalVisitor {
 public:
-    explicit LedgerApplier(Ledger& ledger) : ledger(ledger) {}
-    void record(const JournalRecord& record) override { applyJournalRecord(ledger, record); }
+    LedgerApplier(Ledger& ledger, JournalPosition& position, SharedEconomy& standing)
+        : ledger(ledger), position(position), standing(standing) {}
+    void record(const JournalRecord& record) override {
+        applyJournalRecord(ledger, record);
+        position.count(record);
+        standing.take(record);
+    }
 
 private:
     Ledger& ledger;
+    JournalPosition& position;
+    SharedEconomy& standing;
 };
 
 }  // namespace
@@ -67,7 +74,7 @@ bool BankJournal::lockJournal() {
 // The records between two offsets, into the ledger; `seen` moves past each.
 // A torn tail is cut off; damage is copied aside first.
 bool BankJournal::applyJournal(uint64_t from, uint64_t to) {
-    LedgerApplier applier(ledger);
+    LedgerApplier applier(ledger, position, standing);
     const JournalScan scan = scanJournal(journal, position.layout, from, to, applier);
     seen = scan.end;
     switch (scan.ending) {
@@ -96,6 +103,7 @@ bool BankJournal::applyJournal(uint64_t from, uint64_t to) {
 BankJournal::Sync BankJournal::reload() {
     synced = false;
     ledger.clear();
+    standing.clear();
     // Taken before the read: a change made meanwhile shows at the next look.
     bankStamp = platform::stampOf(bank::fileName);
     uint64_t length = 0;
@@ -210,7 +218,7 @@ void BankJournal::end() noexcept {
     appender.endTransaction(changeMark);
     if (!locked) return;
     if (appender.pending()) {
-        if (synced ? appender.append(journal, seen, position) : appendUnsynced()) {
+        if (synced ? appender.append(journal, seen, position, &standing) : appendUnsynced()) {
             streaks.end(Streak::Write);
         } else {
             streaks.fail(reporter, Streak::Write,
@@ -230,7 +238,7 @@ void BankJournal::end() noexcept {
 bool BankJournal::commit() {
     if (!attached) return true;
     appender.endTransaction(changeMark);
-    if (appender.append(journal, seen, position)) {
+    if (appender.append(journal, seen, position, &standing)) {
         streaks.end(Streak::Write);
         changeMark = appender.size();  // a later commit in the same hold is a transaction of its own
         return true;

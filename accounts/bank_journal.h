@@ -25,6 +25,7 @@
 #include "accounts/bank_reporter.h"
 #include "accounts/journal_format.h"
 #include "accounts/journal_writer.h"
+#include "accounts/shared_economy.h"
 #include "platform/platform.h"
 
 namespace kadrel {
@@ -85,6 +86,10 @@ public:
     // Brings what was appended since the last call to the disk.
     void makeDurable();
 
+    // The folder's standing in an economy shared with other machines, as of
+    // the records read so far; a checkpoint carries it into the fresh journal.
+    const SharedEconomy& economy() const { return standing; }
+
     // begin() to end() over a scope, so that a throw in between lets the
     // lock go.
     class Hold {
@@ -112,6 +117,7 @@ private:
     bool adoptBank(JournalHeader& header, uint64_t size, uint64_t length, uint64_t hash);
     bool applyJournal(uint64_t from, uint64_t to);
     bool appendUnsynced();
+    // Carries the standing of the shared economy into the fresh journal.
     bool startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLength, uint64_t firstSequence);
     uint64_t sequenceAt(uint64_t end) const;
     bool sequenceAfterHistory(uint64_t& next);
@@ -131,7 +137,8 @@ private:
     size_t changeMark = 0;  // the notes made before the change under way
     uint64_t generation = 0;
     uint64_t seen = 0;
-    JournalPosition position;  // of the open journal, as its header last read
+    JournalPosition position;  // of the open journal, as its header last read, up to `seen`
+    SharedEconomy standing;    // of the records up to `seen`
     // The bank as this bot last read or wrote it; another stamp at the path
     // means somebody else put a file there.
     platform::FileStamp bankStamp;

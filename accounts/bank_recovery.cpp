@@ -17,9 +17,19 @@ namespace kadrel {
 
 namespace {
 
-class RecordSkipper final : public JournalVisitor {
+// Passes over records, counting those that take no number and keeping the
+// folder's standing in a shared economy.
+class StandingReader final : public JournalVisitor {
 public:
-    void record(const JournalRecord&) override {}
+    StandingReader(JournalPosition& position, SharedEconomy& standing) : position(position), standing(standing) {}
+    void record(const JournalRecord& record) override {
+        position.count(record);
+        standing.take(record);
+    }
+
+private:
+    JournalPosition& position;
+    SharedEconomy& standing;
 };
 
 // A journal started without a header to go on counts its generations from a
@@ -103,22 +113,23 @@ bool BankJournal::startAfresh(uint64_t length, uint64_t hash, uint64_t foldedLen
     header.foldedGeneration = generation;
     header.foldedLength = foldedLength;
     header.firstSequence = firstSequence;
-    if (!startJournalAfresh(journal, header, position.layout)) return false;
+    const std::vector<JournalRecord> carried = standing.standing(platform::nowSeconds());
+    if (!startJournalAfresh(journal, header, position.layout, carried)) return false;
     generation = header.generation;
-    position = {currentLayout, firstSequence};
-    seen = currentLayout.headerSize;
+    position = {currentLayout, firstSequence, carried.size()};
+    seen = currentLayout.headerSize + carried.size() * sizeof(JournalRecord);
+    standing = sharedEconomyOf(carried);
     knowsJournal = true;
     return true;
 }
 
 // The sequence number the next record appended at `end` takes.
-uint64_t BankJournal::sequenceAt(uint64_t end) const {
-    return position.firstSequence + (end - position.layout.headerSize) / position.layout.recordSize;
-}
+uint64_t BankJournal::sequenceAt(uint64_t end) const { return position.sequenceAt(end); }
 
 void BankJournal::takePosition(const JournalHeader& header, const JournalLayout& layout) {
     // An earlier layout numbered nothing: its records count from 1.
-    position = {layout, layout.isCurrent() && header.firstSequence != 0 ? header.firstSequence : 1};
+    position = {layout, layout.isCurrent() && header.firstSequence != 0 ? header.firstSequence : 1, 0};
+    standing.clear();
 }
 
 // A bank put in place by anybody but the bots is taken as it is, with every
@@ -178,10 +189,15 @@ bool BankJournal::recoverJournal(uint64_t length, uint64_t hash, bool bankMissin
     const JournalFate fate = journalFate(header, length, hash, bankMissing);
     if (fate == JournalFate::Folded) {
         generation = header.generation;
+        // The records are in the bank, but for the folder's standing in a
+        // shared economy, which the fresh journal carries on.
+        StandingReader reader(position, standing);
+        const JournalScan scan = scanJournal(journal, layout, layout.headerSize, size, reader);
+        if (scan.ending == JournalScan::Ending::ReadFailed) return false;
         // A crash after the records were cut leaves a header over none: the
         // numbers go on from the history, which took them first.
         uint64_t next = 0;
-        return sequenceAfterHistory(next) && startAfresh(length, hash, 0, std::max(sequenceAt(size), next));
+        return sequenceAfterHistory(next) && startAfresh(length, hash, 0, std::max(sequenceAt(scan.end), next));
     }
     if (header.pendingHash != 0 && !withdrawAnnouncement(journal, header, layout)) return false;
     switch (fate) {
@@ -220,16 +236,17 @@ bool BankJournal::appendUnsynced() {
         return appender.append(journal, seen, position);
     }
     if (!soundLayout(header, size, layout) || header.pendingHash != 0) return false;
-    RecordSkipper skipper;
-    const JournalScan scan = scanJournal(journal, layout, layout.headerSize, size, skipper);
+    JournalPosition at;
+    at.layout = layout;
+    at.firstSequence = layout.isCurrent() && header.firstSequence != 0 ? header.firstSequence : 1;
+    SharedEconomy unused;
+    StandingReader reader(at, unused);
+    const JournalScan scan = scanJournal(journal, layout, layout.headerSize, size, reader);
     if (scan.ending == JournalScan::Ending::Damaged || scan.ending == JournalScan::Ending::ReadFailed ||
         scan.ending == JournalScan::Ending::Newer) {
         return false;
     }
     uint64_t end = scan.end;
-    JournalPosition at;
-    at.layout = layout;
-    at.firstSequence = layout.isCurrent() && header.firstSequence != 0 ? header.firstSequence : 1;
     return appender.append(journal, end, at);
 }
 

@@ -114,6 +114,17 @@ private:
     bool written = true;
 };
 
+// The number of the journal's first record that takes one; 0 for none. The
+// records before it are the folder's standing, which takes none.
+uint64_t firstNumberOf(const platform::SharedFile& journal, const JournalLayout& layout, uint64_t end) {
+    for (uint64_t at = layout.headerSize; at + sizeof(JournalRecord) <= end; at += sizeof(JournalRecord)) {
+        JournalRecord record;
+        if (!journal.readAt(at, &record, sizeof record)) return 0;
+        if (takesNumber(record)) return record.sequence;
+    }
+    return 0;
+}
+
 }  // namespace
 
 bool isHistoryHeader(const HistoryHeader& header) {
@@ -173,10 +184,7 @@ bool appendToHistory(const platform::SharedFile& journal, const JournalLayout& l
         tail.end = historyRecords;
     }
     if (!file.truncate(tail.end)) return false;
-    JournalRecord first;
-    const bool numbered =
-        layout.isCurrent() && end > layout.headerSize && journal.readAt(layout.headerSize, &first, sizeof first);
-    HistoryFiling filing(numbered ? first.sequence : 0);
+    HistoryFiling filing(layout.isCurrent() ? firstNumberOf(journal, layout, end) : 0);
     if (filing.needsHistory(last.sequence)) readHistory(filing);
     filing.startAfter(last.sequence);
     HistoryAppender appender(file, tail.end, filing);

@@ -23,11 +23,18 @@ void HistoryFiling::record(const JournalRecord& record) {
     if (first != 0 && record.sequence >= first) held.insert(changeOf(record));
 }
 
+uint64_t firstNumber(std::span<const JournalRecord> records) {
+    for (const JournalRecord& record : records) {
+        if (takesNumber(record)) return record.sequence;
+    }
+    return 0;
+}
+
 // Numbers alone never decide: a bank and journal restored together from a
 // backup number their records, and the changes made after the restore, as
 // the history numbered others.
 uint64_t HistoryFiling::numberOf(const JournalRecord& record) {
-    if (record.sequence == 0 || (record.sequence <= last && held.count(changeOf(record)) != 0)) return 0;
+    if (record.sequence == 0 || !takesNumber(record) || (record.sequence <= last && held.count(changeOf(record)) != 0)) return 0;
     last = record.sequence <= last ? last + 1 : record.sequence;
     return last;
 }

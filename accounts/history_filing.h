@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <unordered_set>
 
 #include "accounts/journal_format.h"
@@ -29,7 +30,8 @@ public:
     void startAfter(uint64_t historyLast) { last = historyLast; }
     // The number the journal's record is filed under, its own where it lies
     // past the history's last; 0 when the history holds that very change, or
-    // for a record of the first layout, which is never filed.
+    // for a record of the first layout or of a kind that takes no number,
+    // which is never filed.
     uint64_t numberOf(const JournalRecord& record);
     uint64_t lastNumber() const { return last; }
 
@@ -38,5 +40,8 @@ private:
     uint64_t last = 0;
     std::unordered_set<uint64_t> held;  // changes of the history numbered from `first` on
 };
+
+// The number of the first of the records that takes one; 0 for none.
+uint64_t firstNumber(std::span<const JournalRecord> records);
 
 }  // namespace kadrel

@@ -128,7 +128,7 @@ WalkEnd walkTransactions(TransactionVisitor& visitor, uint64_t after, bool journ
     end.journalFirstSequence = numbered ? journal.header.firstSequence : 0;
     // The journal's records take the numbers the checkpoint will file them
     // under, which may depend on what the history holds.
-    HistoryFiling filing(numbered && !journal.records.empty() ? journal.records.front().sequence : 0);
+    HistoryFiling filing(numbered ? firstNumber(journal.records) : 0);
     Gatherer gatherer(visitor, after, end.problems);
     std::vector<JournalRecord> batch(historyBatch);
     const std::vector<CharString> months = historyMonths();

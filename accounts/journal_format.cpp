@@ -93,14 +93,60 @@ JournalRecord makeJournalRecord(JournalKind kind, int32_t amount, const char* na
     return record;
 }
 
+bool takesNumber(const JournalRecord& record) {
+    return record.kind != static_cast<uint8_t>(JournalKind::Lease) &&
+           record.kind != static_cast<uint8_t>(JournalKind::Shared) &&
+           record.kind != static_cast<uint8_t>(JournalKind::Wanted);
+}
+
+bool concernsBalance(const JournalRecord& record) {
+    return record.kind >= static_cast<uint8_t>(JournalKind::Add) &&
+           record.kind <= static_cast<uint8_t>(JournalKind::Cleared);
+}
+
 void sealJournalRecord(JournalRecord& record, uint64_t sequence) {
-    record.sequence = sequence;
+    record.sequence = takesNumber(record) ? sequence : 0;
     record.check = checksumOf(record);
 }
 
+namespace {
+
+JournalRecord standingRecord(JournalKind kind, const char* name, int64_t detail, int64_t time) {
+    JournalRecord record{};
+    record.kind = static_cast<uint8_t>(kind);
+    record.flags = endsTransaction;
+    record.time = time;
+    record.detail = detail;
+    copyName(record.name, name);
+    record.check = checksumOf(record);
+    return record;
+}
+
+}  // namespace
+
+JournalRecord makeLeaseRecord(const char* name, int64_t ends, int64_t time) {
+    return standingRecord(JournalKind::Lease, name, ends, time);
+}
+
+JournalRecord makeSharedRecord(int64_t origin, int64_t time) {
+    return standingRecord(JournalKind::Shared, "", origin, time);
+}
+
+// The origin travels in the amount, a 32-bit field: origins are numbered
+// from 1 by the economy's database and never come near its limit.
+JournalRecord makeArrivedRecord(int64_t origin, int64_t position, int64_t time) {
+    JournalRecord record = standingRecord(JournalKind::Arrived, "", position, time);
+    record.amount = static_cast<int32_t>(origin);
+    record.check = checksumOf(record);
+    return record;
+}
+
+JournalRecord makeWantedRecord(const char* name, int64_t time) {
+    return standingRecord(JournalKind::Wanted, name, 0, time);
+}
+
 bool canApply(const JournalRecord& record) {
-    return record.kind >= static_cast<uint8_t>(JournalKind::Add) &&
-           record.kind <= static_cast<uint8_t>(JournalKind::Cleared);
+    return record.kind >= static_cast<uint8_t>(JournalKind::Add) && record.kind <= static_cast<uint8_t>(lastJournalKind);
 }
 
 bool isSoundRecord(const JournalRecord& record) { return fieldsSound(record) && record.check == checksumOf(record); }

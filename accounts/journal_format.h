@@ -40,7 +40,15 @@ enum class JournalKind : uint8_t {
     Subtract = 2,
     Reset = 3,    // every balance to nothing
     Cleared = 4,  // the balance a reset in the same transaction takes; changes nothing itself
+    // The kinds of a folder that shares its balances with other machines
+    // through kadrel sync. None of them changes a balance.
+    Lease = 5,    // name: a player; detail: when this folder's right to take the player's credits ends
+    Shared = 6,   // detail: the folder's origin number in the economy; 0: it has left
+    Arrived = 7,  // ends a transaction brought down from another folder: amount its origin, detail its position
+    Wanted = 8,   // name: a player this folder wants the right to take credits from
 };
+
+constexpr JournalKind lastJournalKind = JournalKind::Wanted;
 
 // Why a balance changed; `party` and `detail` of the record say more.
 enum class JournalCause : uint8_t {
@@ -165,8 +173,25 @@ struct ChangeCause {
 JournalRecord makeJournalRecord(JournalKind kind, int32_t amount, const char* name, const ChangeCause& why,
                                 int32_t before, int32_t after);
 
-// Numbers the record as it is appended.
+// The folder's standing (Lease, Shared) and its wishes (Wanted) take no
+// number and are never filed into the history: records of these kinds carry
+// sequence 0, and the numbering goes on past them as if they were not there.
+bool takesNumber(const JournalRecord& record);
+// Whether the record is about a balance (add, subtract, reset, cleared),
+// rather than about the folder's standing in a shared economy.
+bool concernsBalance(const JournalRecord& record);
+
+// Numbers the record as it is appended; one that takes no number keeps 0.
 void sealJournalRecord(JournalRecord& record, uint64_t sequence);
+
+// Records of a shared folder, each of them but Arrived a transaction of its
+// own; `time` is when it is written. Arrived ends the transaction it is
+// noted last in: another folder's change, made at `time`, at `position` of
+// the economy.
+JournalRecord makeLeaseRecord(const char* name, int64_t ends, int64_t time);
+JournalRecord makeSharedRecord(int64_t origin, int64_t time);
+JournalRecord makeArrivedRecord(int64_t origin, int64_t position, int64_t time);
+JournalRecord makeWantedRecord(const char* name, int64_t time);
 
 // True when the record's checksum, padding, flags and name ends are sound,
 // whatever its kind and cause: a cause this build does not know is applied

@@ -26,6 +26,10 @@ void applyJournalRecord(Ledger& ledger, const JournalRecord& record) {
             ledger.clear();
             break;
         case JournalKind::Cleared:
+        case JournalKind::Lease:
+        case JournalKind::Shared:
+        case JournalKind::Arrived:
+        case JournalKind::Wanted:
             break;
     }
 }
@@ -45,18 +49,35 @@ void JournalAppender::endTransaction(size_t mark) noexcept {
     if (unwritten.size() > mark) unwritten.back().flags |= endsTransaction;
 }
 
-bool JournalAppender::append(platform::SharedFile& journal, uint64_t& end, const JournalPosition& position) {
+uint64_t JournalPosition::sequenceAt(uint64_t end) const {
+    return firstSequence + (end - layout.headerSize) / layout.recordSize - unnumbered;
+}
+
+bool JournalAppender::append(platform::SharedFile& journal, uint64_t& end, JournalPosition& position,
+                             SharedEconomy* standing) {
     if (unwritten.empty()) return true;
     // A journal of an earlier layout takes no records; it is folded first.
     if (!position.layout.isCurrent()) return false;
-    uint64_t sequence = position.firstSequence + (end - position.layout.headerSize) / position.layout.recordSize;
-    for (JournalRecord& record : unwritten) sealJournalRecord(record, sequence++);
+    uint64_t sequence = position.sequenceAt(end);
+    uint64_t unnumbered = 0;
+    for (JournalRecord& record : unwritten) {
+        sealJournalRecord(record, sequence);
+        if (takesNumber(record)) {
+            ++sequence;
+        } else {
+            ++unnumbered;
+        }
+    }
     const size_t bytes = unwritten.size() * sizeof(JournalRecord);
     if (!journal.writeAt(end, unwritten.data(), bytes)) {
         journal.truncate(end);
         return false;
     }
     end += bytes;
+    position.unnumbered += unnumbered;
+    if (standing != nullptr) {
+        for (const JournalRecord& record : unwritten) standing->take(record);
+    }
     unwritten.clear();
     durable = false;
     return true;
@@ -87,11 +108,16 @@ bool withdrawAnnouncement(platform::SharedFile& journal, JournalHeader& header, 
     return writeJournalHeader(journal, header, layout);
 }
 
-bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header, const JournalLayout& old) {
+bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header, const JournalLayout& old,
+                        std::span<const JournalRecord> carried) {
     uint64_t size = 0;
     const uint64_t kept = journal.size(size) && size >= old.headerSize ? old.headerSize : 0;
-    return journal.truncate(kept) && journal.flush() && writeJournalHeader(journal, header, currentLayout) &&
-           journal.flush();
+    if (!journal.truncate(kept) || !journal.flush()) return false;
+    if (!carried.empty() &&
+        (!journal.writeAt(currentLayout.headerSize, carried.data(), carried.size_bytes()) || !journal.flush())) {
+        return false;
+    }
+    return writeJournalHeader(journal, header, currentLayout) && journal.flush();
 }
 
 namespace {

@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "accounts/bank_reporter.h"
 #include "accounts/journal_format.h"
+#include "accounts/shared_economy.h"
 #include "platform/platform.h"
 
 namespace kadrel {
@@ -17,11 +19,19 @@ class Ledger;
 
 void applyJournalRecord(Ledger& ledger, const JournalRecord& record);
 
-// Where an append lands: the journal's layout and the sequence number of its
-// first record.
+// Where an append lands: the journal's layout, the sequence number of its
+// first record, and how many records up to the reader's place take no number.
 struct JournalPosition {
     JournalLayout layout = currentLayout;
     uint64_t firstSequence = 1;
+    uint64_t unnumbered = 0;
+
+    // The sequence number the next record appended at `end` takes; `end` is
+    // the place up to which `unnumbered` counts.
+    uint64_t sequenceAt(uint64_t end) const;
+    void count(const JournalRecord& record) {
+        if (!takesNumber(record)) ++unnumbered;
+    }
 };
 
 // A bot's changes on their way into the journal: noted as they are made,
@@ -45,7 +55,9 @@ public:
     // numbered on from the records before it, and moves `end` past them. A
     // write that fails part-way is cut back, so that no record is ever both in
     // the journal and still noted.
-    bool append(platform::SharedFile& journal, uint64_t& end, const JournalPosition& position);
+    // `standing`, where given, takes in each record appended.
+    bool append(platform::SharedFile& journal, uint64_t& end, JournalPosition& position,
+                SharedEconomy* standing = nullptr);
     // Brings what was appended since the last call to the disk.
     bool makeDurable(platform::SharedFile& journal);
     // The noted records are in a bank now; a long streak gives its memory back.
@@ -66,7 +78,11 @@ bool withdrawAnnouncement(platform::SharedFile& journal, JournalHeader& header, 
 // records already folded. The old header, of the `old` layout, stays until
 // then so that the generations keep counting up. The new one is of the
 // current layout.
-bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header, const JournalLayout& old);
+// The `carried` records are the fresh journal's first: they are on the disk
+// before the new header, so that a crash between leaves them under the old
+// one, whose announced bank is in place, and the next load carries them on.
+bool startJournalAfresh(platform::SharedFile& journal, const JournalHeader& header, const JournalLayout& old,
+                        std::span<const JournalRecord> carried = {});
 
 // Copies the journal's first `size` bytes to a free .damaged name and says
 // where they went.

@@ -4,6 +4,7 @@
 // of walking bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -33,6 +34,17 @@ struct NameKey {
         return mixed ^ (mixed >> 33);
     }
 };
+
+struct NameKeyHash {
+    size_t operator()(const NameKey& key) const { return static_cast<size_t>(key.hash()); }
+};
+
+// Some order of the keys, for sorted lists of them.
+inline bool nameKeyBefore(const NameKey& a, const NameKey& b) {
+    if (a.words[0] != b.words[0]) return a.words[0] < b.words[0];
+    if (a.words[1] != b.words[1]) return a.words[1] < b.words[1];
+    return a.words[2] < b.words[2];
+}
 
 namespace nameKeyDetail {
 

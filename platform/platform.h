@@ -193,6 +193,12 @@ bool flushCurrentDirectory();
 
 uint32_t processId();
 
+// Seconds since 1970, UTC, by this machine's clock: what the end of a lease
+// is compared with. Only tests set `wallClock` to another clock, and put it
+// back afterwards.
+int64_t nowSeconds();
+extern int64_t (*wallClock)();
+
 void sleepMilliseconds(uint32_t milliseconds);
 
 // Renames a file to a name that must not exist yet; false when it does or the

@@ -9,10 +9,13 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "accounts/bank_reader.h"
 #include "accounts/history_file.h"
 #include "bank_model.h"
+#include "economy_writer.h"
 #include "host/bot_instance.h"
 #include "scratch_dir.h"
 #include "test_host.h"
@@ -34,11 +37,7 @@ std::string lineOf(const JournalRecord& r) {
 
 Texts historyLines(const std::string& bytes) {
     Texts lines;
-    for (size_t at = 16; at + sizeof(JournalRecord) <= bytes.size(); at += sizeof(JournalRecord)) {
-        JournalRecord r;
-        std::memcpy(&r, bytes.data() + at, sizeof r);
-        lines.push_back(lineOf(r));
-    }
+    for (const JournalRecord& r : journalRecords(bytes, sizeof(HistoryHeader))) lines.push_back(lineOf(r));
     return lines;
 }
 
@@ -154,6 +153,45 @@ TEST(History, EveryChangeIsFiledOnceWhateverTheFilesWentThrough) {
             EXPECT_EQ(shown, filed);
         }
     }
+}
+
+// A shared folder's standing takes no number: the history numbers the
+// changes as if it were not there, a change brought down from another folder
+// is filed with the record that ends it, and each checkpoint carries the
+// share and the live leases into the fresh journal, dropping the wishes.
+TEST(History, ASharedFoldersStandingTakesNoNumberAndEachCheckpointCarriesIt) {
+    Folder folder;
+    folder.scratch.write(bankFileName(), bankBytes({{"Alice", 100}}));
+    folder.host.init(7);
+    EXPECT_EQ(folder.reply("Alice", "donate", "Bob:40"), "40 credits donated to Bob");
+    const int64_t now = std::time(nullptr);
+    {
+        EconomyWriter sync;
+        sync.write({makeSharedRecord(4, now), makeLeaseRecord("alice", now + 600, now),
+                    makeLeaseRecord("Bob", now + 600, now), makeLeaseRecord("BOB", now - 1, now),
+                    makeWantedRecord("Carl", now)});
+        sync.write({makeJournalRecord(JournalKind::Add, 5, "Dave", {JournalCause::ToolImport}, 0, 5),
+                    makeArrivedRecord(2, 77, now)});
+    }
+    EXPECT_EQ(folder.reply("Op", "cgive", "Carl:7"), "Credits added");
+    const Texts shown = walked();
+    folder.host.term(7);
+    folder.host.init(3);
+    EXPECT_EQ(folder.reply("Op", "cgive", "Eve:1"), "Credits added");
+    folder.host.term(3);
+    const Texts filed{"1 9 Bob 0>40", "2 8 Alice 100>60 |", "3 17 Dave 0>5", "4 0  0>0 |", "5 11 Carl 0>7 |"};
+    EXPECT_EQ(shown, filed) << "the read side numbers the journal as the checkpoint files it";
+    Texts all = filed;
+    all.push_back("6 11 Eve 0>1 |");
+    EXPECT_EQ(historyLines(folder.scratch.read(month)), all);
+    // Bob's newest lease had ended.
+    std::vector<std::pair<int, std::string>> carried;
+    for (const JournalRecord& r : journalRecords(folder.scratch.read("Quorlen.bank.journal"))) {
+        carried.emplace_back(r.sequence == 0 ? r.kind : -1, r.name);
+    }
+    EXPECT_EQ(carried, (std::vector<std::pair<int, std::string>>{{6, ""}, {5, "alice"}}));
+    EXPECT_EQ(parseBank(folder.scratch.read(bankFileName())),
+              (Ledger{{"Alice", 60}, {"Bob", 40}, {"Dave", 5}, {"Carl", 7}, {"Eve", 1}}));
 }
 
 }  // namespace

@@ -35,6 +35,22 @@ TEST(JournalRecord, HoldsTheChangeWithItsCauseAndNoticesEveryFlippedBit) {
     }
 }
 
+// A shared economy's records are sound and understood, move no balance, and
+// but for Arrived take no number.
+TEST(JournalRecord, ASharedEconomysRecordsMoveNoBalanceAndOnlyArrivedTakesANumber) {
+    JournalRecord records[] = {makeLeaseRecord("ABCDEFGHIJKLMNOPQRSTUVWXYZ", 30, 9), makeSharedRecord(3, 9),
+                               makeArrivedRecord(2, 9000000000, 9), makeWantedRecord("Bob", 9)};
+    std::string fields;
+    for (JournalRecord& r : records) {
+        sealJournalRecord(r, 42);
+        EXPECT_TRUE(isSoundRecord(r) && canApply(r) && !concernsBalance(r) && r.flags == endsTransaction &&
+                    r.time == 9 && r.before == 0 && r.after == 0);
+        fields += std::to_string(r.kind) + " " + std::to_string(r.sequence) + " " + r.name + " " +
+                  std::to_string(r.detail) + " " + std::to_string(r.amount) + ", ";
+    }
+    EXPECT_EQ(fields, "5 0 ABCDEFGHIJKLMNOPQRS 30 0, 6 0  3 0, 7 42  9000000000 2, 8 0 Bob 0 0, ");
+}
+
 // Every cause a record can carry up to the last one this build writes has a
 // name of its own, as --cause takes it, and a class.
 TEST(CauseTable, EveryCauseHasANameAndAClass) {

@@ -67,6 +67,12 @@ public:
     void transaction(std::span<const JournalRecord> records) override {
         skipTo(records.front().sequence);
         last = records.back().sequence;
+        // A transaction brought down from another machine ends in a record
+        // that moves no balance: nothing to show, select or undo.
+        records = records.first(static_cast<size_t>(
+            std::find_if(records.begin(), records.end(), [](const JournalRecord& r) { return !concernsBalance(r); }) -
+            records.begin()));
+        if (records.empty()) return;
         // Most transactions are one record, copied only when handed on.
         const bool picked = selects(selection, records);
         if (picked || everyOne) take(Transaction(records.begin(), records.end()), picked);

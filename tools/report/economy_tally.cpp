@@ -18,6 +18,12 @@ bool isOperatorAction(uint8_t cause) {
 }  // namespace
 
 void EconomyTally::take(std::span<const JournalRecord> transaction) {
+    // A transaction brought down from another machine ends in a record that
+    // moves no balance and is no change of its own.
+    transaction = transaction.first(static_cast<size_t>(
+        std::find_if(transaction.begin(), transaction.end(), [](const JournalRecord& r) { return !concernsBalance(r); }) -
+        transaction.begin()));
+    if (transaction.empty()) return;
     bool inRange = false;
     for (const JournalRecord& record : transaction) {
         // A reset's own record moves nothing: the cleared records beside it do.

@@ -26,7 +26,7 @@ bool applyToBalances(EconomyDb& db, std::span<const JournalRecord> records, std:
     for (const JournalRecord& record : records) {
         if (record.kind == static_cast<uint8_t>(JournalKind::Reset)) {
             resets = true;
-        } else {
+        } else if (concernsBalance(record)) {
             names.emplace(nameKey(record.name), fieldBytes(record.name));
         }
     }
