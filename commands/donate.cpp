@@ -25,7 +25,7 @@ void BotInstance::donateCredits(const HostPlayer& sender, const ChatCommand& com
     int32_t moved = 0;
     {
         BankChange change(*this);
-        available = bank.ready();
+        available = bank.ready() && mayTakeCredits(senderName.text());
         enough = available && accountCredits(findAccount(senderName.text())) >= amount;
         if (enough) {
             // A donation moves credits, it never makes or destroys them: a

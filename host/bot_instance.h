@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <unordered_map>
+#include <vector>
 
 #include "accounts/bank_journal.h"
 #include "accounts/ledger.h"
@@ -67,6 +69,15 @@ public:
     void deductCredits(int32_t amount, const char* name, const ChangeCause& why);
     void clearAccounts(const ChangeCause& why);
 
+    // The gate of a folder that shares its balances with other machines
+    // (accounts/). Under a BankChange: whether credits may be taken from the
+    // player now; where not, the wish for the player's lease is written.
+    bool mayTakeCredits(const char* name);
+    bool bankShared() const { return bank.economy().shared(); }
+    // At every tick: players come into the arena of a shared folder without
+    // a lease get one asked for, so that their first spend finds it.
+    void noticeArrivals();
+
     // Bank file (accounts/).
     void loadBank();
     void saveBank(int attempts = 1);
@@ -114,7 +125,16 @@ private:
     void countDownToSave();
 
     mutable std::deque<HeldRequest> heldRequests;
+    // When this bot last wrote a wish for each player's lease, by its clock.
+    std::unordered_map<NameKey, int64_t, NameKeyHash> wantedAt;
+    // The players of the arena at the last tick, and at this one; sorted.
+    std::vector<NameKey> playersBefore;
+    std::vector<NameKey> playersNow;
+    void wantLease(const char* name, int64_t now);
 };
+
+// The answer to `!creset` in a folder that shares its balances.
+inline constexpr char resetWhileShared[] = "A reset is not possible while the bank is shared with other machines";
 
 // The answer to a command that would show or spend a balance while the bank
 // cannot be read, locked or written; nothing was changed.

@@ -31,6 +31,7 @@ void BotInstance::dispatch(const BotEvent& event) {
             bank.close();
             break;
         case EventTick:
+            noticeArrivals();
             countDownToSave();
             break;
         case EventArenaEnter:

@@ -39,7 +39,8 @@ void BotInstance::buyItem(const HostPlayer& buyer, const ChatCommand& command) {
     bool enoughPoints = true;
     {
         BankChange change(*this);
-        available = bank.ready();
+        // A negative price gives credits, which needs no lease.
+        available = bank.ready() && (item->value <= 0 || mayTakeCredits(name.text()));
         if (available) {
             missing = shortfall(item->value, accountCredits(findAccount(name.text())));
             enoughPoints = item->specialPoints == 0 || playerPoints(buyer) >= item->specialPoints;
