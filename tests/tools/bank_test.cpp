@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "bank_model.h"
+#include "economy_writer.h"
 #include "run_program.h"
 #include "scratch_dir.h"
 #include "test_host.h"
@@ -285,6 +286,30 @@ TEST_F(BankTool, ReadsTheJournalAndChangesTheBankUnderItsLock) {
     host.prize(1, PlayerRecord("Bob"), 3);
     host.term(1);
     EXPECT_EQ(bank(), bankBytes({{"Carol", 0}, {"Bob", 8}}));
+}
+
+// In a folder whose balances kadrel sync shares, the changes that would
+// reach the other machines without any debit crossing them are refused and
+// change nothing; the plans are still shown, and once the folder has left
+// the economy they go through again.
+TEST_F(BankTool, ChangesOverTheEconomysHeadAreRefusedInASharedFolder) {
+    writeBank(bankBytes({{"Alice", 250}, {"Bob", 5}}));
+    scratch.write("in.csv", "name,credits,tail\nBob,1,\n");
+    const std::string refusal = "kadrel bank: . shares its balances with other machines through kadrel sync; leave "
+                                "the economy first\n";
+    EconomyWriter sync;
+    sync.write({makeJournalRecord(JournalKind::Add, 1, "Bob", {JournalCause::ToolSet}, 5, 6)});
+    sync.write({makeSharedRecord(3, std::time(nullptr))});
+    const std::string journal = scratch.read("Quorlen.bank.journal");
+    for (const char* command : {"set Bob 40", "import in.csv", "undo 1 --apply", "rollback --to 1 --apply"}) {
+        const ProgramRun run = runKadrel("bank "s + command);
+        EXPECT_EQ(std::to_string(run.status) + " " + run.err, "1 " + refusal) << command;
+    }
+    EXPECT_EQ(scratch.read("Quorlen.bank.journal"), journal) << "nothing was written";
+    EXPECT_EQ(bank(), bankBytes({{"Alice", 250}, {"Bob", 5}}));
+    EXPECT_EQ(runKadrel("bank undo 1").status, 0) << "a plan is only shown";
+    sync.write({makeSharedRecord(0, std::time(nullptr))});
+    EXPECT_EQ(runKadrel("bank set Bob 40").out, "Bob: 6 -> 40 credits\n");
 }
 
 // Before the bot's first save the journal alone holds its balances.

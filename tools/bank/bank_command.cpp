@@ -153,6 +153,7 @@ int setThroughJournal(const BankOptions& options, int32_t amount) {
             std::cerr << "kadrel bank: cannot read " << options.file << " with its journal; it was left as it was\n";
             return 1;
         }
+        if (shared.refusesEconomyChange(options.file)) return 1;
         const CreditAccount* account = shared.ledger.find(options.name.c_str());
         const std::string said = account != nullptr ? shownName(nameOf(*account)) + ": " +
                                                           std::to_string(account->credits) + " -> " +
@@ -252,7 +253,9 @@ int importThroughJournal(const BankOptions& options, const std::vector<CreditAcc
     const WorkingDirectory inDirectory(std::filesystem::path(options.file).parent_path());
     SharedBank shared;
     bool journaled = false;
+    bool refused = false;
     const bool written = shared.bank.rewrite([&](Ledger& ledger) {
+        if ((refused = shared.refusesEconomyChange(options.file))) return false;
         Ledger imported;
         imported.appendLoaded(records.data(), records.size());
         // The accounts it leaves out go to nothing; a shadowed record holds
@@ -279,6 +282,7 @@ int importThroughJournal(const BankOptions& options, const std::vector<CreditAcc
         ledger.appendLoaded(records.data(), records.size());
         return true;
     });
+    if (refused) return 1;
     if (!written && journaled) {
         std::cerr << "kadrel bank: the imported balances are in " << bank::journalFileName
                   << ", which every bot takes, but " << options.file

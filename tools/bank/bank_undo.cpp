@@ -481,7 +481,7 @@ private:
 // start. `finish` runs under the lock.
 // A plan that only shows reads as a reader does, taking no lock.
 template <class Make, class Finish>
-int planned(const HistoryQuery& query, bool apply, Make make, Finish finish) {
+int planned(const std::string& bankFile, const HistoryQuery& query, bool apply, Make make, Finish finish) {
     SharedBank shared;
     if (!shared.load(apply)) return 1;
     for (int attempt = 0;; ++attempt) {
@@ -495,6 +495,7 @@ int planned(const HistoryQuery& query, bool apply, Make make, Finish finish) {
         if (!forEachMarkedTransaction(query, take, read)) return 1;
         if (!hold) hold.emplace(shared.bank);
         if (!shared.bank.ready()) return cannotRead();
+        if (apply && shared.refusesEconomyChange(bankFile)) return 1;
         if (underLock || (plan.placesHold() && forEachNewMarkedTransaction(query, read.lastRead, take))) {
             return finish(plan, shared, read);
         }
@@ -523,7 +524,7 @@ int undoTransactions(const std::string& bankFile, const HistoryQuery& query, boo
     }
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
     return planned(
-        query, apply, [&query](const Ledger&) { return UndoPlan(query); },
+        bankFile, query, apply, [&query](const Ledger&) { return UndoPlan(query); },
         [&](UndoPlan& plan, SharedBank& shared, const HistoryRead& read) {
             return plan.carryOut(shared, read, query, apply);
         });
@@ -535,7 +536,7 @@ int rollBack(const std::string& bankFile, const std::string& text, bool apply) {
     if (!point) return 1;
     const WorkingDirectory inDirectory(std::filesystem::path(bankFile).parent_path());
     return planned(
-        HistoryQuery{}, apply, [&point](const Ledger& ledger) { return RollbackPlan(ledger, *point); },
+        bankFile, HistoryQuery{}, apply, [&point](const Ledger& ledger) { return RollbackPlan(ledger, *point); },
         [&](RollbackPlan& plan, SharedBank& shared, const HistoryRead& read) {
             return plan.carryOut(shared, read, apply);
         });

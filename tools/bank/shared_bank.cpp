@@ -1,6 +1,7 @@
 #include "tools/bank/shared_bank.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <optional>
 
@@ -34,6 +35,14 @@ bool SharedBank::load(bool forChange) {
 bool SharedBank::flushJournal() {
     platform::SharedFile journal;
     return journal.open(bank::journalFileName) == platform::SharedFile::Opened::Ready && journal.flush();
+}
+
+bool SharedBank::refusesEconomyChange(const std::string& bankFile) const {
+    if (!bank.economy().shared()) return false;
+    const std::string folder = std::filesystem::path(bankFile).parent_path().string();
+    std::cerr << "kadrel bank: " << (folder.empty() ? "." : folder)
+              << " shares its balances with other machines through kadrel sync; leave the economy first\n";
+    return true;
 }
 
 int32_t SharedBank::credits(const std::string& name) const {

@@ -33,6 +33,11 @@ struct SharedBank final : BankReporter {
     // Changes a balance by `by` in the ledger, and with `journaled` notes the
     // change for the journal, for the name's first account, opened if none.
     void move(const std::string& name, int64_t by, const ChangeCause& why, bool journaled);
+    // Under the lock: a folder whose balances kadrel sync shares with other
+    // machines takes no change that would reach them without any debit
+    // crossing it (set, import, undo, rollback). True, saying so on the
+    // error stream, when the folder of `bankFile` is shared.
+    bool refusesEconomyChange(const std::string& bankFile) const;
 
     Ledger ledger;
     BankJournal bank{ledger, *this, 1};
