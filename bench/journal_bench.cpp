@@ -1,6 +1,7 @@
 // The journal's costs at 1,000,000 accounts, each next to the plain system
-// call it must be compared with, measured in the same run: an award and a
-// donation against one bare write of a record, a flag victory paying 256
+// call it must be compared with, measured in the same run: an award (in a
+// folder of its own and in one shared with other machines) and a donation
+// against one bare write of a record, a flag victory paying 256
 // players, and a load with 100,000 journal records not yet folded.
 #include <benchmark/benchmark.h>
 
@@ -27,6 +28,37 @@ std::unique_ptr<BotInstance> attachedBot() {
 void AwardWithJournal(benchmark::State& state) {
     ScratchDirectory scratch;
     auto bot = attachedBot();
+    for (auto _ : state) bot->awardCredits(1, "Pilot500000", {});
+}
+
+// What kadrel sync writes into a folder it shares: the folder's share and a
+// live lease for each of the first `players` accounts.
+void shareFolder(size_t players) {
+    struct Quiet final : BankReporter {
+        void report(const char*) override {}
+    } quiet;
+    Ledger ledger;
+    BankJournal journal(ledger, quiet, 99);
+    journal.load();
+    const int64_t now = platform::nowSeconds();
+    {
+        const BankJournal::Hold hold(journal);
+        journal.reserve(players + 1);
+        journal.note(makeSharedRecord(1, now));
+        for (size_t i = 0; i < players; ++i) journal.note(makeLeaseRecord(accountName(i).c_str(), now + 3600, now));
+    }
+    journal.close();
+}
+
+// The same award in a folder shared with other machines, with 1,000 leases
+// held: an award needs no lease, and must cost what it costs in a folder of
+// its own.
+void AwardInSharedFolder(benchmark::State& state) {
+    ScratchDirectory scratch;
+    auto bot = attachedBot();
+    shareFolder(1000);
+    bot->awardCredits(1, "Pilot500000", {});
+    if (!bot->bankShared()) state.SkipWithError("the bot does not see the share");
     for (auto _ : state) bot->awardCredits(1, "Pilot500000", {});
 }
 
@@ -108,6 +140,7 @@ void PeakMemory(benchmark::State& state) {
 }
 
 BENCHMARK(AwardWithJournal)->UseRealTime();
+BENCHMARK(AwardInSharedFolder)->UseRealTime();
 BENCHMARK(DonationWithJournal)->UseRealTime();
 BENCHMARK(BareWriteReference)->UseRealTime();
 BENCHMARK(FlagVictory256WithJournal)->Unit(benchmark::kMicrosecond)->UseRealTime();
