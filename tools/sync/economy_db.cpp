@@ -1,5 +1,7 @@
 #include "tools/sync/economy_db.h"
 
+#include <sys/select.h>
+
 #include <cstdlib>
 
 namespace kadrel::tools::sync {
@@ -66,6 +68,32 @@ bool EconomyDb::exec(const std::string& sql, const std::vector<std::optional<std
     if (result.ok()) return true;
     failure = result.error().empty() ? error() : result.error();
     return false;
+}
+
+bool EconomyDb::awaitNotices(const std::string& channel, std::chrono::milliseconds timeout,
+                             std::vector<std::string>& payloads) {
+    const auto take = [&] {
+        while (PGnotify* notice = PQnotifies(link.get())) {
+            if (channel == notice->relname) payloads.emplace_back(notice->extra);
+            PQfreemem(notice);
+        }
+    };
+    // Notifications that came with the last result are waiting already.
+    if (PQconsumeInput(link.get()) == 0) return false;
+    take();
+    if (!payloads.empty()) return true;
+    const int socket = PQsocket(link.get());
+    if (socket < 0) return false;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval wait{static_cast<time_t>(timeout.count() / 1000), static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
+    // A signal cuts the wait short, which is what a stop asks.
+    if (select(socket + 1, &readable, nullptr, nullptr, &wait) > 0) {
+        if (PQconsumeInput(link.get()) == 0) return false;
+        take();
+    }
+    return true;
 }
 
 std::string hexText(const std::string& bytes) {

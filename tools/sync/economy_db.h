@@ -3,6 +3,7 @@
 // Whatever fails is returned as a message for the operator, never thrown.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,11 @@ public:
     // Runs a statement that returns no rows; on failure its error goes to
     // `failure` and false comes back.
     bool exec(const std::string& sql, const std::vector<std::optional<std::string>>& parameters, std::string& failure);
+
+    // Waits up to `timeout` on the connection's socket for notifications,
+    // and hands over the payloads of those on `channel` that came (LISTEN
+    // first). False when the link failed.
+    bool awaitNotices(const std::string& channel, std::chrono::milliseconds timeout, std::vector<std::string>& payloads);
 
 private:
     std::unique_ptr<PGconn, void (*)(PGconn*)> link;

@@ -7,6 +7,7 @@
 #include "accounts/ledger.h"
 #include "tools/bank/shared_bank.h"
 #include "tools/sync/balances.h"
+#include "tools/sync/bring_down.h"
 #include "tools/sync/ship_up.h"
 
 namespace kadrel::tools::sync {
@@ -91,11 +92,14 @@ bool registerOrigin(EconomyDb& db, const std::string& key, const std::string& la
         opening.push_back(makeJournalRecord(JournalKind::Add, account.credits, account.name, {JournalCause::ToolImport},
                                             0, account.credits));
     }
-    if (!db.exec("INSERT INTO openings (origin, key, name, credits) SELECT $1, " + columnBytes("k") + ", " +
+    // The balances first, as a batch of changes takes them, then the lock
+    // that orders positions: both kinds of transaction wait in one order.
+    if (!applyToBalances(db, opening, failure) || !orderPositions(db, failure) ||
+        !db.exec("INSERT INTO openings (origin, key, name, credits) SELECT $1, " + columnBytes("k") + ", " +
                      columnBytes("n") + ", c FROM unnest(string_to_array($2, ','), string_to_array($3, ','), "
                      "string_to_array($4, ',')::integer[]) AS t(k, n, c)",
                  {added.text(0, 0), keys.text(), names.text(), credits.text()}, failure) ||
-        !applyToBalances(db, opening, failure) || !db.exec("COMMIT", {}, failure)) {
+        !announceChanges(db, std::stoll(added.text(0, 0)), failure) || !db.exec("COMMIT", {}, failure)) {
         return rollBack();
     }
     return true;

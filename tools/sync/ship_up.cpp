@@ -3,6 +3,7 @@
 
 #include "accounts/bank_reader.h"
 #include "tools/sync/balances.h"
+#include "tools/sync/bring_down.h"
 
 namespace kadrel::tools::sync {
 
@@ -18,13 +19,14 @@ class Collector final : public TransactionVisitor {
 public:
     Collector(Pending& into, size_t keep) : into(into), keep(keep) {}
     void transaction(std::span<const JournalRecord> records) override {
-        if (into.records == 0) {
-            into.oldestTime = records.front().time;
-            into.first = records.front().sequence;
-        }
+        // Where the walk began, whoever made the first change.
+        if (into.first == 0) into.first = records.front().sequence;
+        into.last = records.back().sequence;
+        // Another folder's transaction, brought down: the economy has it.
+        if (records.back().kind == static_cast<uint8_t>(JournalKind::Arrived)) return;
+        if (into.records == 0) into.oldestTime = records.front().time;
         if (into.records < keep) into.kept.emplace_back(records.begin(), records.end());
         into.records += records.size();
-        into.last = records.back().sequence;
     }
 
 private:
@@ -74,13 +76,16 @@ bool shipBatch(EconomyDb& db, Origin& origin, const std::vector<JournalRecord>& 
                                 "string_to_array($8, ','), string_to_array($9, ','), "
                                 "string_to_array($10, ',')::integer[], string_to_array($11, ',')::integer[], "
                                 "string_to_array($12, ',')::integer[]";
-    if (!db.exec("INSERT INTO changes (origin, number, kind, cause, ends, made, detail, name, party, amount, before, "
+    // The balances first: the rows are given positions last, so that the
+    // lock that orders them is held only for the insert and the commit.
+    if (!applyToBalances(db, records, failure) || !orderPositions(db, failure) ||
+        !db.exec("INSERT INTO changes (origin, number, kind, cause, ends, made, detail, name, party, amount, before, "
                  "after) SELECT $1, n, k, c, e <> 0, m, d, " + columnBytes("na") + ", " + columnBytes("pa") +
                      ", a, b, af FROM unnest(" + columns + ") AS t(n, k, c, e, m, d, na, pa, a, b, af) ORDER BY n",
                  {std::to_string(origin.id), number.text(), kind.text(), cause.text(), ends.text(), made.text(),
                   detail.text(), name.text(), party.text(), amount.text(), before.text(), after.text()},
                  failure) ||
-        !applyToBalances(db, records, failure) || !db.exec("COMMIT", {}, failure)) {
+        !announceChanges(db, origin.id, failure) || !db.exec("COMMIT", {}, failure)) {
         return rollBack();
     }
     origin.shippedThrough = through;

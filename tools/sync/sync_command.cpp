@@ -16,6 +16,7 @@
 #include "tools/bank_view.h"
 #include "tools/commands.h"
 #include "tools/sync/balances.h"
+#include "tools/sync/bring_down.h"
 #include "tools/sync/economy_db.h"
 #include "tools/sync/join.h"
 #include "tools/sync/leases.h"
@@ -157,6 +158,16 @@ int showStatus(const SyncOptions& options) {
     std::cout << "folder: origin " << origin.id << ", shipped through change " << origin.shippedThrough << '\n';
     std::cout << "lag: " << changes << (changes == 1 ? " change, " : " changes, ") << seconds
               << (seconds == 1 ? " second\n" : " seconds\n");
+    const QueryResult behind = db.run(
+        "SELECT count(*), coalesce(extract(epoch FROM now())::bigint - min(made), 0) FROM (SELECT made FROM changes "
+        "WHERE position > $1 AND origin <> $2 UNION ALL SELECT extract(epoch FROM g.joined)::bigint FROM openings o "
+        "JOIN origins g ON g.origin = o.origin WHERE o.position > $1 AND o.origin <> $2) AS t",
+        {std::to_string(arrivedThrough()), std::to_string(origin.id)});
+    if (!behind.ok()) return fail(behind.error());
+    const long long down = behind.number(0, 0);
+    const long long downSeconds = std::max(0LL, behind.number(0, 1));
+    std::cout << "lag down: " << down << (down == 1 ? " change, " : " changes, ") << downSeconds
+              << (downSeconds == 1 ? " second" : " seconds") << " of other folders not yet in this one\n";
     std::cout << "leases held: " << leases.count;
     for (size_t i = 0; i < leases.names.size() && leases.count <= 10; ++i) std::cout << (i == 0 ? ": " : ", ") << leases.names[i];
     std::cout << '\n';
@@ -189,9 +200,23 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     trouble.clear();
     std::cerr << "kadrel sync: serving origin " << origin.id << " in " << db.where() << ", shipped through change "
               << origin.shippedThrough << '\n';
+    if (!db.exec(std::string("LISTEN ") + changesChannel, {}, failure)) return trouble = failure, -1;
+    BringDown down(origin.id);
+    if (!down.open(failure)) return trouble = failure, -1;
     std::set<std::string> told;
+    // Everything at the start; then whenever another folder says it shipped.
+    bool othersShipped = true;
     auto caughtUpSaid = std::chrono::steady_clock::now() - std::chrono::seconds(1);
     while (!stopRequested) {
+        if (othersShipped) {
+            const long long arrived = down.pass(db, failure);
+            if (arrived < 0) return trouble = "bringing down stopped: " + failure, -1;
+            if (arrived > 0) {
+                std::cerr << "kadrel sync: brought down " << arrived << (arrived == 1 ? " transaction" : " transactions")
+                          << ", through position " << down.through() << '\n';
+            }
+            othersShipped = false;
+        }
         // When this pass began by the economy's clock: should it find nothing
         // to ship, every change made before then is in the economy.
         std::string passStart;
@@ -210,7 +235,13 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
             std::cerr << "kadrel sync: shipped " << shipped << (shipped == 1 ? " change" : " changes") << ", through change "
                       << origin.shippedThrough << '\n';
         }
-        pause(std::chrono::milliseconds(100));
+        // The folder's journal is looked at again in a tenth of a second; the
+        // economy's changes wake the program at once.
+        std::vector<std::string> notices;
+        if (!db.awaitNotices(changesChannel, std::chrono::milliseconds(100), notices)) {
+            return trouble = "the link to the economy failed: " + db.error(), -1;
+        }
+        for (const std::string& from : notices) othersShipped |= from != std::to_string(origin.id);
     }
     return 0;
 }
