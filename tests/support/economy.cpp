@@ -65,11 +65,17 @@ struct FolderChanges {
     std::vector<std::string> lines;
     std::multiset<std::string> promises;
     uint64_t last = 0;
+    long long arrived = 0;  // the highest position of the other folders' changes it holds
 };
 
 FolderChanges folderChanges(const fs::path& folder) {
     struct Reader final : TransactionVisitor {
         void transaction(std::span<const JournalRecord> records) override {
+            // Another folder's change, brought down: not this folder's own.
+            if (records.back().kind == static_cast<uint8_t>(JournalKind::Arrived)) {
+                found.arrived = std::max<long long>(found.arrived, records.back().detail);
+                return;
+            }
             for (const JournalRecord& r : records) {
                 found.lines.push_back(std::to_string(r.sequence) + "|" + std::to_string(r.kind) + "|" +
                                       std::to_string(r.cause) + "|" + ((r.flags & endsTransaction) != 0 ? "t" : "f") +
@@ -231,6 +237,17 @@ bool Economy::converge(std::chrono::seconds patience) {
                               << machine->folder.read(".sync-log");
                 return false;
             }
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+    // Then every folder holds what the others shipped.
+    for (const auto& machine : machines) {
+        const std::string origin = originOf(server, machine->folder).first;
+        const long long others = std::stoll(server.query(
+            "SELECT coalesce(max(position), 0) FROM (SELECT position FROM changes WHERE origin <> " + origin +
+            " UNION ALL SELECT position FROM openings WHERE origin <> " + origin + ") AS t"));
+        while (folderChanges(machine->folder.path()).arrived < others) {
+            if (std::chrono::steady_clock::now() > until) return false;
             std::this_thread::sleep_for(50ms);
         }
     }
