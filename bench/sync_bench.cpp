@@ -1,7 +1,9 @@
 // Shipping into one economy: three kadrel sync programs, one per folder, each
 // shipping its folder's 40,000 changes (20,000 kills of the stand-in arena)
 // into one PostgreSQL, next to the least the server can do with as many rows:
-// one COPY of them into a table without indexes. The server is the
+// one COPY of them into a table without indexes. And how soon a change that
+// one folder's program committed is in another folder's journal, next to a
+// bare notification's trip through the server. The server is the
 // benchmark's own, on a socket, with its data flushed as in service.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -9,6 +11,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <filesystem>
@@ -18,9 +23,12 @@
 #include <thread>
 #include <vector>
 
+#include "accounts/bank_journal.h"
+#include "accounts/ledger.h"
 #include "postgres_server.h"
 #include "tools/sync/economy_db.h"
 #include "tools/whole_file.h"
+#include "tools/working_directory.h"
 
 extern char** environ;
 
@@ -123,6 +131,94 @@ void CopyAsManyRows(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * folders * changesPerFolder);
 }
 
+using Clock = std::chrono::steady_clock;
+
+double milliseconds(Clock::duration span) { return std::chrono::duration<double, std::milli>(span).count(); }
+
+// The median and the 99th percentile, as counters of the benchmark.
+void report(benchmark::State& state, const std::string& what, std::vector<double> spans) {
+    std::sort(spans.begin(), spans.end());
+    state.counters[what + "_p50_ms"] = spans[spans.size() / 2];
+    state.counters[what + "_p99_ms"] = spans[spans.size() * 99 / 100];
+}
+
+// The bot's side of folder A: one award a transaction, through the plug-in's journal.
+struct Awarder final : BankReporter {
+    Awarder() { bank.load(); }
+    ~Awarder() { bank.close(); }
+    void report(const char*) override {}
+    void award(int32_t amount) {
+        const BankJournal::Hold hold(bank);
+        const CreditAccount* account = ledger.find("Alice");
+        const int32_t before = account != nullptr ? account->credits : 0;
+        bank.reserve(1);
+        ledger.award(amount, "Alice");
+        bank.note(makeJournalRecord(JournalKind::Add, amount, "Alice", {JournalCause::Kill}, before, before + amount));
+        bank.commit();
+    }
+    Ledger ledger;
+    BankJournal bank{ledger, *this, 1};
+};
+
+off_t fileSize(const std::filesystem::path& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 ? status.st_size : 0;
+}
+
+// Folder A's bot awards, its program ships the award and commits; folder B's
+// program hears of it and appends it to B's journal. Timed from the commit
+// (when a listener of the benchmark's own hears of it) to B's journal
+// growing, and from the bot's award, which waits for A's program to look at
+// its journal again (every tenth of a second) as well.
+void ChangeSeenInAnotherJournal(benchmark::State& state) {
+    constexpr int changes = 300;
+    PostgresServer server(true);
+    if (!server.failure().empty()) return state.SkipWithError(server.failure().c_str());
+    ScratchFolder a, b;
+    for (const ScratchFolder* folder : {&a, &b}) {
+        finish(startProgram({KADREL_PROGRAM, "sync", "--db", server.conninfo(), "--join", "--apply"}, folder->path()));
+    }
+    const pid_t programs[] = {startProgram({KADREL_PROGRAM, "sync", "--db", server.conninfo()}, a.path()),
+                              startProgram({KADREL_PROGRAM, "sync", "--db", server.conninfo()}, b.path())};
+    tools::sync::EconomyDb listener(server.conninfo());
+    tools::sync::EconomyDb sender(server.conninfo());
+    listener.run("LISTEN kadrel_changes");
+    listener.run("LISTEN kadrel_bench");
+    const std::filesystem::path journalOfB = b.path() / "Quorlen.bank.journal";
+    std::vector<double> fromCommit, fromAward, notification;
+    const tools::WorkingDirectory inA(a.path());
+    Awarder bot;
+    std::vector<std::string> heard;
+    // B's program has brought down A's opening (none) and listens.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    for (auto _ : state) {
+        for (int i = 0; i < changes; ++i) {
+            const off_t before = fileSize(journalOfB);
+            const Clock::time_point awarded = Clock::now();
+            bot.award(1 + i % 7);
+            heard.clear();
+            while (heard.empty()) listener.awaitNotices("kadrel_changes", std::chrono::seconds(1), heard);
+            const Clock::time_point committed = Clock::now();
+            while (fileSize(journalOfB) == before) std::this_thread::sleep_for(std::chrono::microseconds(50));
+            const Clock::time_point seen = Clock::now();
+            fromCommit.push_back(milliseconds(seen - committed));
+            fromAward.push_back(milliseconds(seen - awarded));
+            // The reference: a notification alone, sent and heard.
+            const Clock::time_point sent = Clock::now();
+            sender.run("NOTIFY kadrel_bench");
+            heard.clear();
+            while (heard.empty()) listener.awaitNotices("kadrel_bench", std::chrono::seconds(1), heard);
+            notification.push_back(milliseconds(Clock::now() - sent));
+        }
+    }
+    for (const pid_t program : programs) kill(program, SIGTERM);
+    for (const pid_t program : programs) finish(program);
+    report(state, "committed_to_journal", fromCommit);
+    report(state, "award_to_journal", fromAward);
+    report(state, "notification", notification);
+}
+
+BENCHMARK(ChangeSeenInAnotherJournal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(ShipThreeFolders)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(CopyAsManyRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

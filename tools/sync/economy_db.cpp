@@ -1,6 +1,10 @@
 #include "tools/sync/economy_db.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <sys/select.h>
+#endif
 
 #include <cstdlib>
 
@@ -86,9 +90,15 @@ bool EconomyDb::awaitNotices(const std::string& channel, std::chrono::millisecon
     if (socket < 0) return false;
     fd_set readable;
     FD_ZERO(&readable);
+#ifdef _WIN32
+    FD_SET(static_cast<SOCKET>(socket), &readable);
+#else
     FD_SET(socket, &readable);
-    timeval wait{static_cast<time_t>(timeout.count() / 1000), static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
-    // A signal cuts the wait short, which is what a stop asks.
+#endif
+    timeval wait{};
+    wait.tv_sec = static_cast<decltype(wait.tv_sec)>(timeout.count() / 1000);
+    wait.tv_usec = static_cast<decltype(wait.tv_usec)>(timeout.count() % 1000 * 1000);
+    // A stop cuts the wait short where a signal can; the timeout ends it elsewhere.
     if (select(socket + 1, &readable, nullptr, nullptr, &wait) > 0) {
         if (PQconsumeInput(link.get()) == 0) return false;
         take();
