@@ -177,7 +177,7 @@ int showStatus(const SyncOptions& options) {
 
 // One connection's life: ships until a stop is asked (0), the folder cannot
 // be served from this economy (1), or the link fails (-1, with the reason in
-// `trouble`: the caller tries again).
+// `trouble`: the caller tries again; -2 while another program holds the origin).
 int serve(const SyncOptions& options, const std::string& key, std::string& trouble) {
     EconomyDb db(options.conninfo);
     if (!db.connected()) return trouble = "cannot reach the economy: " + db.error(), -1;
@@ -193,7 +193,7 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     }
     const QueryResult held = db.run("SELECT pg_try_advisory_lock(70439, $1)", {std::to_string(origin.id)});
     if (!held.ok()) return trouble = held.error(), -1;
-    if (held.text(0, 0) != "t") return fail("another kadrel sync serves this folder's origin " + std::to_string(origin.id));
+    if (held.text(0, 0) != "t") return trouble = "another kadrel sync serves this folder's origin " + std::to_string(origin.id), -2;
     const std::optional<bool> follows = followsEconomy(db, origin, failure);
     if (!follows) return trouble = failure, -1;
     if (!*follows) return fail(failure);
@@ -255,8 +255,12 @@ int run(const SyncOptions& options) {
     // A trouble that lasts is said once, and again when it changes.
     std::string trouble;
     std::string told;
+    int heldElsewhere = 0;
     while (!stopRequested) {
         const int served = serve(options, *key, trouble);
+        // A program killed a moment ago holds its origin until the server
+        // notices that its connection is gone: a few seconds' grace.
+        if (served == -2 && ++heldElsewhere > 5) return fail(trouble);
         if (served > 0) return served;
         if (served == 0) break;
         if (trouble != told) std::cerr << "kadrel sync: " << trouble << "; trying again every second\n";
