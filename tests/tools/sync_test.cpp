@@ -225,6 +225,20 @@ protected:
 
 // Three folders, each paying awards and donations: every change reaches
 // the other two once, their bots, their history and kadrel bank history.
+// A kill paying `to`, or a donation between two of the four, of up to
+// `most` - 1 credits, drawn from `random`.
+void payAtRandom(FolderBot& bot, std::mt19937& random, int most, bool kill) {
+    const char* names[] = {"Alice", "Bob", "Carol", "Dave"};
+    const char* from = names[random() % 4];
+    const char* to = names[random() % 4];
+    const auto amount = static_cast<int32_t>(random() % most);
+    if (kill) {
+        bot.change({{to, amount}}, JournalCause::Kill);
+    } else {
+        bot.change({{from, -amount}, {to, amount}}, JournalCause::DonationGiven);
+    }
+}
+
 TEST_F(SharedFolders, EveryFolderHoldsEveryOtherFoldersChangesOnce) {
     Member& a = join({{"Alice", 100}, {"Bob", 20}});
     Member& b = join({{"Bob", 50}});
@@ -235,18 +249,10 @@ TEST_F(SharedFolders, EveryFolderHoldsEveryOtherFoldersChangesOnce) {
     });
     for (auto& member : members) start(*member);
     std::mt19937 random(7);
-    const char* names[] = {"Alice", "Bob", "Carol", "Dave"};
     for (int round = 0; round < 30; ++round) {
         Member& member = *members[random() % 3];
         in(member, [&] {
-            const char* from = names[random() % 4];
-            const char* to = names[random() % 4];
-            const auto amount = static_cast<int32_t>(random() % 20);
-            if (round % 2 == 0) {
-                member.bot->change({{to, amount}}, JournalCause::Kill);
-            } else {
-                member.bot->change({{from, -amount}, {to, amount}}, JournalCause::DonationGiven);
-            }
+            payAtRandom(*member.bot, random, 20, round % 2 == 0);
             // Brought down into a fresh journal, and filed with it.
             if (round == 15) member.bot->bank.checkpoint(3);
         });
@@ -275,16 +281,7 @@ TEST_F(SharedFolders, EachChangeComesDownOnceThoughTheProgramIsKilled) {
     int kills = 0;
     for (int round = 0; round < 40; ++round) {
         in(a, [&] {
-            for (int i = 0; i < 60; ++i) {
-                const char* from = names[random() % 4];
-                const char* to = names[random() % 4];
-                const auto amount = static_cast<int32_t>(random() % 50);
-                if (i % 3 == 0) {
-                    a.bot->change({{to, amount}}, JournalCause::Kill);
-                } else {
-                    a.bot->change({{from, -amount}, {to, amount}}, JournalCause::DonationGiven);
-                }
-            }
+            for (int i = 0; i < 60; ++i) payAtRandom(*a.bot, random, 50, i % 3 == 0);
         });
         in(b, [&] {
             b.bot->change({{names[random() % 4], 1}}, JournalCause::Prize);
