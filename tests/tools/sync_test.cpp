@@ -138,6 +138,12 @@ Story folderStory() {
     return walk.story;
 }
 
+// The origin the journal's newest Shared record names; 0 for none.
+int64_t sharedOrigin() {
+    ReadProblems problems;
+    return sharedEconomyOf(readJournalSnapshot(problems).records).origin();
+}
+
 // Folders of one economy, each with a bot in this process and a sync program.
 class SharedFolders : public Sync {
 protected:
@@ -268,6 +274,18 @@ TEST_F(SharedFolders, EveryFolderHoldsEveryOtherFoldersChangesOnce) {
     }
     in(c, [&] { EXPECT_NE(sync("--status").out.find("\nlag down: 0 changes, 0 seconds"), std::string::npos); });
     for (auto& member : members) EXPECT_EQ(member->program->stop(SIGTERM), 0);
+    // Each folder's journal says which origin it is, from its join on; a
+    // journal started afresh without it is told again.
+    for (size_t i = 0; i < members.size(); ++i) EXPECT_EQ(in(*members[i], sharedOrigin), static_cast<int64_t>(i + 1));
+    in(c, [&] {
+        c.bot->bank.checkpoint(3);
+        c.bot.reset();
+        std::filesystem::remove("Quorlen.bank.journal");
+        EXPECT_EQ(sharedOrigin(), 0);
+    });
+    start(c);
+    for (int tries = 0; tries < 200 && in(c, sharedOrigin) != 3; ++tries) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(in(c, sharedOrigin), 3);
 }
 
 // The program that brings changes down, killed at random points over and

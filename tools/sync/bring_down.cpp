@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <utility>
 
@@ -143,6 +144,20 @@ bool BringDown::open(std::string& failure) {
         failure = "cannot read Quorlen.bank";
         return false;
     }
+    return true;
+}
+
+bool BringDown::markShared(std::string& failure) {
+    SharedBank& shared = bank->shared;
+    {
+        const BankJournal::Hold hold(shared.bank);
+        if (!shared.bank.ready()) return failure = "cannot read Quorlen.bank with its journal", false;
+        if (shared.bank.economy().origin() == origin) return true;
+        shared.bank.reserve(1);
+        shared.bank.note(makeSharedRecord(origin, static_cast<int64_t>(std::time(nullptr))));
+        if (!shared.bank.commit()) return failure = "cannot write Quorlen.bank.journal", false;
+    }
+    shared.bank.makeDurable();
     return true;
 }
 

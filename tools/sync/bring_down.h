@@ -78,6 +78,11 @@ public:
     // Every other origin's row up to this position is in the journal.
     long long through() const { return seen; }
 
+    // Writes the folder's Shared record under the lock where the journal's
+    // newest one does not name this origin: a join cut short, or a journal
+    // started afresh without it. Its bots then spend only under leases.
+    bool markShared(std::string& failure);
+
 private:
     struct Bank;
     std::unique_ptr<Bank> bank;

@@ -70,6 +70,15 @@ bool reach(EconomyDb& db, int& version) {
     return true;
 }
 
+// The folder's journal says that it shares its balances, so that its bots
+// take credits only under leases from now on.
+int markShared(long long origin) {
+    BringDown down(origin);
+    std::string failure;
+    if (down.open(failure) && down.markShared(failure)) return 0;
+    return fail("cannot mark the folder as shared (" + failure + "); kadrel sync marks it when it starts");
+}
+
 int join(const SyncOptions& options) {
     std::string failure;
     std::optional<std::string> key = readOriginKey(failure);
@@ -81,7 +90,7 @@ int join(const SyncOptions& options) {
     if (key && version > 0 && findOrigin(db, *key, origin, failure)) {
         std::cout << "this folder has joined the economy in " << db.where() << " already, as origin " << origin.id
                   << "\n";
-        return 0;
+        return options.apply ? markShared(origin.id) : 0;
     }
     if (!failure.empty()) return fail(failure);
     FolderBalances folder;
@@ -127,7 +136,7 @@ int join(const SyncOptions& options) {
     std::cout << "joined the economy in " << db.where() << " as origin " << origin.id << ", bringing "
               << accounts(static_cast<long long>(folder.accounts.size())) << " holding " << credits(folder.credits())
               << "; changes after number " << folder.through << " are shipped by kadrel sync\n";
-    return 0;
+    return markShared(origin.id);
 }
 
 int showStatus(const SyncOptions& options) {
@@ -206,6 +215,7 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     std::set<std::string> told;
     // Everything at the start; then whenever another folder says it shipped.
     bool othersShipped = true;
+    auto sharedChecked = std::chrono::steady_clock::now() - std::chrono::seconds(2);
     auto caughtUpSaid = std::chrono::steady_clock::now() - std::chrono::seconds(1);
     while (!stopRequested) {
         if (othersShipped) {
@@ -216,6 +226,10 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
                           << ", through position " << down.through() << '\n';
             }
             othersShipped = false;
+        }
+        if (std::chrono::steady_clock::now() - sharedChecked >= std::chrono::seconds(2)) {
+            if (!down.markShared(failure)) return trouble = failure, -1;
+            sharedChecked = std::chrono::steady_clock::now();
         }
         // When this pass began by the economy's clock: should it find nothing
         // to ship, every change made before then is in the economy.
