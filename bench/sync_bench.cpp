@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -24,7 +25,9 @@
 #include <vector>
 
 #include "accounts/bank_journal.h"
+#include "accounts/bank_reader.h"
 #include "accounts/ledger.h"
+#include "accounts/shared_economy.h"
 #include "postgres_server.h"
 #include "tools/sync/economy_db.h"
 #include "tools/whole_file.h"
@@ -219,8 +222,71 @@ void ChangeSeenInAnotherJournal(benchmark::State& state) {
 }
 
 BENCHMARK(ChangeSeenInAnotherJournal)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// A player moves between machines: folder B's bot wants the lease folder A
+// holds (the Wanted record a refused spend leaves), timed until B's journal
+// holds a live lease, through A's hand-over (its bots stopped, everything
+// shipped, the row let go) and B's taking it and bringing down what A did.
+// The player moves back and forth; the least it waits for is two
+// notifications (the request and the release), as measured above.
+struct Quiet final : BankReporter {
+    void report(const char*) override {}
+};
+
+void writeWanted(const std::filesystem::path& folder) {
+    const tools::WorkingDirectory inside(folder);
+    Ledger ledger;
+    Quiet quiet;
+    BankJournal bank(ledger, quiet, 77);
+    bank.load();
+    {
+        const BankJournal::Hold hold(bank);
+        bank.reserve(1);
+        bank.note(makeWantedRecord("Alice", std::time(nullptr)));
+        bank.commit();
+    }
+    bank.close();
+}
+
+bool holdsLease(const std::filesystem::path& folder) {
+    const tools::WorkingDirectory inside(folder);
+    ReadProblems problems;
+    const SharedEconomy economy = sharedEconomyOf(readJournalSnapshot(problems).records);
+    return economy.mayTake("Alice", std::time(nullptr));
+}
+
+constexpr int moves = 21;
+
+void HandOverALease(benchmark::State& state) {
+    PostgresServer server(true);
+    if (!server.failure().empty()) return state.SkipWithError(server.failure().c_str());
+    ScratchFolder folders[2];
+    std::vector<pid_t> programs;
+    for (const ScratchFolder& folder : folders) {
+        finish(startProgram({KADREL_PROGRAM, "sync", "--db", server.conninfo(), "--join", "--apply"}, folder.path()));
+        programs.push_back(startProgram({KADREL_PROGRAM, "sync", "--db", server.conninfo()}, folder.path()));
+    }
+    writeWanted(folders[0].path());
+    while (!holdsLease(folders[0].path())) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::vector<double> latencies;
+    int to = 1;
+    for (auto _ : state) {
+        for (int move = 0; move < moves; ++move, to = 1 - to) {
+            writeWanted(folders[to].path());
+            const Clock::time_point start = Clock::now();
+            while (!holdsLease(folders[to].path())) std::this_thread::sleep_for(std::chrono::microseconds(500));
+            latencies.push_back(milliseconds(Clock::now() - start));
+        }
+        state.SetIterationTime(latencies.back() / 1000);
+    }
+    for (const pid_t program : programs) kill(program, SIGTERM);
+    for (const pid_t program : programs) finish(program);
+    report(state, "hand_over", latencies);
+}
+
 BENCHMARK(ShipThreeFolders)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(CopyAsManyRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(HandOverALease)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 }  // namespace
 }  // namespace kadrel::bench

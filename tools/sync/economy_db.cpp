@@ -76,16 +76,25 @@ bool EconomyDb::exec(const std::string& sql, const std::vector<std::optional<std
 
 bool EconomyDb::awaitNotices(const std::string& channel, std::chrono::milliseconds timeout,
                              std::vector<std::string>& payloads) {
+    std::vector<Notice> notices;
+    if (!awaitNotices(timeout, notices)) return false;
+    for (const Notice& notice : notices) {
+        if (notice.channel == channel) payloads.push_back(notice.payload);
+    }
+    return true;
+}
+
+bool EconomyDb::awaitNotices(std::chrono::milliseconds timeout, std::vector<Notice>& notices) {
     const auto take = [&] {
         while (PGnotify* notice = PQnotifies(link.get())) {
-            if (channel == notice->relname) payloads.emplace_back(notice->extra);
+            notices.push_back({notice->relname, notice->extra});
             PQfreemem(notice);
         }
     };
     // Notifications that came with the last result are waiting already.
     if (PQconsumeInput(link.get()) == 0) return false;
     take();
-    if (!payloads.empty()) return true;
+    if (!notices.empty()) return true;
     const int socket = PQsocket(link.get());
     if (socket < 0) return false;
     fd_set readable;

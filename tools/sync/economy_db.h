@@ -51,9 +51,16 @@ public:
     // `failure` and false comes back.
     bool exec(const std::string& sql, const std::vector<std::optional<std::string>>& parameters, std::string& failure);
 
-    // Waits up to `timeout` on the connection's socket for notifications,
-    // and hands over the payloads of those on `channel` that came (LISTEN
-    // first). False when the link failed.
+    // A notification heard: its channel and payload.
+    struct Notice {
+        std::string channel;
+        std::string payload;
+    };
+    // Waits up to `timeout` on the connection's socket for notifications of
+    // the channels it listens to (LISTEN first), and hands over those that
+    // came. False when the link failed.
+    bool awaitNotices(std::chrono::milliseconds timeout, std::vector<Notice>& notices);
+    // The payloads of those on `channel` alone.
     bool awaitNotices(const std::string& channel, std::chrono::milliseconds timeout, std::vector<std::string>& payloads);
 
 private:

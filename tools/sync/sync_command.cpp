@@ -212,6 +212,19 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     if (!db.exec(std::string("LISTEN ") + changesChannel, {}, failure)) return trouble = failure, -1;
     BringDown down(origin.id);
     if (!down.open(failure)) return trouble = failure, -1;
+    LeaseKeeper leases(origin.id);
+    if (!db.exec(std::string("LISTEN ") + leasesChannel, {}, failure) || !leases.open(db, failure)) {
+        return trouble = failure, -1;
+    }
+    const FolderSteps steps{[&](std::string& why) {
+                                ReadProblems ignored;
+                                for (long long shipped = 1; shipped > 0;) {
+                                    if ((shipped = shipPending(db, origin, ignored, why)) < 0) return false;
+                                }
+                                return true;
+                            },
+                            [&](std::string& why) { return down.pass(db, why) < 0 ? -1 : down.through(); }};
+    bool leasesSaid = true;
     std::set<std::string> told;
     // Everything at the start; then whenever another folder says it shipped.
     bool othersShipped = true;
@@ -249,13 +262,22 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
             std::cerr << "kadrel sync: shipped " << shipped << (shipped == 1 ? " change" : " changes") << ", through change "
                       << origin.shippedThrough << '\n';
         }
-        // The folder's journal is looked at again in a tenth of a second; the
-        // economy's changes wake the program at once.
-        std::vector<std::string> notices;
-        if (!db.awaitNotices(changesChannel, std::chrono::milliseconds(100), notices)) {
-            return trouble = "the link to the economy failed: " + db.error(), -1;
+        if (!leases.round(db, steps, leasesSaid, failure)) return trouble = "keeping leases stopped: " + failure, -1;
+        leasesSaid = false;
+        // The economy's notices wake the program at once, and so does the
+        // folder's journal as it grows (a bot may want a lease); otherwise it
+        // looks again in a tenth of a second.
+        for (int slice = 0; slice < 5 && !othersShipped && !leasesSaid && !leases.journalMoved() && !stopRequested;
+             ++slice) {
+            std::vector<EconomyDb::Notice> notices;
+            if (!db.awaitNotices(std::chrono::milliseconds(20), notices)) {
+                return trouble = "the link to the economy failed: " + db.error(), -1;
+            }
+            for (const EconomyDb::Notice& notice : notices) {
+                othersShipped |= notice.channel == changesChannel && notice.payload != std::to_string(origin.id);
+                leasesSaid |= notice.channel == leasesChannel;
+            }
         }
-        for (const std::string& from : notices) othersShipped |= from != std::to_string(origin.id);
     }
     return 0;
 }
