@@ -8,6 +8,8 @@ void SharedEconomy::take(const JournalRecord& record) {
         hasShared = true;
     } else if (record.kind == static_cast<uint8_t>(JournalKind::Lease)) {
         leases[nameKeyOfField(record.name)] = record;
+    } else if (record.kind == static_cast<uint8_t>(JournalKind::Wanted)) {
+        wishes[nameKeyOfField(record.name)] = record;
     }
 }
 
@@ -15,6 +17,7 @@ void SharedEconomy::clear() {
     hasShared = false;
     newestShared = JournalRecord{};
     leases.clear();
+    wishes.clear();
 }
 
 int64_t SharedEconomy::leaseEnd(const NameKey& key) const {
@@ -35,6 +38,10 @@ std::vector<JournalRecord> SharedEconomy::standing(int64_t now) const {
     if (hasShared) records.push_back(newestShared);
     for (const auto& [key, lease] : leases) {
         if (lease.detail > now) records.push_back(lease);
+    }
+    // A wish from a clock ahead of this one stands too: it is recent.
+    for (const auto& [key, wish] : wishes) {
+        if (wish.time > now - wishSeconds) records.push_back(wish);
     }
     return records;
 }

@@ -19,6 +19,10 @@ namespace kadrel {
 // reader's own clock: clocks of machines differ a little, and the holder
 // must stop spending before the economy lets another machine take over.
 constexpr int64_t leaseMargin = 5;
+// A bot's wish for a lease stands this many seconds: kadrel sync asks for
+// the lease that long, and a checkpoint carries the wish on meanwhile, so
+// that a wish written while the program was away is not lost with it.
+constexpr int64_t wishSeconds = 60;
 
 class SharedEconomy {
 public:
@@ -35,14 +39,16 @@ public:
     // margin.
     bool mayTake(const NameKey& key, int64_t now) const;
     bool mayTake(const char* name, int64_t now) const { return mayTake(nameKeyOfText(name), now); }
-    // The records a fresh journal starts with: the newest Shared record, and
-    // the newest Lease of each name that is still live at `now`.
+    // The records a fresh journal starts with: the newest Shared record, the
+    // newest Lease of each name that is still live at `now`, and the newest
+    // Wanted of each name that still stands at `now`.
     std::vector<JournalRecord> standing(int64_t now) const;
 
 private:
     bool hasShared = false;
     JournalRecord newestShared{};
     std::unordered_map<NameKey, JournalRecord, NameKeyHash> leases;
+    std::unordered_map<NameKey, JournalRecord, NameKeyHash> wishes;
 };
 
 // The standing of a journal's records, for readers that hold them all.

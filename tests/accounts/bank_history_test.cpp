@@ -158,7 +158,8 @@ TEST(History, EveryChangeIsFiledOnceWhateverTheFilesWentThrough) {
 // A shared folder's standing takes no number: the history numbers the
 // changes as if it were not there, a change brought down from another folder
 // is filed with the record that ends it, and each checkpoint carries the
-// share and the live leases into the fresh journal, dropping the wishes.
+// share, the live leases and the standing wishes into the fresh journal,
+// dropping the wishes more than a minute old.
 TEST(History, ASharedFoldersStandingTakesNoNumberAndEachCheckpointCarriesIt) {
     Folder folder;
     folder.scratch.write(bankFileName(), bankBytes({{"Alice", 100}}));
@@ -169,7 +170,7 @@ TEST(History, ASharedFoldersStandingTakesNoNumberAndEachCheckpointCarriesIt) {
         EconomyWriter sync;
         sync.write({makeSharedRecord(4, now), makeLeaseRecord("alice", now + 600, now),
                     makeLeaseRecord("Bob", now + 600, now), makeLeaseRecord("BOB", now - 1, now),
-                    makeWantedRecord("Carl", now)});
+                    makeWantedRecord("Carl", now), makeWantedRecord("Fay", now - 61)});
         sync.write({makeJournalRecord(JournalKind::Add, 5, "Dave", {JournalCause::ToolImport}, 0, 5),
                     makeArrivedRecord(2, 77, now)});
     }
@@ -184,12 +185,12 @@ TEST(History, ASharedFoldersStandingTakesNoNumberAndEachCheckpointCarriesIt) {
     Texts all = filed;
     all.push_back("6 11 Eve 0>1 |");
     EXPECT_EQ(historyLines(folder.scratch.read(month)), all);
-    // Bob's newest lease had ended.
+    // Bob's newest lease had ended; Carl's wish stands a minute from `now`.
     std::vector<std::pair<int, std::string>> carried;
     for (const JournalRecord& r : journalRecords(folder.scratch.read("Quorlen.bank.journal"))) {
         carried.emplace_back(r.sequence == 0 ? r.kind : -1, r.name);
     }
-    EXPECT_EQ(carried, (std::vector<std::pair<int, std::string>>{{6, ""}, {5, "alice"}}));
+    EXPECT_EQ(carried, (std::vector<std::pair<int, std::string>>{{6, ""}, {5, "alice"}, {8, "Carl"}}));
     EXPECT_EQ(parseBank(folder.scratch.read(bankFileName())),
               (Ledger{{"Alice", 60}, {"Bob", 40}, {"Dave", 5}, {"Carl", 7}, {"Eve", 1}}));
 }

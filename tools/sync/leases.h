@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "accounts/shared_economy.h"
 #include "tools/sync/economy_db.h"
 
 namespace kadrel::tools::sync {
@@ -28,7 +29,7 @@ constexpr const char* leasesChannel = "kadrel_leases";
 constexpr int leaseTermSeconds = 30;
 constexpr std::chrono::seconds renewalInterval{10};
 // A folder asks for a lease this long after its bots last wanted it.
-constexpr int askingSeconds = 60;
+constexpr int askingSeconds = static_cast<int>(wishSeconds);
 
 // What the program does besides leases, handed to the keeper by the loop.
 struct FolderSteps {
