@@ -194,6 +194,22 @@ bool Economy::begin() {
     for (const auto& machine : machines) {
         if (!machine->join()) return false;
         machine->start();
+        // A tick shows the bot its players, each come without a lease.
+        machine->host->send("tick\n");
+    }
+    // The story starts once every folder holds its own players' leases.
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    for (const auto& machine : machines) {
+        for (const std::string& player : machine->players) {
+            while (machine->folder.read(".sync-log").find("holds the lease of " + player + "\n") == std::string::npos) {
+                if (std::chrono::steady_clock::now() > until) {
+                    ADD_FAILURE() << machine->folder.path() << " has no lease of " << player << ": "
+                                  << machine->folder.read(".sync-log");
+                    return false;
+                }
+                std::this_thread::sleep_for(20ms);
+            }
+        }
     }
     return true;
 }

@@ -72,7 +72,8 @@ public:
     // Skips the test where no PostgreSQL server is installed.
     Economy(int machines, const std::vector<std::string>& namesPerMachine, int32_t credits);
 
-    // Joins every machine and starts its programs; false when a join fails.
+    // Joins every machine and starts its programs, and waits until each
+    // folder holds the leases of its players; false when either fails.
     bool begin();
     // Sends each host `count` random steps of its players: kills, donations
     // and purchases, and now and then a save. The steps sent, a text a machine.
