@@ -437,6 +437,21 @@ TEST_F(Sync, ShippingGoesOnWhenTheDatabaseIsBack) {
     EXPECT_FALSE(troubles.empty()) << log;
 }
 
+// A session holding the origin that has said nothing for seconds is a
+// program's that is gone (this one's, before the network lost it): the
+// program waits until the server ends it, rather than give the folder up.
+TEST_F(Sync, WaitsOutAQuietSessionThatHoldsTheOrigin) {
+    FolderBot bot;
+    ASSERT_EQ(sync("--join --apply").status, 0);
+    std::thread quiet([&] { sql("SELECT pg_advisory_lock(70439, 1), pg_sleep(13)"); });
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    SyncProgram program(server.conninfo());
+    quiet.join();
+    bot.change({{"Alice", 5}}, JournalCause::Kill);
+    EXPECT_TRUE(shippedThrough(1));
+    EXPECT_EQ(program.stop(SIGTERM), 0);
+}
+
 TEST_F(Sync, StatusSaysHowFarTheEconomyIsBehind) {
     const ProgramRun unreachable = runKadrel("sync --db 'host=/nonexistent' --status");
     EXPECT_EQ(unreachable.status, 1);

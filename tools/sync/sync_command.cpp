@@ -185,8 +185,9 @@ int showStatus(const SyncOptions& options) {
 }
 
 // One connection's life: ships until a stop is asked (0), the folder cannot
-// be served from this economy (1), or the link fails (-1, with the reason in
-// `trouble`: the caller tries again; -2 while another program holds the origin).
+// be served from this economy (1, another program serving it among the
+// reasons), or the link fails (-1, with the reason in `trouble`: the caller
+// tries again; -2 while a session that seems gone holds the origin).
 int serve(const SyncOptions& options, const std::string& key, std::string& trouble) {
     EconomyDb db(options.conninfo);
     if (!db.connected()) return trouble = "cannot reach the economy: " + db.error(), -1;
@@ -202,7 +203,18 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     }
     const QueryResult held = db.run("SELECT pg_try_advisory_lock(70439, $1)", {std::to_string(origin.id)});
     if (!held.ok()) return trouble = held.error(), -1;
-    if (held.text(0, 0) != "t") return trouble = "another kadrel sync serves this folder's origin " + std::to_string(origin.id), -2;
+    if (held.text(0, 0) != "t") {
+        trouble = "another kadrel sync serves this folder's origin " + std::to_string(origin.id);
+        // A program at work asks something every moment; a session that has
+        // said nothing for seconds is one whose program is gone (killed, or
+        // this one before the network lost it), and the server ends it soon.
+        const QueryResult live = db.run(
+            "SELECT coalesce(bool_or(now() - a.state_change < interval '5 seconds'), false) FROM pg_locks l "
+            "JOIN pg_stat_activity a ON a.pid = l.pid WHERE l.locktype = 'advisory' AND l.granted AND "
+            "l.classid = 70439 AND l.objid = $1 AND l.objsubid = 2",
+            {std::to_string(origin.id)});
+        return live.ok() && live.text(0, 0) == "t" ? fail(trouble) : -2;
+    }
     const std::optional<bool> follows = followsEconomy(db, origin, failure);
     if (!follows) return trouble = failure, -1;
     if (!*follows) return fail(failure);
@@ -291,12 +303,16 @@ int run(const SyncOptions& options) {
     // A trouble that lasts is said once, and again when it changes.
     std::string trouble;
     std::string told;
-    int heldElsewhere = 0;
+    std::optional<std::chrono::steady_clock::time_point> heldSince;
     while (!stopRequested) {
         const int served = serve(options, *key, trouble);
-        // A program killed a moment ago holds its origin until the server
-        // notices that its connection is gone: a few seconds' grace.
-        if (served == -2 && ++heldElsewhere > 5) return fail(trouble);
+        // A program killed a moment ago, or this one's own session that the
+        // network lost, holds the origin until the server notices that its
+        // connection is gone: within half a minute, by the keepalives that
+        // EconomyDb sets.
+        if (served != -2) heldSince.reset();
+        if (served == -2 && !heldSince) heldSince = std::chrono::steady_clock::now();
+        if (served == -2 && std::chrono::steady_clock::now() - *heldSince > std::chrono::seconds(40)) return fail(trouble);
         if (served > 0) return served;
         if (served == 0) break;
         if (trouble != told) std::cerr << "kadrel sync: " << trouble << "; trying again every second\n";
