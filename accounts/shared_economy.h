@@ -31,6 +31,9 @@ public:
     void clear();
 
     bool shared() const { return origin() > 0; }
+    // kadrel sync wrote that the folder left: unlike a journal that never
+    // had a Shared record (one started afresh), it is not marked again.
+    bool left() const { return hasShared && newestShared.detail == 0; }
     int64_t origin() const { return hasShared ? newestShared.detail : 0; }
     // The end of the newest lease of the name; 0 for none.
     int64_t leaseEnd(const NameKey& key) const;

@@ -43,6 +43,11 @@ const UsageCase usageCases[] = {
     {"bank export --csv --json", 2, "kadrel bank export: --csv excludes --json"},
     {"bank history --cause kil", 2, "kadrel bank history: --cause: kil not in"},
     {"bank undo --aply", 2, "kadrel bank undo: unknown option --aply; did you mean --apply?\n"},
+#ifdef KADREL_SYNC
+    {"sync --leave --join", 2, "kadrel sync: --join excludes --leave\n"},
+    {"sync --leave --status", 2, "kadrel sync: --leave excludes --status\n"},
+    {"sync --apply", 2, "kadrel sync: --apply requires --join or --leave\n"},
+#endif
     {"report --form 2026-12-01", 2, "kadrel report: unknown option --form; did you mean --from?\n"},
     {"lint . more", 2, "kadrel lint: unexpected argument more\n"},
     {"help frob", 2, "kadrel: unknown command frob\n"},

@@ -72,13 +72,20 @@ protected:
     }
     std::string sql(const std::string& text) { return server.query(text); }
 
-    // The host's answer to a donation of Alice's.
-    std::string donate(Folder& folder, int amount) {
-        folder.host->write("Alice: !donate Bob:" + std::to_string(amount) + "\n");
+    // The host's answer to a player's command.
+    static std::string answer(Folder& folder, const std::string& player, const std::string& command) {
+        folder.host->write(player + ": " + command + "\n");
+        const std::string to = "[private to " + player + "] ";
         for (std::optional<std::string> line; (line = folder.host->readLine(10s));) {
-            if (line->rfind("[private to Alice] ", 0) == 0) return line->substr(19);
+            if (line->rfind(to, 0) == 0) return line->substr(to.size());
         }
         return "no answer";
+    }
+    // The host's answer to a donation of Alice's.
+    std::string donate(Folder& folder, int amount) { return answer(folder, "Alice", "!donate Bob:" + std::to_string(amount)); }
+    // kadrel's `command` for the folder, with `rest` after its path.
+    static ProgramRun kadrelIn(const Folder& folder, const std::string& command, const std::string& rest) {
+        return runKadrel(command + " '" + folder.dir.path().string() + "' " + rest);
     }
     // Asks again until the donation is taken, a few seconds at most; the
     // answers before that.
@@ -172,6 +179,46 @@ TEST_F(Leases, AnExpiredLeaseOfAStoppedHolderWaitsForItsShipping) {
     startSync(a);
     donateUntilTaken(b, 20);
     EXPECT_EQ(b.credits("Alice"), 55);
+}
+
+// The holder leaves the economy with a spend not yet shipped. The plan
+// changes nothing; leaving ships the spend, lets the lease go, which the
+// other folder takes at once, and gives the folder its balances back: its
+// bots spend without leases, and !creset and kadrel bank set work again.
+TEST_F(Leases, AFolderThatLeavesShipsEverythingAndLetsItsLeasesGo) {
+    donateUntilTaken(a, 10);
+    const std::string leave = "--leave --db '" + server.conninfo() + "'";
+    const ProgramRun served = kadrelIn(a, "sync", leave + " --apply");
+    EXPECT_EQ(served.status, 1);
+    EXPECT_NE(served.err.find("another kadrel sync serves this folder's origin 1: stop it first"), std::string::npos)
+        << served.err;
+    EXPECT_EQ(a.sync->stop(SIGTERM), 0);
+    EXPECT_EQ(donate(a, 15), "15 credits donated to Bob");
+    const std::string journal = a.dir.read("Quorlen.bank.journal");
+    const std::string shipped = sql("SELECT shipped_through FROM origins WHERE origin = 1");
+    const ProgramRun plan = kadrelIn(a, "sync", leave);
+    EXPECT_EQ(plan.status, 0) << plan.err;
+    EXPECT_NE(plan.out.find("ships the 2 changes that the economy lacks"), std::string::npos) << plan.out;
+    EXPECT_NE(plan.out.find("lets go of the leases of 1 player: Alice,"), std::string::npos);
+    EXPECT_EQ(a.dir.read("Quorlen.bank.journal"), journal);
+    EXPECT_TRUE(a.dir.exists("Quorlen.sync"));
+    EXPECT_EQ(sql("SELECT origin FROM leases"), "1");
+    EXPECT_EQ(sql("SELECT shipped_through FROM origins WHERE origin = 1"), shipped);
+
+    const ProgramRun left = kadrelIn(a, "sync", leave + " --apply");
+    ASSERT_EQ(left.status, 0) << left.err;
+    EXPECT_EQ(sql("SELECT encode(name, 'escape'), credits FROM balances ORDER BY key"), "Alice|75\nBob|25");
+    EXPECT_EQ(sql("SELECT count(*) FROM leases"), "0");
+    EXPECT_EQ(a.leaseEnd("Alice"), 0) << "the bots stopped before the last shipping";
+    for (const std::string& answer : donateUntilTaken(b, 20)) EXPECT_EQ(answer, refused);
+    EXPECT_EQ(b.credits("Alice"), 55);
+    EXPECT_EQ(donate(a, 5), "5 credits donated to Bob");
+    a.host->write("level Bob 1\n");
+    EXPECT_EQ(answer(a, "Bob", "!creset"), "All credits have been cleared");
+    EXPECT_EQ(kadrelIn(a, "bank", "set Carol 7").out, "Carol: new account with 7 credits\n");
+    const ProgramRun again = kadrelIn(a, "sync", "--db '" + server.conninfo() + "'");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("this folder has not joined an economy"), std::string::npos) << again.err;
 }
 
 // A held lease is renewed while the economy can be reached, and its end in

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -450,6 +451,46 @@ TEST_F(Sync, WaitsOutAQuietSessionThatHoldsTheOrigin) {
     bot.change({{"Alice", 5}}, JournalCause::Kill);
     EXPECT_TRUE(shippedThrough(1));
     EXPECT_EQ(program.stop(SIGTERM), 0);
+}
+
+// Leaving refuses an economy it cannot reach. A leaving cut short once the
+// journal says the folder left, with Quorlen.sync still there: no program
+// serves the folder or marks it as shared again, and --leave --apply
+// finishes without shipping what the bots did since. Then it can join anew.
+TEST_F(Sync, ALeavingCutShortIsFinishedAndTheFolderServedNoMore) {
+    std::optional<FolderBot> bot(std::in_place);
+    ASSERT_EQ(sync("--join --apply").status, 0);
+    bot->change({{"Alice", 5}}, JournalCause::Kill);
+    const ProgramRun unreachable = runKadrel("sync --db 'host=/nonexistent' --leave --apply");
+    EXPECT_EQ(unreachable.status, 1);
+    EXPECT_NE(unreachable.err.find("nothing was changed"), std::string::npos) << unreachable.err;
+    EXPECT_EQ(sharedOrigin(), 1);
+    {
+        SyncProgram program(server.conninfo());
+        ASSERT_TRUE(shippedThrough(1));
+    }
+    {
+        const BankJournal::Hold hold(bot->bank);
+        bot->bank.reserve(1);
+        bot->bank.note(makeSharedRecord(0, std::time(nullptr)));
+        ASSERT_TRUE(bot->bank.commit());
+    }
+    bot->change({{"Alice", 7}}, JournalCause::Kill);
+    for (const char* options : {"", "--join --apply"}) {
+        const ProgramRun refused = sync(options);
+        EXPECT_EQ(refused.status, 1) << options;
+        EXPECT_NE(refused.err.find("says that it left the economy: kadrel sync --leave --apply finishes"),
+                  std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(sharedOrigin(), 0);
+    EXPECT_NE(sync("--leave").out.find("plan to finish leaving the economy"), std::string::npos);
+    const ProgramRun left = sync("--leave --apply");
+    EXPECT_EQ(left.status, 0) << left.err;
+    EXPECT_FALSE(folder.exists("Quorlen.sync"));
+    EXPECT_EQ(sql("SELECT shipped_through, (SELECT count(*) FROM changes) FROM origins"), "1|1");
+    EXPECT_NE(sync("").err.find("this folder has not joined an economy"), std::string::npos);
+    EXPECT_NE(sync("--join --apply").out.find("as origin 2, bringing 1 account holding 12 credits"), std::string::npos);
+    EXPECT_EQ(sharedOrigin(), 2);
 }
 
 TEST_F(Sync, StatusSaysHowFarTheEconomyIsBehind) {

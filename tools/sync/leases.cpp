@@ -70,6 +70,18 @@ bool heldLeases(EconomyDb& db, long long origin, size_t listed, HeldLeases& held
     return true;
 }
 
+long long dropLeases(EconomyDb& db, long long origin, std::string& failure) {
+    const std::string self = std::to_string(origin);
+    if (!db.exec("BEGIN", {}, failure)) return -1;
+    const QueryResult dropped = db.run("DELETE FROM leases WHERE origin = $1", {self});
+    if (failed(dropped, failure) || !db.exec("DELETE FROM lease_requests WHERE origin = $1", {self}, failure) ||
+        !db.exec("SELECT pg_notify($1, '0')", {leasesChannel}, failure) || !db.exec("COMMIT", {}, failure)) {
+        rollBack(db);
+        return -1;
+    }
+    return dropped.affected();
+}
+
 // The keeper's own handle on the folder's journal, as one more bot's.
 struct LeaseKeeper::Bank {
     SharedBank shared;

@@ -56,6 +56,11 @@ struct HeldLeases {
 };
 bool heldLeases(EconomyDb& db, long long origin, size_t listed, HeldLeases& held, std::string& failure);
 
+// Lets go of every lease `origin` holds, and of its requests, in one
+// transaction, and says so on the leases' channel: folders that asked take
+// them at once. The count of leases, or -1, saying why.
+long long dropLeases(EconomyDb& db, long long origin, std::string& failure);
+
 class LeaseKeeper {
 public:
     explicit LeaseKeeper(long long origin);

@@ -1,7 +1,8 @@
 // kadrel sync: serves one bank folder in a shared economy on PostgreSQL. It
 // runs in the foreground, shipping the folder's changes up exactly once,
-// until SIGTERM or SIGINT; --join shows (and with --apply carries out) the
-// folder's joining, --status says how far the economy is behind the folder.
+// until SIGTERM or SIGINT; --join and --leave show (and with --apply carry
+// out) the folder's joining and leaving, --status says how far the economy is
+// behind the folder.
 // The decisions behind it are in tools/sync/DESIGN.md.
 
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "tools/sync/economy_db.h"
 #include "tools/sync/join.h"
 #include "tools/sync/leases.h"
+#include "tools/sync/leave.h"
 #include "tools/sync/origin_file.h"
 #include "tools/sync/schema.h"
 #include "tools/sync/ship_up.h"
@@ -35,6 +37,7 @@ struct SyncOptions {
     std::string directory;
     std::string conninfo;
     bool join = false;
+    bool leave = false;
     bool apply = false;
     bool status = false;
 };
@@ -60,6 +63,8 @@ std::string folderLabel() {
 
 std::string credits(long long amount) { return std::to_string(amount) + (amount == 1 || amount == -1 ? " credit" : " credits"); }
 std::string accounts(long long count) { return std::to_string(count) + (count == 1 ? " account" : " accounts"); }
+std::string changes(long long count) { return std::to_string(count) + (count == 1 ? " change" : " changes"); }
+std::string players(long long count) { return std::to_string(count) + (count == 1 ? " player" : " players"); }
 
 // Connects and reads the schema's version; false, saying why, when either fails.
 bool reach(EconomyDb& db, int& version) {
@@ -67,6 +72,31 @@ bool reach(EconomyDb& db, int& version) {
     std::string failure;
     version = installedVersion(db, failure);
     if (version < 0) return fail("cannot read the economy's tables: " + failure) == 0;
+    return true;
+}
+
+const std::string notJoined = "this folder has not joined an economy: kadrel sync --join shows how it would";
+const std::string leaving =
+    "this folder's journal says that it left the economy: kadrel sync --leave --apply finishes a leaving cut short";
+
+// One program at a time serves an origin or takes it out of the economy: a
+// session lock, which the server lets go with the connection. Nullopt where
+// the database could not be asked; false, saying so, where another holds it.
+const std::string originLock = "70439";
+std::optional<bool> holdOrigin(EconomyDb& db, long long origin, std::string& failure) {
+    const QueryResult held = db.run("SELECT pg_try_advisory_lock(" + originLock + ", $1)", {std::to_string(origin)});
+    if (!held.ok()) return failure = held.error(), std::nullopt;
+    if (held.text(0, 0) == "t") return true;
+    failure = "another kadrel sync serves this folder's origin " + std::to_string(origin);
+    return false;
+}
+
+// Ships until nothing of the folder is left to ship; false, saying why.
+bool shipAll(EconomyDb& db, Origin& origin, std::string& failure) {
+    ReadProblems ignored;
+    for (long long shipped = 1; shipped > 0;) {
+        if ((shipped = shipPending(db, origin, ignored, failure)) < 0) return false;
+    }
     return true;
 }
 
@@ -88,6 +118,9 @@ int join(const SyncOptions& options) {
     if (!reach(db, version)) return 1;
     Origin origin;
     if (key && version > 0 && findOrigin(db, *key, origin, failure)) {
+        // Marked as shared again, a folder whose leaving was cut short would
+        // spend under leases it no longer holds.
+        if (options.apply && journalSaysLeft()) return fail(leaving);
         std::cout << "this folder has joined the economy in " << db.where() << " already, as origin " << origin.id
                   << "\n";
         return options.apply ? markShared(origin.id) : 0;
@@ -184,6 +217,103 @@ int showStatus(const SyncOptions& options) {
     return 0;
 }
 
+// The leases the economy gives the origin, as a plan tells them.
+bool tellLeases(EconomyDb& db, long long origin) {
+    HeldLeases leases;
+    std::string failure;
+    if (!heldLeases(db, origin, 10, leases, failure)) return fail(failure) == 0;
+    std::cout << "  it lets go of the leases of " << players(leases.count);
+    for (size_t i = 0; i < leases.names.size() && leases.count <= 10; ++i) std::cout << (i == 0 ? ": " : ", ") << leases.names[i];
+    std::cout << (leases.count > 0 ? ", which other machines may then take at once\n" : "\n");
+    return true;
+}
+
+int planLeaving(EconomyDb& db, const Origin& origin, bool left, bool served) {
+    std::cout << "plan to " << (left ? "finish leaving" : "leave") << " the economy in " << db.where() << ", as origin "
+              << origin.id << ":\n";
+    if (left) {
+        std::cout << "  the folder's journal says that it left: nothing more is shipped, what it did since is its own\n";
+    } else {
+        const Pending pending = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), 0);
+        std::cout << "  its bots stop taking the credits of the players whose leases it holds\n";
+        std::cout << "  it ships the " << changes(static_cast<long long>(pending.records))
+                  << " that the economy lacks (it holds the folder's changes through number " << origin.shippedThrough
+                  << ")\n";
+    }
+    if (!tellLeases(db, origin.id)) return 1;
+    if (!left) {
+        std::cout << "  the folder's balances are then its own again: its bots take credits without leases, and "
+                     "!creset and kadrel bank set, import, undo and rollback work again\n";
+    }
+    std::cout << "  the economy keeps the folder's history: its opening, its changes and the balances they made stay; "
+                 "the folder's changes no longer go up, nor do the others' come down\n";
+    std::cout << "  " << originFileName << " is removed: kadrel sync --join would join the folder anew, bringing its "
+              << "balances as a new folder's\n";
+    if (!served) std::cout << "  another kadrel sync serves the folder now: stop it first\n";
+    std::cout << "run again with --apply to " << (left ? "finish leaving" : "leave") << '\n';
+    return 0;
+}
+
+// Leaving: the plan, or with --apply its steps, each safe to cut short. The
+// bots stop spending under the folder's leases, everything is shipped, the
+// leases go from the economy, the journal says that the folder left once
+// nothing of it is unshipped, and Quorlen.sync goes. Before that Shared
+// record the folder is a member still, which kadrel sync serves on or
+// --leave --apply takes up again; after it, only the last steps are done
+// again and nothing more is shipped: what its bots do then is its own.
+int leave(const SyncOptions& options) {
+    std::string failure;
+    const std::optional<std::string> key = readOriginKey(failure);
+    if (!failure.empty()) return fail(failure);
+    if (!key) return fail(notJoined);
+    EconomyDb db(options.conninfo);
+    // Leaving without shipping would lose the folder's last changes from the economy.
+    if (!db.connected()) return fail("cannot reach the economy: " + db.error() + "; leaving ships first: nothing was changed");
+    const int version = installedVersion(db, failure);
+    if (version < 0) return fail("cannot read the economy's tables: " + failure);
+    Origin origin;
+    if (version == 0 || !findOrigin(db, *key, origin, failure)) {
+        if (!failure.empty()) return fail(failure);
+        return fail("this folder has not joined the economy in " + db.where() + ": see kadrel sync --join");
+    }
+    if (options.apply && version != schemaVersion() && !migrate(db, failure)) return fail(failure);
+    const bool left = journalSaysLeft();
+    // Held to the end, so that no program serves the folder meanwhile.
+    const std::optional<bool> held = holdOrigin(db, origin.id, failure);
+    if (!held) return fail(failure);
+    if (!options.apply) {
+        if (*held) db.run("SELECT pg_advisory_unlock(" + originLock + ", $1)", {std::to_string(origin.id)});
+        return planLeaving(db, origin, left, *held);
+    }
+    if (!*held) return fail(failure + ": stop it first; nothing was changed");
+    const std::string goOn = "; kadrel sync --leave --apply goes on from here";
+    FolderLeaving folder;
+    if (!folder.open(failure)) return fail(failure);
+    if (!left) {
+        const std::optional<bool> follows = followsEconomy(db, origin, failure);
+        if (!follows || !*follows) return fail(failure + "; the folder has not left");
+        if (!folder.stopSpending(failure)) return fail(failure);
+        if (!shipAll(db, origin, failure)) return fail("shipping stopped: " + failure + goOn);
+    }
+    const long long dropped = dropLeases(db, origin.id, failure);
+    if (dropped < 0) return fail("cannot let go of the leases: " + failure + goOn);
+    // Bots earn meanwhile: the Shared record goes in once a look under the
+    // journal's lock finds nothing unshipped.
+    for (FolderLeaving::Mark mark = left ? FolderLeaving::Mark::Left : FolderLeaving::Mark::Behind;
+         mark != FolderLeaving::Mark::Left;) {
+        if (mark == FolderLeaving::Mark::Failed) return fail(failure + goOn);
+        if (!shipAll(db, origin, failure)) return fail("shipping stopped: " + failure + goOn);
+        mark = folder.markLeft(origin.shippedThrough, failure);
+    }
+    std::error_code error;
+    std::filesystem::remove(originFileName, error);
+    if (error) return fail(std::string("cannot remove ") + originFileName + ": " + error.message() + goOn);
+    std::cout << "left the economy in " << db.where() << ", which keeps origin " << origin.id
+              << "'s changes through number " << origin.shippedThrough << "; let go of the leases of " << players(dropped)
+              << "; the folder's balances are its own again\n";
+    return 0;
+}
+
 // One connection's life: ships until a stop is asked (0), the folder cannot
 // be served from this economy (1, another program serving it among the
 // reasons), or the link fails (-1, with the reason in `trouble`: the caller
@@ -201,20 +331,26 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
         if (!failure.empty()) return trouble = failure, -1;
         return fail("this folder has not joined the economy in " + db.where() + ": see kadrel sync --join");
     }
-    const QueryResult held = db.run("SELECT pg_try_advisory_lock(70439, $1)", {std::to_string(origin.id)});
-    if (!held.ok()) return trouble = held.error(), -1;
-    if (held.text(0, 0) != "t") {
-        trouble = "another kadrel sync serves this folder's origin " + std::to_string(origin.id);
+    const std::optional<bool> held = holdOrigin(db, origin.id, failure);
+    if (!held) return trouble = failure, -1;
+    if (!*held) {
+        trouble = failure;
         // A program at work asks something every moment; a session that has
         // said nothing for seconds is one whose program is gone (killed, or
         // this one before the network lost it), and the server ends it soon.
         const QueryResult live = db.run(
             "SELECT coalesce(bool_or(now() - a.state_change < interval '5 seconds'), false) FROM pg_locks l "
             "JOIN pg_stat_activity a ON a.pid = l.pid WHERE l.locktype = 'advisory' AND l.granted AND "
-            "l.classid = 70439 AND l.objid = $1 AND l.objsubid = 2",
+            "l.classid = " + originLock + " AND l.objid = $1 AND l.objsubid = 2",
             {std::to_string(origin.id)});
         return live.ok() && live.text(0, 0) == "t" ? fail(trouble) : -2;
     }
+    // A folder that left meanwhile, while this program waited for the
+    // database, is its own: nothing more of it goes up, nothing comes down.
+    const std::optional<std::string> stillJoined = readOriginKey(failure);
+    if (!failure.empty()) return trouble = failure, -1;
+    if (stillJoined != key) return fail("this folder has left the economy in " + db.where());
+    if (journalSaysLeft()) return fail(leaving);
     const std::optional<bool> follows = followsEconomy(db, origin, failure);
     if (!follows) return trouble = failure, -1;
     if (!*follows) return fail(failure);
@@ -228,13 +364,7 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     if (!db.exec(std::string("LISTEN ") + leasesChannel, {}, failure) || !leases.open(db, failure)) {
         return trouble = failure, -1;
     }
-    const FolderSteps steps{[&](std::string& why) {
-                                ReadProblems ignored;
-                                for (long long shipped = 1; shipped > 0;) {
-                                    if ((shipped = shipPending(db, origin, ignored, why)) < 0) return false;
-                                }
-                                return true;
-                            },
+    const FolderSteps steps{[&](std::string& why) { return shipAll(db, origin, why); },
                             [&](std::string& why) { return down.pass(db, why) < 0 ? -1 : down.through(); }};
     bool leasesSaid = true;
     std::set<std::string> told;
@@ -298,7 +428,7 @@ int run(const SyncOptions& options) {
     std::string failure;
     const std::optional<std::string> key = readOriginKey(failure);
     if (!failure.empty()) return fail(failure);
-    if (!key) return fail("this folder has not joined an economy: kadrel sync --join shows how it would");
+    if (!key) return fail(notJoined);
     platform::catchStopRequests();
     // A trouble that lasts is said once, and again when it changes.
     std::string trouble;
@@ -337,19 +467,29 @@ void addSyncCommand(CLI::App& program, int& status) {
                         "file fill in what it leaves out")
         ->type_name("CONNINFO");
     command->add_flag("--join", options->join, "Shows how the folder would join the economy, its balances included");
-    command->add_flag("--apply", options->apply, "With --join: joins, creating the economy's tables if there are none")
-        ->needs("--join");
+    command->add_flag("--leave", options->leave,
+                      "Shows how the folder would leave the economy: the changes it ships first, the leases it lets "
+                      "go; its balances become its own again, and the economy keeps its history")
+        ->excludes("--join");
+    command->add_flag("--apply", options->apply,
+                      "With --join: joins, creating the economy's tables if there are none. With --leave: leaves, once "
+                      "no other kadrel sync serves the folder");
     command->add_flag("--status", options->status,
                       "Says whether the economy is reachable, how far it is behind the folder, and the leases held")
-        ->excludes("--join");
+        ->excludes("--join")
+        ->excludes("--leave");
     command->callback([options, &status] {
+        if (options->apply && !options->join && !options->leave) throw CLI::RequiresError("--apply", "--join or --leave");
         std::error_code error;
         if (!options->directory.empty() && !std::filesystem::is_directory(options->directory, error)) {
             status = fail("no folder " + options->directory);
             return;
         }
         const WorkingDirectory inDirectory(options->directory);
-        status = options->join ? join(*options) : options->status ? showStatus(*options) : run(*options);
+        status = options->join    ? join(*options)
+                 : options->leave  ? leave(*options)
+                 : options->status ? showStatus(*options)
+                                   : run(*options);
     });
 }
 
