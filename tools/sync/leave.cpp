@@ -40,12 +40,14 @@ bool FolderLeaving::stopSpending(std::string& failure) {
         // Every end above 0, run out or not: a bot's clock may lag the writer's.
         const std::vector<JournalRecord> standing = journal.economy().standing(0);
         const int64_t now = std::time(nullptr);
+        size_t stopped = 0;
         for (const JournalRecord& record : standing) {
             if (record.kind != static_cast<uint8_t>(JournalKind::Lease)) continue;
             journal.reserve(1);
             journal.note(makeLeaseRecord(record.name, 0, now));
+            ++stopped;
         }
-        if (!journal.commit()) return failure = "cannot append to the folder's journal", false;
+        if (stopped > 0 && !journal.commit()) return failure = "cannot append to the folder's journal", false;
     }
     journal.makeDurable();
     return true;

@@ -347,8 +347,9 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     }
     // A folder that left meanwhile, while this program waited for the
     // database, is its own: nothing more of it goes up, nothing comes down.
-    const std::optional<std::string> stillJoined = readOriginKey(failure);
-    if (!failure.empty()) return trouble = failure, -1;
+    std::string unreadable;
+    const std::optional<std::string> stillJoined = readOriginKey(unreadable);
+    if (!unreadable.empty()) return trouble = unreadable, -1;
     if (stillJoined != key) return fail("this folder has left the economy in " + db.where());
     if (journalSaysLeft()) return fail(leaving);
     const std::optional<bool> follows = followsEconomy(db, origin, failure);
