@@ -453,6 +453,27 @@ TEST_F(Sync, WaitsOutAQuietSessionThatHoldsTheOrigin) {
     EXPECT_EQ(program.stop(SIGTERM), 0);
 }
 
+// A program that waits for its origin while the folder leaves (here as its
+// last step, Quorlen.sync gone, does) serves the folder no more.
+TEST_F(Sync, AProgramWaitingWhileTheFolderLeftServesItNoMore) {
+    FolderBot bot;
+    ASSERT_EQ(sync("--join --apply").status, 0);
+    bot.change({{"Alice", 5}}, JournalCause::Kill);
+    std::thread quiet([&] { sql("SELECT pg_advisory_lock(70439, 1), pg_sleep(10)"); });
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    SyncProgram program(server.conninfo());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_NE(folder.read(".sync-log").find("another kadrel sync serves"), std::string::npos) << folder.read(".sync-log");
+    std::filesystem::remove("Quorlen.sync");
+    quiet.join();
+    for (int tries = 0; tries < 100 && folder.read(".sync-log").find("has left") == std::string::npos; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(program.stop(SIGTERM), 1);
+    EXPECT_NE(folder.read(".sync-log").find("this folder has left the economy in "), std::string::npos);
+    EXPECT_EQ(sql("SELECT count(*) FROM changes"), "0");
+}
+
 // Leaving refuses an economy it cannot reach. A leaving cut short once the
 // journal says the folder left, with Quorlen.sync still there: no program
 // serves the folder or marks it as shared again, and --leave --apply
