@@ -54,7 +54,8 @@ NameKey playerKey(const HostPlayer& player) {
 }
 
 // Walks the arena's players only in a shared folder, and takes the lock only
-// when one came without a live lease.
+// when one came: what the bot last read of the journal may not hold a
+// hand-over of the player's lease to another machine yet.
 void BotInstance::noticeArrivals() {
     if (!bankShared()) {
         playersBefore.clear();
@@ -66,8 +67,9 @@ void BotInstance::noticeArrivals() {
     for (const HostPlayer& player : HostListView<HostPlayer>(playerList)) {
         const NameKey key = playerKey(player);
         playersNow.push_back(key);
-        const bool known = std::binary_search(playersBefore.begin(), playersBefore.end(), key, nameKeyBefore);
-        if (!known && !bank.economy().mayTake(key, now)) arrivals.push_back(&player);
+        if (!std::binary_search(playersBefore.begin(), playersBefore.end(), key, nameKeyBefore)) {
+            arrivals.push_back(&player);
+        }
     }
     std::sort(playersNow.begin(), playersNow.end(), nameKeyBefore);
     playersBefore.swap(playersNow);
@@ -76,7 +78,11 @@ void BotInstance::noticeArrivals() {
     if (!bank.ready()) return;
     for (const HostPlayer* player : arrivals) {
         const CharString name = playerName(*player);
-        if (!bank.economy().mayTake(playerKey(*player), now)) wantLease(name.text(), now);
+        if (bank.economy().mayTake(playerKey(*player), now)) continue;
+        // However soon after its last wish: the player may have been on
+        // another machine meanwhile and taken the lease there.
+        wantedAt.erase(playerKey(*player));
+        wantLease(name.text(), now);
     }
 }
 

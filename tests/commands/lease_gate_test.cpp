@@ -105,8 +105,8 @@ TEST(LeaseGate, ASpendInASharedFolderNeedsALiveLeaseAndARefusalChangesNothing) {
 
 // Adding needs no lease, and a reset is refused outright in a shared folder.
 // A player who comes into its arena without a lease gets one wished for at
-// the next tick, once; one with a lease does not. A folder that left the
-// economy is its own again.
+// the next tick, once, however soon after the last; one with a lease does
+// not. A folder that left the economy is its own again.
 TEST(LeaseGate, AddingNeedsNoLeaseAResetIsRefusedAndAnArrivalIsWishedFor) {
     Arena arena;
     arena.share(3, start + 60);
@@ -127,6 +127,20 @@ TEST(LeaseGate, AddingNeedsNoLeaseAResetIsRefusedAndAnArrivalIsWishedFor) {
     arena.host.players.add(bob.record());
     arena.host.tick(bot);
     EXPECT_EQ(arena.wishesFor("Bob"), "0 10 ") << "back in the arena";
+    arena.host.players.remove(bob.record());
+    arena.host.tick(bot);
+    clock += 1;
+    arena.host.players.add(bob.record());
+    arena.host.tick(bot);
+    EXPECT_EQ(arena.wishesFor("Bob"), "0 10 11 ") << "back again within seconds: the lease may have moved";
+    // Alice's lease went to another machine while she was away, since the
+    // bot last read the journal: her return is wished for all the same.
+    arena.host.players.remove(arena.alice.record());
+    arena.host.tick(bot);
+    EconomyWriter().write({makeLeaseRecord("alice", 0, clock)});
+    arena.host.players.add(arena.alice.record());
+    arena.host.tick(bot);
+    EXPECT_EQ(arena.wishesFor("Alice"), "11 ");
     arena.share(0);
     EXPECT_EQ(arena.reply(arena.oper, "creset"), "All credits have been cleared");
 }
