@@ -7,7 +7,11 @@ void SharedEconomy::take(const JournalRecord& record) {
         newestShared = record;
         hasShared = true;
     } else if (record.kind == static_cast<uint8_t>(JournalKind::Lease)) {
+        // The folder had the lease after the wish: the wish was answered,
+        // and carrying it on would take the lease back from wherever the
+        // player went since.
         leases[nameKeyOfField(record.name)] = record;
+        wishes.erase(nameKeyOfField(record.name));
     } else if (record.kind == static_cast<uint8_t>(JournalKind::Wanted)) {
         wishes[nameKeyOfField(record.name)] = record;
     }

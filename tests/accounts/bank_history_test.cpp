@@ -159,7 +159,8 @@ TEST(History, EveryChangeIsFiledOnceWhateverTheFilesWentThrough) {
 // changes as if it were not there, a change brought down from another folder
 // is filed with the record that ends it, and each checkpoint carries the
 // share, the live leases and the standing wishes into the fresh journal,
-// dropping the wishes more than a minute old.
+// dropping the wishes more than a minute old and those a lease answered
+// since (Gus's was, and the lease went on to another folder).
 TEST(History, ASharedFoldersStandingTakesNoNumberAndEachCheckpointCarriesIt) {
     Folder folder;
     folder.scratch.write(bankFileName(), bankBytes({{"Alice", 100}}));
@@ -170,7 +171,8 @@ TEST(History, ASharedFoldersStandingTakesNoNumberAndEachCheckpointCarriesIt) {
         EconomyWriter sync;
         sync.write({makeSharedRecord(4, now), makeLeaseRecord("alice", now + 600, now),
                     makeLeaseRecord("Bob", now + 600, now), makeLeaseRecord("BOB", now - 1, now),
-                    makeWantedRecord("Carl", now), makeWantedRecord("Fay", now - 61)});
+                    makeWantedRecord("Carl", now), makeWantedRecord("Fay", now - 61), makeWantedRecord("Gus", now),
+                    makeLeaseRecord("gus", 0, now)});
         sync.write({makeJournalRecord(JournalKind::Add, 5, "Dave", {JournalCause::ToolImport}, 0, 5),
                     makeArrivedRecord(2, 77, now)});
     }

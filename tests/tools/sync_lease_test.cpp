@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -138,6 +139,26 @@ TEST_F(Leases, ASpendWaitsForTheLeaseThenGoesThroughWhereThePlayerIs) {
     donateUntilTaken(a, 5);
     EXPECT_EQ(b.leaseEnd("Alice"), 0);
     EXPECT_EQ(a.credits("Alice"), 65);
+}
+
+// After Alice went to B, A's program starts again (it reads the last
+// minute's wishes) and A's bot saves (a save carries the wishes that still
+// stand): A's wish for her lease was answered, and takes nothing back.
+TEST_F(Leases, AnAnsweredWishDoesNotTakeTheLeaseBack) {
+    donateUntilTaken(a, 10);
+    donateUntilTaken(b, 20);
+    a.host->write("leave Alice\n");
+    const std::function<void()> befalls[] = {[&] {
+                                                 a.sync->stop(SIGKILL);
+                                                 startSync(a);
+                                             },
+                                             [&] { a.host->write("tick 300\n"); }};
+    for (const auto& befall : befalls) {
+        befall();
+        std::this_thread::sleep_for(2s);
+        EXPECT_EQ(sql("SELECT origin FROM leases WHERE key = 'alice'"), "2") << a.log();
+        EXPECT_EQ(donate(b, 5), "5 credits donated to Bob");
+    }
 }
 
 // Both folders want one player at once (a spend refused on each): at every

@@ -214,15 +214,22 @@ void LeaseKeeper::readWanted() {
     }
     const int64_t wall = std::time(nullptr);
     const int64_t until = steadySeconds() + askingSeconds;
+    // A Lease record after a wish says the folder had the lease since: the
+    // wish was answered, and a program that starts and reads it again must
+    // not take the lease back from wherever the player went.
+    std::map<std::string, std::string> wished;  // by folded name: the name as the bot wrote it
     for (size_t i = wantedRecords; i < journal.records.size(); ++i) {
         const JournalRecord& record = journal.records[i];
+        if (record.kind == static_cast<uint8_t>(JournalKind::Lease)) wished.erase(nameKey(record.name));
         // A bot that wanted it long before this program started has moved on.
         if (record.kind != static_cast<uint8_t>(JournalKind::Wanted) || record.time < wall - askingSeconds) continue;
-        const std::string key = nameKey(record.name);
+        wished[nameKey(record.name)] = fieldBytes(record.name);
+    }
+    for (const auto& [key, name] : wished) {
         const auto held = leases.find(key);
         if (held != leases.end() && held->second.written > 0) continue;
         Asking& ask = asking[key];
-        ask.name = fieldBytes(record.name);
+        ask.name = name;
         ask.until = until;
     }
     wantedRecords = journal.records.size();
