@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,6 +36,8 @@ public:
     void kill();
     // Every line it has said to a player.
     const std::vector<std::string>& replies() const { return heard; }
+    // Waits until every step sent has run; what players were told since the last look.
+    std::vector<std::string> answers();
 
 private:
     bool hear(std::chrono::milliseconds patience);
@@ -43,6 +46,7 @@ private:
     std::vector<std::string> heard;
     int asked = 0;
     int answered = 0;
+    size_t looked = 0;
 };
 
 class Machine {
@@ -57,14 +61,29 @@ public:
     // power; false when the sync program had stopped before.
     bool crash();
     std::string conninfo() const;
+    // A player comes into its arena, and the bot is shown the arrival, for
+    // which it wants the player's lease; or leaves it.
+    void enter(const std::string& player);
+    void leave(const std::string& player);
+    // The end of the player's newest lease in its journal, 0 for none; and
+    // whether its bots may take the player's credits now by it.
+    int64_t leaseEnd(const std::string& player) const;
+    bool holdsLease(const std::string& player) const;
+    // Waits until they may; false, saying so on the test, when they may not within `patience`.
+    bool awaitLease(const std::string& player, std::chrono::seconds patience);
 
     const std::vector<std::string> players;
+    // The players in its arena: its own at first, as moves leave them.
+    std::vector<std::string> present;
     ScratchFolder folder;
     TcpRelay relay;
     std::optional<ArenaHost> host;
     std::optional<ChildProcess> sync;
     // What its host said before each crash.
     std::vector<std::string> earlierReplies;
+
+private:
+    int arrivals = 0;
 };
 
 class Economy {
@@ -75,7 +94,10 @@ public:
     // Joins every machine and starts its programs, and waits until each
     // folder holds the leases of its players; false when either fails.
     bool begin();
-    // Sends each host `count` random steps of its players: kills, donations
+    // The player leaves `from` once its host has run all it was sent, and
+    // comes into `to`, without waiting for the lease there.
+    void move(const std::string& player, Machine& from, Machine& to);
+    // Sends each host `count` random steps of the players present: kills, donations
     // and purchases, and now and then a save. The steps sent, a text a machine.
     std::vector<std::string> play(std::mt19937& random, int count);
     // Every host has run what it was sent and every sync program has shipped
