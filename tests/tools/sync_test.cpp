@@ -3,6 +3,7 @@
 // program is killed.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -472,6 +473,37 @@ TEST_F(Sync, AProgramWaitingWhileTheFolderLeftServesItNoMore) {
     EXPECT_EQ(program.stop(SIGTERM), 1);
     EXPECT_NE(folder.read(".sync-log").find("this folder has left the economy in "), std::string::npos);
     EXPECT_EQ(sql("SELECT count(*) FROM changes"), "0");
+}
+
+// A bot that keeps earning while the folder leaves: every change before the
+// journal's Shared record of 0 is in the economy, and none after it.
+TEST_F(Sync, LeavingWhileABotEarnsShipsEveryChangeBeforeItsMarkAndNoneAfter) {
+    FolderBot bot;
+    ASSERT_EQ(sync("--join --apply").status, 0);
+    std::atomic<bool> done{false};
+    std::thread earning([&] {
+        while (!done) {
+            bot.change({{"Alice", 1}}, JournalCause::Kill);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const ProgramRun left = sync("--leave --apply");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    done = true;
+    earning.join();
+    ASSERT_EQ(left.status, 0) << left.err;
+    ReadProblems problems;
+    uint64_t before = 0, after = 0;
+    bool marked = false;
+    for (const JournalRecord& record : readJournalSnapshot(problems).records) {
+        marked |= record.kind == static_cast<uint8_t>(JournalKind::Shared) && record.detail == 0;
+        if (record.sequence != 0) (marked ? after : before) = record.sequence;
+    }
+    ASSERT_TRUE(marked);
+    EXPECT_GT(after, before);
+    EXPECT_EQ(sql("SELECT shipped_through, (SELECT count(*) FROM changes) FROM origins"),
+              std::to_string(before) + "|" + std::to_string(before));
 }
 
 // Leaving refuses an economy it cannot reach. A leaving cut short once the

@@ -53,14 +53,18 @@ bool FolderLeaving::stopSpending(std::string& failure) {
     return true;
 }
 
-FolderLeaving::Mark FolderLeaving::markLeft(long long shippedThrough, std::string& failure) {
+FolderLeaving::Mark FolderLeaving::markLeft(const long long& shippedThrough,
+                                            const std::function<bool(std::string&)>& shipHeld, std::string& failure) {
     BankJournal& journal = bank->shared.bank;
     {
         const BankJournal::Hold hold(journal);
         if (!journal.ready()) return failure = "cannot lock or read the folder's journal", Mark::Failed;
         if (journal.economy().left()) return Mark::Left;
         // No bot appends while the lock is held: what the read finds is all.
-        if (pendingTransactions(static_cast<uint64_t>(shippedThrough), 0).records > 0) return Mark::Behind;
+        if (pendingTransactions(static_cast<uint64_t>(shippedThrough), 0).records > 0) {
+            if (!shipHeld) return Mark::Behind;
+            if (!shipHeld(failure)) return Mark::Failed;
+        }
         journal.reserve(1);
         journal.note(makeSharedRecord(0, std::time(nullptr)));
         if (!journal.commit()) return failure = "cannot append to the folder's journal", Mark::Failed;

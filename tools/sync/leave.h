@@ -4,6 +4,7 @@
 // its own again. Both are written under the journal's lock, as a bot writes.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,9 +31,11 @@ public:
     // Writes the Shared record of origin 0 where the folder holds no change
     // of its own past `shippedThrough`: every change before the record is
     // then in the economy, and none after it belongs there. Behind where a
-    // bot made one since it was shipped.
+    // bot made one since it was shipped, unless `shipHeld` is given: it then
+    // ships them (moving `shippedThrough`) while the lock is held.
     enum class Mark { Left, Behind, Failed };
-    Mark markLeft(long long shippedThrough, std::string& failure);
+    Mark markLeft(const long long& shippedThrough, const std::function<bool(std::string&)>& shipHeld,
+                  std::string& failure);
 
 private:
     struct Bank;

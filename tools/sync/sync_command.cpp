@@ -8,6 +8,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <set>
@@ -98,6 +99,17 @@ bool shipAll(EconomyDb& db, Origin& origin, std::string& failure) {
         if ((shipped = shipPending(db, origin, ignored, failure)) < 0) return false;
     }
     return true;
+}
+
+// Ships the folder's changes numbered up to `through`: bots that earn
+// without a pause never let a pass find nothing more to ship.
+bool shipThrough(EconomyDb& db, Origin& origin, uint64_t through, std::string& failure) {
+    ReadProblems ignored;
+    for (;;) {
+        const Pending next = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), 1);
+        if (next.kept.empty() || next.kept.front().front().sequence > through) return true;
+        if (shipPending(db, origin, ignored, failure) < 0) return false;
+    }
 }
 
 // The folder's journal says that it shares its balances, so that its bots
@@ -293,17 +305,23 @@ int leave(const SyncOptions& options) {
         const std::optional<bool> follows = followsEconomy(db, origin, failure);
         if (!follows || !*follows) return fail(failure + "; the folder has not left");
         if (!folder.stopSpending(failure)) return fail(failure);
-        if (!shipAll(db, origin, failure)) return fail("shipping stopped: " + failure + goOn);
+        // Everything the bots did under the leases goes up before they go.
+        const uint64_t stopped = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), 0).last;
+        if (!shipThrough(db, origin, stopped, failure)) return fail("shipping stopped: " + failure + goOn);
     }
     const long long dropped = dropLeases(db, origin.id, failure);
     if (dropped < 0) return fail("cannot let go of the leases: " + failure + goOn);
     // Bots earn meanwhile: the Shared record goes in once a look under the
-    // journal's lock finds nothing unshipped.
-    for (FolderLeaving::Mark mark = left ? FolderLeaving::Mark::Left : FolderLeaving::Mark::Behind;
-         mark != FolderLeaving::Mark::Left;) {
+    // journal's lock finds nothing unshipped. Bots that earn without a pause
+    // leave no such moment: after a few tries the last changes go up under
+    // the lock, the bots waiting for one short database transaction.
+    const std::function<bool(std::string&)> shipHeld = [&](std::string& why) { return shipAll(db, origin, why); };
+    FolderLeaving::Mark mark = left ? FolderLeaving::Mark::Left : FolderLeaving::Mark::Behind;
+    for (int tries = 0; mark != FolderLeaving::Mark::Left; ++tries) {
         if (mark == FolderLeaving::Mark::Failed) return fail(failure + goOn);
-        if (!shipAll(db, origin, failure)) return fail("shipping stopped: " + failure + goOn);
-        mark = folder.markLeft(origin.shippedThrough, failure);
+        ReadProblems ignored;
+        if (shipPending(db, origin, ignored, failure) < 0) return fail("shipping stopped: " + failure + goOn);
+        mark = folder.markLeft(origin.shippedThrough, tries < 10 ? nullptr : shipHeld, failure);
     }
     std::error_code error;
     std::filesystem::remove(originFileName, error);
