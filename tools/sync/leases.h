@@ -33,7 +33,8 @@ constexpr int askingSeconds = static_cast<int>(wishSeconds);
 
 // What the program does besides leases, handed to the keeper by the loop.
 struct FolderSteps {
-    // Ships every change of the folder made so far; false, saying why.
+    // Ships every change of the folder made so far, not waiting for a
+    // moment when the bots add none; false, saying why.
     std::function<bool(std::string& failure)> shipAll;
     // Brings down what the economy holds of the others; the position through
     // which everything of theirs is in the folder, or -1, saying why.

@@ -112,6 +112,12 @@ bool shipThrough(EconomyDb& db, Origin& origin, uint64_t through, std::string& f
     }
 }
 
+// Ships every change the folder holds now, whatever the bots add meanwhile.
+bool shipMadeSoFar(EconomyDb& db, Origin& origin, std::string& failure) {
+    const uint64_t last = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), 0).last;
+    return shipThrough(db, origin, last, failure);
+}
+
 // The folder's journal says that it shares its balances, so that its bots
 // take credits only under leases from now on.
 int markShared(long long origin) {
@@ -306,8 +312,7 @@ int leave(const SyncOptions& options) {
         if (!follows || !*follows) return fail(failure + "; the folder has not left");
         if (!folder.stopSpending(failure)) return fail(failure);
         // Everything the bots did under the leases goes up before they go.
-        const uint64_t stopped = pendingTransactions(static_cast<uint64_t>(origin.shippedThrough), 0).last;
-        if (!shipThrough(db, origin, stopped, failure)) return fail("shipping stopped: " + failure + goOn);
+        if (!shipMadeSoFar(db, origin, failure)) return fail("shipping stopped: " + failure + goOn);
     }
     const long long dropped = dropLeases(db, origin.id, failure);
     if (dropped < 0) return fail("cannot let go of the leases: " + failure + goOn);
@@ -383,7 +388,7 @@ int serve(const SyncOptions& options, const std::string& key, std::string& troub
     if (!db.exec(std::string("LISTEN ") + leasesChannel, {}, failure) || !leases.open(db, failure)) {
         return trouble = failure, -1;
     }
-    const FolderSteps steps{[&](std::string& why) { return shipAll(db, origin, why); },
+    const FolderSteps steps{[&](std::string& why) { return shipMadeSoFar(db, origin, why); },
                             [&](std::string& why) { return down.pass(db, why) < 0 ? -1 : down.through(); }};
     bool leasesSaid = true;
     std::set<std::string> told;
