@@ -205,15 +205,21 @@ bool twoHolders(const Economy& economy, const std::string& player, std::set<size
     return false;
 }
 
+// Every player of every machine with the credits their folder opened with.
+Model openingModel(const Economy& economy) {
+    Model model;
+    for (const auto& machine : economy.machines) {
+        for (const std::string& player : machine->players) model.balances[player] = 300;
+    }
+    return model;
+}
+
 // Payments, purchases and awards on every machine while, at random, sync
 // programs are killed, a machine is cut off from the database and joined
 // again, the database stops hard, and players move between machines that
 // reach it: every answer, and every balance in the end, as the model says.
 TEST_F(Economies, RandomisedRunAgreesWithTheModel) {
-    Model model;
-    for (const auto& machine : economy.machines) {
-        for (const std::string& player : machine->players) model.balances[player] = 300;
-    }
+    Model model = openingModel(economy);
     std::vector<std::vector<std::string>> answers(economy.machines.size());
     std::mt19937 random(3838);
     std::set<const Machine*> cutOff;
@@ -358,10 +364,7 @@ TEST_F(Economies, APlayerMovingBackAndForthTakesTheBalanceAlong) {
 // holds them again within seconds and the economy converges. The leases run
 // down in real time: the story takes about as long as their term.
 TEST_F(Economies, AMachineCutOffSpendsOnlyWithinItsLeases) {
-    Model model;
-    for (const auto& machine : economy.machines) {
-        for (const std::string& player : machine->players) model.balances[player] = 300;
-    }
+    Model model = openingModel(economy);
     std::vector<std::vector<std::string>> answers(economy.machines.size());
     std::mt19937 random(25);
     const auto round = [&](bool refusing) {
